@@ -1,0 +1,135 @@
+// The model object: every piece of state the windows show, and one operation per handler.
+// The windows and the command-line tool only forward events to it and draw what it holds.
+#ifndef TVCPIX_CORE_MODEL_H_
+#define TVCPIX_CORE_MODEL_H_
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "adjust/pattern_set.h"
+#include "core/color.h"
+#include "core/mode.h"
+#include "core/palette.h"
+#include "core/run_timer.h"
+#include "core/surface.h"
+#include "dither/method.h"
+#include "dither/threshold.h"
+#include "output/save.h"
+
+namespace tvcpix {
+
+// Mouse buttons as the handlers number them.
+enum MouseButton : int { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
+
+class Model {
+ public:
+  static constexpr int kSwatchPicSize = 312;  // visible part of the editor's swatch picture
+
+  // Window start: swatches filled, palette left holding the 16-colour table, all pattern flags
+  // 0, pattern pairs filled and every swatch drawn on; no conversion.
+  Model();
+
+  // ---- Surfaces
+  const Surface& pic1() const { return pic1_; }
+  const Surface& pic5() const { return pic5_; }
+  const Surface& pic2() const { return pic2_; }
+  const Surface& tvc2() const { return tvc2_; }
+  const Surface& tvc4() const { return tvc4_; }
+  const Surface& tvc16() const { return tvc16_; }
+  const Surface& preview(TvcMode mode) const;
+  const Surface& picz() const { return picz_; }
+  const Surface& piczz() const { return piczz_; }
+  const Surface& pic9() const { return pic9_; }  // the pattern editor's swatch picture
+
+  // ---- Tables
+  const Palette& palette() const { return palette_; }
+  const PatternFlags& pattern_flags() const { return flags_; }
+  const PatternSet& pattern_set() const { return patterns_; }
+
+  // ---- Settings and captions
+  TvcMode mode() const { return mode_; }
+  DitherMethod method() const { return method_; }
+  bool resize() const { return resize_; }             // "Resize "
+  bool auto_palette() const { return auto_palette_; } // "Auto Palette"
+  ColorValue label1(int i) const { return label1_[static_cast<std::size_t>(i)]; }  // 0..15
+  ColorValue label2(int i) const { return label2_[static_cast<std::size_t>(i)]; }  // 0..3
+  ColorValue label3(int i) const { return label3_[static_cast<std::size_t>(i)]; }  // 0..1
+  ColorValue label4() const { return label4_; }
+  // The swatch rows follow the selected mode (Frame4: 4 colours, Frame5: 2 colours).
+  bool frame4_enabled() const { return mode_ == TvcMode::kGraphics4; }
+  bool frame5_enabled() const { return mode_ == TvcMode::kGraphics2; }
+  int slider(int n) const { return sliders_[static_cast<std::size_t>(n - 1)]; }  // n = 1..4
+  const std::string& slider_text(int n) const { return texts_[static_cast<std::size_t>(n - 1)]; }
+  const std::string& source_colors_caption() const { return label6_; }  // Form1 Label6
+  const std::string& result_colors_caption() const { return label7_; }  // Form1 Label7
+  const std::string& run_time_caption() const { return label10_; }      // Form1 Label10
+  const std::string& patterns_used_caption() const { return editor_count_; }  // Form2 Label7
+  const std::string& probe_caption() const { return label9_; }          // Label9
+  ColorValue shape(int n) const { return shapes_[static_cast<std::size_t>(n - 1)]; }  // 1..5
+  const std::string& output_base_path() const { return output_base_path_; }  // Label12
+  std::uint64_t convert_count() const { return convert_count_; }
+
+  // ---- Form1 handlers
+  // File2_Click after the file was decoded: the load sequence with "Auto Palette".
+  void LoadSourcePicture(Surface picture);
+  void Convert();                           // Command1_Click
+  void Set();                               // Command6_Click "Set"
+  void MoveSlider(int n, int value);        // HScrollN_Scroll / HScrollN_Change, n = 1..4
+  void PickColor(int index);                // Label1_Click
+  void AssignColor4(int index);             // Label2_Click (only while Frame4 is enabled)
+  void AssignColor2(int index);             // Label3_Click (only while Frame5 is enabled)
+  void SelectMethod(DitherMethod method);   // Option1_Click
+  void SelectMode(TvcMode mode);            // Option2_Click
+  SaveResult Save(const std::string& program_folder);  // Command3_Click "Save"
+  SaveResult SaveAs(const std::string& base_path);     // Command7_Click "Save As", after dialog
+  void ProbeMove(int x, int y);             // Pic2_MouseMove, x/y in Pic2 pixels
+  void ProbeClick(int button);              // Pic2_MouseDown
+
+  // ---- Form2 (pattern editor) procedures
+  void FillPatternPairs();                  // Command3_Click
+  void DrawAllSwatchesOn();                 // Command4_Click
+  void RedrawEditor();                      // Command9_Click: redraw, count, convert
+  void AllOn();                             // Command6_Click "All On"
+  void AllOff();                            // Command7_Click "All Off"
+  void ClickSwatch(int button, int x, int y);  // Pic9_MouseDown, x/y in Pic9 pixels
+
+  // ---- Direct settings, for the command-line tool (no conversion runs)
+  void SetResize(bool on) { resize_ = on; }
+  void SetMode(TvcMode mode) { mode_ = mode; }
+  void SetMethod(DitherMethod method) { method_ = method; }
+  void SetSwatch4(int i, ColorValue c) { label2_[static_cast<std::size_t>(i)] = c; }
+  void SetSwatch2(int i, ColorValue c) { label3_[static_cast<std::size_t>(i)] = c; }
+
+ private:
+  Surface& MutablePreview(TvcMode mode);
+  void RunMethod(Surface& preview);
+  void BuildPatternPalette();
+  void ApplyFilter(int n);
+
+  Surface pic1_, pic5_, pic2_, tvc2_, tvc4_, tvc16_, picz_, piczz_, pic9_;
+  Palette palette_;
+  PatternFlags flags_;
+  PatternSet patterns_;
+  NoiseSource noise_;
+  RunTimer timer_;
+
+  TvcMode mode_ = TvcMode::kGraphics16;
+  DitherMethod method_ = DitherMethod::kPatternTvc;
+  bool resize_ = true;
+  bool auto_palette_ = false;
+  std::array<ColorValue, 16> label1_{};
+  std::array<ColorValue, 4> label2_{};
+  std::array<ColorValue, 2> label3_{};
+  ColorValue label4_ = MakeColor(64, 64, 64);
+  std::array<int, 4> sliders_{50, 50, 50, 50};
+  std::array<std::string, 4> texts_{"50", "50", "50", "50"};
+  std::string label6_ = "0", label7_ = "0", label10_ = "0", editor_count_ = "0", label9_ = "0";
+  std::array<ColorValue, 5> shapes_{};
+  std::string output_base_path_ = "Label12";
+  std::uint64_t convert_count_ = 0;
+};
+
+}  // namespace tvcpix
+
+#endif  // TVCPIX_CORE_MODEL_H_

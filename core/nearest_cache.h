@@ -1,0 +1,52 @@
+// An exact cache in front of the nearest-colour searches, for the per-pixel hot loops.
+#ifndef TVCPIX_CORE_NEAREST_CACHE_H_
+#define TVCPIX_CORE_NEAREST_CACHE_H_
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "core/palette.h"
+
+namespace tvcpix {
+
+// Answers NearestIndex (or NearestIndexUnmarked, with flags) for one fixed palette and flag
+// state. Built per pass: it copies what it needs, so a later palette change never leaks in.
+// The cache is direct-mapped and keyed by the full 24-bit colour, so results always equal the
+// uncached search.
+class NearestMatcher {
+ public:
+  // flags == nullptr: plain NearestIndex. Otherwise NearestIndexUnmarked with those flags.
+  NearestMatcher(const Palette& palette, const PatternFlags* flags);
+
+  int Index(int red, int green, int blue) {
+    const std::uint32_t key = static_cast<std::uint32_t>(red) |
+                              (static_cast<std::uint32_t>(green) << 8) |
+                              (static_cast<std::uint32_t>(blue) << 16);
+    std::uint32_t& slot = slots_[Hash(key)];
+    // Low byte 0xFF marks an empty slot: no palette has 256 entries.
+    if ((slot >> 8) == key && (slot & 0xFF) != 0xFF) return static_cast<int>(slot & 0xFF);
+    const int index = Search(red, green, blue);
+    slot = (key << 8) | static_cast<std::uint32_t>(index);
+    return index;
+  }
+  const PaletteEntry& Color(int red, int green, int blue) {
+    return entries_[static_cast<std::size_t>(Index(red, green, blue))];
+  }
+  const PaletteEntry& Entry(int index) const { return entries_[static_cast<std::size_t>(index)]; }
+
+ private:
+  static constexpr int kBits = 15;
+  static std::uint32_t Hash(std::uint32_t key) {
+    return (key * 2654435761u) >> (32 - kBits);
+  }
+  int Search(int red, int green, int blue) const;
+
+  std::vector<PaletteEntry> entries_;
+  std::vector<std::uint8_t> skip_;  // 1 for excluded entries (only with a 120-entry palette)
+  std::vector<std::uint32_t> slots_;
+};
+
+}  // namespace tvcpix
+
+#endif  // TVCPIX_CORE_NEAREST_CACHE_H_

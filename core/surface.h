@@ -1,0 +1,92 @@
+// Surfaces (persistent rasters), the bottom-up PixelBuffer, and ScaleSurface.
+#ifndef TVCPIX_CORE_SURFACE_H_
+#define TVCPIX_CORE_SURFACE_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/color.h"
+
+namespace tvcpix {
+
+// A picture area: width x height pixels, stored top-down, 3 bytes each (blue, green, red),
+// rows packed without padding (stride 3 * width).
+class Surface {
+ public:
+  Surface() = default;
+  Surface(std::string name, int width, int height, ColorValue background);
+
+  const std::string& name() const { return name_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  ColorValue background() const { return background_; }
+  std::size_t stride() const { return static_cast<std::size_t>(width_) * 3; }
+
+  std::uint8_t* row(int y) { return pixels_.data() + stride() * static_cast<std::size_t>(y); }
+  const std::uint8_t* row(int y) const {
+    return pixels_.data() + stride() * static_cast<std::size_t>(y);
+  }
+  std::uint8_t* data() { return pixels_.data(); }
+  const std::uint8_t* data() const { return pixels_.data(); }
+  std::size_t size_bytes() const { return pixels_.size(); }
+
+  // Fills every pixel with the background colour.
+  void Clear();
+  // Fills every pixel with one colour.
+  void Fill(ColorValue color);
+  // Gives the surface a new size and pixels (the assignment of a picture to Pic1).
+  // The new pixels are filled with the background colour.
+  void Reshape(int width, int height);
+  // Swaps in already decoded pixels (top-down BGR, 3 * width * height bytes).
+  void Assign(int width, int height, std::vector<std::uint8_t> bgr);
+
+  void SetPixel(int x, int y, ColorValue color);
+  void FillRect(int x0, int y0, int x1, int y1, ColorValue color);  // corners inclusive, clipped
+  void DrawBox(int x0, int y0, int x1, int y1, ColorValue color);   // outline, inclusive, clipped
+
+  friend bool operator==(const Surface& a, const Surface& b) {
+    return a.width_ == b.width_ && a.height_ == b.height_ && a.pixels_ == b.pixels_;
+  }
+
+ private:
+  std::string name_;
+  int width_ = 0;
+  int height_ = 0;
+  ColorValue background_ = 0;
+  std::vector<std::uint8_t> pixels_;
+};
+
+// One pixel, (0, 0) at the top left. Positions outside the surface read as its background.
+ColorValue PixelAt(const Surface& surface, int x, int y);
+
+// The bytes of one surface: rows of row_pixels pixels (a multiple of 4), 3 bytes each,
+// stored bottom-up; columns width..row_pixels-1 are black filler.
+struct PixelBuffer {
+  int width = 0;
+  int height = 0;
+  int row_pixels = 0;
+  std::vector<std::uint8_t> bytes;
+
+  std::size_t row_bytes() const { return static_cast<std::size_t>(row_pixels) * 3; }
+  // Byte offset of pixel (x, y), y counted from the top of the picture.
+  std::size_t Offset(int x, int y) const {
+    return row_bytes() * static_cast<std::size_t>(height - 1 - y) + static_cast<std::size_t>(x) * 3;
+  }
+};
+
+// Filler columns for a width: (4 - W mod 4) mod 4.
+constexpr int PadFor(int width) { return (4 - (width % 4)) % 4; }
+
+PixelBuffer ReadSurface(const Surface& surface, bool wide);
+// Writes the buffer's picture pixels with its top-left at (0, 0), clipped to the surface.
+void WriteSurface(const PixelBuffer& buffer, Surface& surface);
+
+// Copies the whole source into the rectangle (0, 0, width, height) of the destination.
+// smooth == 1 asks for area averaging, anything else for plain replication; equal sizes copy.
+// Destination and source may be the same surface.
+void ScaleSurface(Surface& destination, const Surface& source, int width, int height, int smooth);
+
+}  // namespace tvcpix
+
+#endif  // TVCPIX_CORE_SURFACE_H_
