@@ -4,9 +4,13 @@
 
 #include <QWidget>
 
+class QLabel;
+class QPushButton;
+
 namespace tvcpix {
 
 class Model;
+class SurfaceView;
 
 class Form2 : public QWidget {
   Q_OBJECT
@@ -23,7 +27,18 @@ class Form2 : public QWidget {
   void Converted();
 
  private:
+  // Pic9_MouseDown: the model switches or swaps the pattern and converts.
+  void OnSwatchPress(int button, int x, int y);
+  // "All On" / "All Off": the model resets the flags, redraws, recounts and converts.
+  void OnAllOn();
+  void OnAllOff();
+
   Model* model_;
+  SurfaceView* pic9_;
+  QPushButton* command6_;
+  QPushButton* command7_;
+  QLabel* label6_;
+  QLabel* label7_;
 };
 
 }  // namespace tvcpix
