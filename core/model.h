@@ -100,14 +100,25 @@ class Model {
   void SetMethod(DitherMethod method) { method_ = method; }
   void SetSwatch4(int i, ColorValue c) { label2_[static_cast<std::size_t>(i)] = c; }
   void SetSwatch2(int i, ColorValue c) { label3_[static_cast<std::size_t>(i)] = c; }
+  // The conversions that end a load (steps 1 and 6-9): "Auto Palette" on, "All On", Convert,
+  // "Auto Palette" off, RedrawEditor. The command-line tool runs them after its tone options.
+  void RunLoadConversions();
 
  private:
   Surface& MutablePreview(TvcMode mode);
   void RunMethod(Surface& preview);
   void BuildPatternPalette();
   void ApplyFilter(int n);
+  void AssignPic1(Surface picture);
+  // Pic1 scaled smooth to Pic5's size. Pic1 changes only by a load or "Set", so the scale is
+  // made once per change and copied on every slider move.
+  const Surface& ScaledSource();
+  void Magnify(Surface& view, const Surface& source, int sx, int sy);
+  SaveResult WriteOutputs();
 
   Surface pic1_, pic5_, pic2_, tvc2_, tvc4_, tvc16_, picz_, piczz_, pic9_;
+  Surface scaled_source_;
+  bool scaled_source_valid_ = false;
   Palette palette_;
   PatternFlags flags_;
   PatternSet patterns_;

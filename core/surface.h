@@ -40,6 +40,8 @@ class Surface {
   void Reshape(int width, int height);
   // Swaps in already decoded pixels (top-down BGR, 3 * width * height bytes).
   void Assign(int width, int height, std::vector<std::uint8_t> bgr);
+  // Takes over another surface's size and pixels, keeping this surface's name and background.
+  void AdoptPixels(Surface&& other);
 
   void SetPixel(int x, int y, ColorValue color);
   void FillRect(int x0, int y0, int x1, int y1, ColorValue color);  // corners inclusive, clipped

@@ -1,0 +1,85 @@
+// The working palette, the fixed colour tables and the nearest-colour searches.
+#include "core/palette.h"
+
+namespace tvcpix {
+
+void Palette::Resize(int n) {
+  entries_.assign(static_cast<std::size_t>(n < 0 ? 0 : n), PaletteEntry{});
+  ++version_;
+}
+
+void Palette::Set(int i, const PaletteEntry& e) {
+  PaletteEntry& slot = entries_[static_cast<std::size_t>(i)];
+  slot = e;
+  slot.reserved = 0;
+  ++version_;
+}
+
+PaletteEntry Tvc16Color(int index) {
+  // Bit 0 blue, bit 1 red, bit 2 green, bit 3 bright; index 8 is a second black.
+  const std::uint8_t level = (index & 8) ? 255 : 145;
+  PaletteEntry e;
+  e.blue = (index & 1) ? level : 0;
+  e.red = (index & 2) ? level : 0;
+  e.green = (index & 4) ? level : 0;
+  return e;
+}
+
+void BuildPalette2(Palette& palette) {
+  palette.Resize(2);
+  palette.Set(1, PaletteEntry{255, 255, 255, 0});
+}
+
+void BuildPalette4(Palette& palette) {
+  palette.Resize(4);
+  palette.Set(1, PaletteEntry{255, 255, 255, 0});
+  palette.Set(2, PaletteEntry{255, 0, 0, 0});  // blue
+  palette.Set(3, PaletteEntry{0, 0, 255, 0});  // red
+}
+
+void BuildPalette16(Palette& palette) {
+  palette.Resize(16);
+  for (int i = 0; i < 16; ++i) palette.Set(i, Tvc16Color(i));
+}
+
+void PaletteFromSwatches(Palette& palette, const ColorValue* swatches, int n) {
+  palette.Resize(n);
+  for (int i = 0; i < n; ++i) palette.Set(i, EntryFromColor(swatches[i]));
+}
+
+namespace {
+
+int Search(const Palette& palette, const PatternFlags* flags, int red, int green, int blue) {
+  const bool skip = flags != nullptr && palette.size() == kPatternCount;
+  int best = 999999999, best_index = 0;
+  for (int i = 0; i < palette.size(); ++i) {
+    if (skip && flags->excluded[static_cast<std::size_t>(i)] == 1) continue;
+    const PaletteEntry& e = palette[i];
+    const int dr = red - e.red, dg = green - e.green, db = blue - e.blue;
+    const int d = dr * dr + dg * dg + db * db;
+    if (d < best) {
+      best = d;
+      best_index = i;
+      if (d == 0) break;
+    }
+  }
+  return best_index;
+}
+
+}  // namespace
+
+int NearestIndex(const Palette& palette, int red, int green, int blue) {
+  return Search(palette, nullptr, red, green, blue);
+}
+
+PaletteEntry NearestColor(const Palette& palette, int red, int green, int blue) {
+  if (palette.size() == 0) return PaletteEntry{};
+  return palette[NearestIndex(palette, red, green, blue)];
+}
+
+int NearestIndexUnmarked(const Palette& palette, const PatternFlags& flags, int red, int green,
+                         int blue) {
+  return Search(palette, &flags, red, green, blue);
+}
+
+}  // namespace tvcpix

@@ -1,0 +1,75 @@
+// "Treshold" (plain nearest colour) and "Treshold+Noise".
+#include "dither/threshold.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/nearest_cache.h"
+
+namespace tvcpix {
+
+void Treshold(Surface& destination, const Surface& source, const Palette& palette) {
+  // Each pixel depends on itself alone and filler pixels never reach the destination, so the
+  // picture pixels are matched directly.
+  NearestMatcher matcher(palette, nullptr);
+  const int w = std::min(source.width(), destination.width());
+  const int h = std::min(source.height(), destination.height());
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* s = source.row(y);
+    std::uint8_t* d = destination.row(y);
+    for (int x = 0; x < w; ++x, s += 3, d += 3) {
+      const PaletteEntry& q = matcher.Color(s[2], s[1], s[0]);
+      d[0] = q.blue;
+      d[1] = q.green;
+      d[2] = q.red;
+    }
+  }
+}
+
+namespace {
+
+// One noisy channel: A*u in single precision plus the value, then minus A/2, nearest with ties
+// to even, clamped.
+inline int NoisyChannel(int value, std::uint8_t amplitude, float u) {
+  const float moved = static_cast<float>(amplitude) * u + static_cast<float>(value);
+  const double n = std::nearbyint(static_cast<double>(moved) - amplitude / 2.0);
+  return n < 0 ? 0 : (n > 255 ? 255 : static_cast<int>(n));
+}
+
+}  // namespace
+
+void TresholdNoise(Surface& destination, const Surface& source, const Palette& palette,
+                   std::uint8_t amplitude, NoiseSource& noise) {
+  NearestMatcher matcher(palette, nullptr);
+  const int w = source.width(), h = source.height();
+  // The wide buffer's row: the picture, its pad and 8 more filler pixels. Every one of them
+  // draws three numbers, so the sequence position after a run depends on the buffer's shape.
+  const int row_pixels = w + PadFor(w) + 8;
+  std::vector<std::uint8_t> out(source.size_bytes());
+  for (int y = h - 1; y >= 0; --y) {  // bottom row first, as the buffer is stored
+    const std::uint8_t* s = source.row(y);
+    std::uint8_t* d = out.data() + source.stride() * static_cast<std::size_t>(y);
+    for (int x = 0; x < row_pixels; ++x) {
+      const bool picture = x < w;
+      const int red = picture ? s[3 * x + 2] : 0;
+      const int green = picture ? s[3 * x + 1] : 0;
+      const int blue = picture ? s[3 * x] : 0;
+      const float ur = noise.Next();
+      const float ug = noise.Next();
+      const float ub = noise.Next();
+      if (!picture) continue;  // filler results never reach the surface
+      const PaletteEntry& q =
+          matcher.Color(NoisyChannel(red, amplitude, ur), NoisyChannel(green, amplitude, ug),
+                        NoisyChannel(blue, amplitude, ub));
+      d[3 * x] = q.blue;
+      d[3 * x + 1] = q.green;
+      d[3 * x + 2] = q.red;
+    }
+  }
+  const int cw = std::min(w, destination.width()), ch = std::min(h, destination.height());
+  for (int y = 0; y < ch; ++y)
+    std::copy_n(out.data() + source.stride() * static_cast<std::size_t>(y),
+                static_cast<std::size_t>(cw) * 3, destination.row(y));
+}
+
+}  // namespace tvcpix
