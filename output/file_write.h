@@ -1,0 +1,30 @@
+// Writing a file atomically: a temporary file in the same folder, renamed into place when complete.
+#ifndef TVCPIX_OUTPUT_FILE_WRITE_H_
+#define TVCPIX_OUTPUT_FILE_WRITE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tvcpix {
+
+struct WriteResult {
+  bool ok = true;
+  int errnum = 0;      // the system's error number on failure
+  std::string reason;  // the system's description of errnum
+};
+
+// Writes size bytes to path. The bytes go to a temporary file in the folder of path, which is
+// flushed to the disk, closed and then renamed over path, so path holds either its old content
+// or the complete new one, never a part. On failure the temporary file is removed. A new file
+// gets the permissions 0666 less the umask; a replaced file keeps its permissions.
+WriteResult WriteFileAtomically(const std::string& path, const std::uint8_t* data, std::size_t size);
+
+// Test hook: makes the nth call (counted from 1 after this call) of one step of
+// WriteFileAtomically fail with errnum, as a failing disk would. kNone switches it off.
+enum class WriteStep { kNone, kCreate, kWrite, kSync, kClose, kRename };
+void InjectWriteFaultForTesting(WriteStep step, int nth, int errnum);
+
+}  // namespace tvcpix
+
+#endif  // TVCPIX_OUTPUT_FILE_WRITE_H_
