@@ -12,8 +12,9 @@ namespace tvcpix {
 
 // Answers NearestIndex (or NearestIndexUnmarked, with flags) for one fixed palette and flag
 // state. Built per pass: it copies what it needs, so a later palette change never leaks in.
-// The cache is direct-mapped and keyed by the full 24-bit colour, so results always equal the
-// uncached search.
+// Two exact shortcuts: a direct-mapped cache keyed by the full 24-bit colour, and, per cell of
+// a 16x16x16 grid over colour space, the list of entries that can be nearest (or tie) for some
+// colour of the cell, built on first use. Results always equal the plain search.
 class NearestMatcher {
  public:
   // flags == nullptr: plain NearestIndex. Otherwise NearestIndexUnmarked with those flags.
@@ -40,11 +41,14 @@ class NearestMatcher {
   static std::uint32_t Hash(std::uint32_t key) {
     return (key * 2654435761u) >> (32 - kBits);
   }
-  int Search(int red, int green, int blue) const;
+  int Search(int red, int green, int blue);
+  void BuildCell(int cell);
 
   std::vector<PaletteEntry> entries_;
   std::vector<std::uint8_t> skip_;  // 1 for excluded entries (only with a 120-entry palette)
   std::vector<std::uint32_t> slots_;
+  std::vector<std::int32_t> cell_first_;   // start of a cell's list in candidates_, -1 unbuilt
+  std::vector<std::uint8_t> candidates_;   // per cell: count, then entry indices ascending
 };
 
 }  // namespace tvcpix
