@@ -1,0 +1,54 @@
+// The command-line tool tvcpix-cli: option parsing and the per-picture conversion run.
+#ifndef TVCPIX_CLI_CLI_H_
+#define TVCPIX_CLI_CLI_H_
+
+#include <array>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "core/mode.h"
+#include "dither/method.h"
+
+namespace tvcpix {
+
+constexpr const char* kCliName = "tvcpix-cli";
+constexpr const char* kCliVersion = "1.03";
+
+// Exit codes of the tool.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;  // at least one input could not be converted or saved
+constexpr int kExitUsage = 2;
+
+// Everything the command line asks for. Tone values are absent unless given.
+struct CliOptions {
+  std::string output_base;  // -o
+  std::string output_dir;   // -O
+  TvcMode mode = TvcMode::kGraphics16;
+  DitherMethod method = DitherMethod::kPatternTvc;
+  std::array<int, 4> palette4{0, 15, 9, 10};  // indices into the 16-colour table
+  std::array<int, 2> palette2{0, 15};
+  // Brightness, gamma, color, contrast: the sliders 1..4, applied in this order.
+  std::array<std::optional<int>, 4> tones;
+  bool resize = true;
+  bool quiet = false;
+  bool help = false;
+  bool version = false;
+  std::vector<std::string> inputs;
+};
+
+// Parses argv[1..argc-1]. On a usage error returns false and sets *error to a one-line reason.
+bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std::string* error);
+
+// The output base of each input: -o for the single input, or DIR/<file name without extension>
+// under -O.
+std::vector<std::string> OutputBases(const CliOptions& options);
+
+// Runs the tool: the whole command line in, lines to out and errors to err, the exit code back.
+// Needs a QCoreApplication (or QGuiApplication) for Qt's image plugins.
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err);
+
+}  // namespace tvcpix
+
+#endif  // TVCPIX_CLI_CLI_H_
