@@ -42,9 +42,9 @@ std::vector<std::uint8_t> EncodeBmp24(const Surface& surface) {
   Put32(h + 14, 40);               // BITMAPINFOHEADER size
   Put32(h + 18, static_cast<std::uint32_t>(width));
   Put32(h + 22, static_cast<std::uint32_t>(height));  // positive: bottom-up
-  Put16(h + 26, 1);                                     // planes
-  Put16(h + 28, 24);                                    // bits per pixel
-  Put32(h + 30, 0);                                     // BI_RGB
+  Put16(h + 26, 1);                                   // planes
+  Put16(h + 28, 24);                                  // bits per pixel
+  Put32(h + 30, 0);                                   // BI_RGB
   Put32(h + 34, static_cast<std::uint32_t>(image_bytes));
   Put32(h + 38, kPixelsPerMetre);
   Put32(h + 42, kPixelsPerMetre);

@@ -61,7 +61,8 @@ std::vector<std::uint8_t> BuildScreenImage(const Surface& preview, TvcMode mode,
   const int rows = std::min(kScreenRows, info.preview_height);
   NearestMatcher matcher(palette, nullptr);
   std::vector<std::uint8_t> codes(static_cast<std::size_t>(palette.size()));
-  for (int i = 0; i < palette.size(); ++i) codes[static_cast<std::size_t>(i)] = TvcColorCode(palette[i]);
+  for (int i = 0; i < palette.size(); ++i)
+    codes[static_cast<std::size_t>(i)] = TvcColorCode(palette[i]);
 
   // A preview smaller than the mode's size reads as its background beyond its edges.
   const ColorValue bg = preview.background();
@@ -123,7 +124,8 @@ std::array<std::uint8_t, kTimHeaderBytes> TimHeader(TvcMode mode, const Palette&
   if (mode == TvcMode::kGraphics2) codes = 2;
   // Entries the palette lacks stay zero rather than being read past its end.
   codes = std::min(codes, palette.size());
-  for (int i = 0; i < codes; ++i) header[static_cast<std::size_t>(4 + i)] = TvcColorCode(palette[i]);
+  for (int i = 0; i < codes; ++i)
+    header[static_cast<std::size_t>(4 + i)] = TvcColorCode(palette[i]);
   return header;
 }
 

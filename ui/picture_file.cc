@@ -37,6 +37,109 @@ std::string SizeText(const QSize& size) {
   return std::to_string(size.width()) + " x " + std::to_string(size.height()) + " pixels";
 }
 
+std::string ReaderReason(const QImageReader& reader) {
+  if (reader.error() == QImageReader::UnknownError) return "damaged or truncated picture data";
+  return reader.errorString().toStdString();
+}
+
+// Sequential bytes of an open file, read with pread so the descriptor's position (which the
+// image reader uses) stays where it is.
+class FileBytes {
+ public:
+  FileBytes(int fd, long long size) : fd_(fd), size_(size), buffer_(1 << 16) {}
+
+  long long pos() const { return pos_; }
+  // The next byte, or -1 at the end of the file (or on a read error).
+  int Next() {
+    if (pos_ >= start_ + length_ && !Fill()) return -1;
+    return buffer_[static_cast<std::size_t>(pos_++ - start_)];
+  }
+  // Moves on by n bytes; false when that passes the end of the file.
+  bool Skip(long long n) {
+    pos_ += n;
+    return pos_ <= size_;
+  }
+
+ private:
+  bool Fill() {
+    if (pos_ >= size_) return false;
+    const ssize_t n = pread(fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(pos_));
+    if (n <= 0) return false;
+    start_ = pos_;
+    length_ = n;
+    return true;
+  }
+
+  int fd_;
+  long long size_;
+  std::vector<std::uint8_t> buffer_;
+  long long pos_ = 0;
+  long long start_ = 0;
+  long long length_ = 0;
+};
+
+// Qt's JPEG reader fills a cut-off picture with grey and reports success, so the stream is
+// walked to its end-of-image marker first. Segments are skipped by their length (an embedded
+// thumbnail's marker does not count); in scan data, stuffed bytes and restart markers are
+// passed over. Extra bytes after the marker are allowed, as cameras write them.
+bool JpegRunsToEnd(int fd, long long size) {
+  FileBytes bytes(fd, size);
+  if (bytes.Next() != 0xFF || bytes.Next() != 0xD8) return false;
+  for (;;) {
+    int b;
+    do {
+      b = bytes.Next();
+    } while (b >= 0 && b != 0xFF);
+    int marker;
+    do {
+      marker = bytes.Next();
+    } while (marker == 0xFF);
+    if (b < 0 || marker < 0) return false;
+    if (marker == 0xD9) return true;
+    // No length follows: stuffed zero, restart markers, TEM, a repeated SOI.
+    if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) continue;
+    const int high = bytes.Next();
+    const int low = bytes.Next();
+    if (high < 0 || low < 0) return false;
+    const int length = (high << 8) | low;
+    if (length < 2 || !bytes.Skip(length - 2)) return false;
+  }
+}
+
+std::uint32_t Le(const std::uint8_t* p, int n) {
+  std::uint32_t v = 0;
+  for (int i = n - 1; i >= 0; --i) v = (v << 8) | p[i];
+  return v;
+}
+
+// The file size an uncompressed BMP needs according to its header; 0 when it cannot tell
+// (run-length compressed data has no fixed size). Qt's BMP reader keeps whatever rows it got.
+long long BmpBytesNeeded(int fd) {
+  std::uint8_t h[30] = {};
+  if (pread(fd, h, sizeof(h), 0) != static_cast<ssize_t>(sizeof(h))) return 0;
+  const long long offset = Le(h + 10, 4);
+  const std::uint32_t header_size = Le(h + 14, 4);
+  long long width, height, bits;
+  std::uint32_t compression = 0;
+  if (header_size == 12) {
+    width = Le(h + 18, 2);
+    height = Le(h + 20, 2);
+    bits = Le(h + 24, 2);
+  } else {
+    width = static_cast<std::int32_t>(Le(h + 18, 4));
+    height = static_cast<std::int32_t>(Le(h + 22, 4));
+    bits = Le(h + 28, 2);
+    std::uint8_t c[4];
+    if (pread(fd, c, sizeof(c), 30) != static_cast<ssize_t>(sizeof(c))) return 0;
+    compression = Le(c, 4);
+  }
+  // BI_RGB, BI_BITFIELDS and BI_ALPHABITFIELDS store fixed-size rows.
+  if (compression != 0 && compression != 3 && compression != 6) return 0;
+  if (width <= 0 || bits <= 0 || bits > 64) return 0;
+  const long long row = (width * bits + 31) / 32 * 4;
+  return offset + row * (height < 0 ? -height : height);
+}
+
 }  // namespace
 
 DecodeResult DecodePictureFile(const std::string& path, Surface* picture) {
@@ -79,7 +182,7 @@ DecodeResult DecodePictureFile(const std::string& path, Surface* picture) {
   if (format.isEmpty()) {
     QImageReader probe(&file);
     probe.canRead();
-    return Refuse(path, "not a picture Qt can read: " + probe.errorString().toStdString());
+    return Refuse(path, "not a picture Qt can read: " + ReaderReason(probe));
   }
   if (format != "jpeg" && format != "bmp" && format != "png") {
     return Refuse(path, "unsupported picture format \"" + format.toStdString() +
@@ -93,9 +196,7 @@ DecodeResult DecodePictureFile(const std::string& path, Surface* picture) {
 
   // The header's size, before any pixel memory is spent (a decompression bomb stops here).
   const QSize size = reader.size();
-  if (!size.isValid()) {
-    return Refuse(path, "not a picture Qt can read: " + reader.errorString().toStdString());
-  }
+  if (!size.isValid()) return Refuse(path, "not a picture Qt can read: " + ReaderReason(reader));
   if (size.width() <= 0 || size.height() <= 0) {
     return Refuse(path, "invalid picture size: " + SizeText(size));
   }
@@ -104,9 +205,21 @@ DecodeResult DecodePictureFile(const std::string& path, Surface* picture) {
                             std::to_string(kMaxPicturePixels) + ")");
   }
 
+  // Dimensions are within the limit here, so the sums below cannot overflow.
+  if (format == "jpeg" && !JpegRunsToEnd(fd, st.st_size)) {
+    return Refuse(path, "truncated JPEG: the picture data ends before its end marker");
+  }
+  if (format == "bmp") {
+    const long long needed = BmpBytesNeeded(fd);
+    if (needed > st.st_size) {
+      return Refuse(path, "truncated BMP: " + std::to_string(st.st_size) +
+                              " bytes, the header needs " + std::to_string(needed));
+    }
+  }
+
   QImage image;
   if (!reader.read(&image) || image.isNull()) {
-    return Refuse(path, "not a picture Qt can read: " + reader.errorString().toStdString());
+    return Refuse(path, "not a picture Qt can read: " + ReaderReason(reader));
   }
   if (image.format() != QImage::Format_RGB888) {
     image = image.convertToFormat(QImage::Format_RGB888);
