@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QRgb>
 #include <QSize>
 #include <cerrno>
 #include <cstring>
@@ -221,22 +222,34 @@ DecodeResult DecodePictureFile(const std::string& path, Surface* picture) {
   if (!reader.read(&image) || image.isNull()) {
     return Refuse(path, "not a picture Qt can read: " + ReaderReason(reader));
   }
-  if (image.format() != QImage::Format_RGB888) {
+  // RGB32 is what the JPEG and BMP readers give: taken straight, without a converted copy.
+  if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_RGB888) {
     image = image.convertToFormat(QImage::Format_RGB888);
     if (image.isNull()) return Refuse(path, "out of memory converting the picture");
   }
-
   const int width = image.width();
   const int height = image.height();
   const std::size_t stride = static_cast<std::size_t>(width) * 3;
   std::vector<std::uint8_t> bgr(stride * static_cast<std::size_t>(height));
-  for (int y = 0; y < height; ++y) {
-    const uchar* src = image.constScanLine(y);
-    std::uint8_t* dst = bgr.data() + stride * static_cast<std::size_t>(y);
-    for (std::size_t i = 0; i < stride; i += 3) {
-      dst[i] = src[i + 2];
-      dst[i + 1] = src[i + 1];
-      dst[i + 2] = src[i];
+  if (image.format() == QImage::Format_RGB32) {
+    for (int y = 0; y < height; ++y) {
+      const QRgb* src = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+      std::uint8_t* dst = bgr.data() + stride * static_cast<std::size_t>(y);
+      for (int x = 0; x < width; ++x, dst += 3) {
+        dst[0] = static_cast<std::uint8_t>(qBlue(src[x]));
+        dst[1] = static_cast<std::uint8_t>(qGreen(src[x]));
+        dst[2] = static_cast<std::uint8_t>(qRed(src[x]));
+      }
+    }
+  } else {
+    for (int y = 0; y < height; ++y) {
+      const uchar* src = image.constScanLine(y);
+      std::uint8_t* dst = bgr.data() + stride * static_cast<std::size_t>(y);
+      for (std::size_t i = 0; i < stride; i += 3) {
+        dst[i] = src[i + 2];
+        dst[i + 1] = src[i + 1];
+        dst[i + 2] = src[i];
+      }
     }
   }
 
