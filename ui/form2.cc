@@ -1,12 +1,13 @@
 // The pattern editor window "TVC Pattern": the 120 swatches, "All On", "All Off", the count.
 #include "ui/form2.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
 
 #include "core/model.h"
-#include "ui/form2_surface_view.h"
+#include "ui/surface_view.h"
 
 namespace tvcpix {
 
@@ -16,10 +17,10 @@ Form2::Form2(Model* model, QWidget* parent) : QWidget(parent, Qt::Window), model
   // The editor is a side window: closing the main window alone must end the program.
   setAttribute(Qt::WA_QuitOnClose, false);
 
-  pic9_ = new SurfaceView(&model_->pic9(), this);
+  pic9_ = new PictureView(&model_->pic9(), this);
   pic9_->setObjectName("Pic9");
   pic9_->setGeometry(0, 0, Model::kSwatchPicSize, Model::kSwatchPicSize);
-  pic9_->set_press_handler([this](int button, int x, int y) { OnSwatchPress(button, x, y); });
+  connect(pic9_, &PictureView::MousePressed, this, &Form2::OnSwatchPress);
 
   command6_ = new QPushButton("All On", this);
   command6_->setObjectName("Command6");
@@ -35,7 +36,16 @@ Form2::Form2(Model* model, QWidget* parent) : QWidget(parent, Qt::Window), model
   label6_->setObjectName("Label6");
   label6_->setGeometry(168, 368, 33, 17);
 
+  // The design's labels are small; shrink the font until "used :" fits rather than clip it.
+  QFont small = label6_->font();
+  while (QFontMetrics(small).horizontalAdvance(label6_->text()) > label6_->width() &&
+         small.pointSizeF() > 6) {
+    small.setPointSizeF(small.pointSizeF() - 0.5);
+  }
+  label6_->setFont(small);
+
   label7_ = new QLabel(this);
+  label7_->setFont(small);
   label7_->setObjectName("Label7");
   label7_->setGeometry(200, 368, 33, 17);
   label7_->setAutoFillBackground(true);

@@ -10,7 +10,7 @@ class QPushButton;
 namespace tvcpix {
 
 class Model;
-class SurfaceView;
+class PictureView;
 
 class Form2 : public QWidget {
   Q_OBJECT
@@ -34,7 +34,7 @@ class Form2 : public QWidget {
   void OnAllOff();
 
   Model* model_;
-  SurfaceView* pic9_;
+  PictureView* pic9_;
   QPushButton* command6_;
   QPushButton* command7_;
   QLabel* label6_;
