@@ -112,12 +112,6 @@ TEST_P(EveryOrderedMethod, WritesPictureAreaOnly) {
 
 INSTANTIATE_TEST_SUITE_P(Methods, EveryOrderedMethod, testing::ValuesIn(kAll));
 
-TEST(OrderedTest, OnlyMethodsFiveToTenAreOrdered) {
-  for (int n = 1; n <= kMethodCount; ++n) {
-    EXPECT_EQ(IsOrdered(static_cast<DitherMethod>(n)), n >= 5 && n <= 10) << n;
-  }
-}
-
 // ---- Bayer 2x2: strict test, phase running on across W + 1 visited columns.
 
 TEST(Bayer2x2Test, EqualToThresholdStaysOff) {
