@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTemporaryFile>
 #include <cstring>
 #include <utility>
@@ -77,8 +79,25 @@ void SetBackColor(QWidget* widget, ColorValue color) {
   widget->setPalette(pal);
 }
 
-QGroupBox* MakeFrame(QWidget* parent, const char* name, const QString& caption,
-                     const QRect& rect) {
+// The design's sizes were made for a narrower font; a caption that would be cut off gets a
+// smaller font instead, so every caption reads in full at its designed size.
+void ShrinkToFit(QWidget* widget, const QString& text, int used_by_decoration) {
+  QFont f = widget->font();
+  while (f.pixelSize() > 8 &&
+         QFontMetrics(f).horizontalAdvance(text) + used_by_decoration > widget->width()) {
+    f.setPixelSize(f.pixelSize() - 1);
+  }
+  if (f != widget->font()) widget->setFont(f);
+}
+
+void FitRadio(QRadioButton* option) {
+  const QStyle* style = option->style();
+  ShrinkToFit(option, option->text(),
+              style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, option) +
+                  style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, option) + 1);
+}
+
+QGroupBox* MakeFrame(QWidget* parent, const char* name, const QString& caption, const QRect& rect) {
   auto* frame = new QGroupBox(caption, parent);
   frame->setObjectName(name);
   frame->setGeometry(rect);
@@ -89,6 +108,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, con
   auto* label = new QLabel(caption, parent);
   label->setObjectName(name);
   label->setGeometry(rect);
+  ShrinkToFit(label, caption, 2 * label->margin() + 1);
   return label;
 }
 
@@ -146,8 +166,8 @@ Form1::Form1(Model* model, Form2* editor, QWidget* parent)
   choose_save_path = [this](const QString& start_folder) {
     // The dialog's own overwrite question would ask about the typed name, not the three files
     // written from it; the check after the dialog does that.
-    return QFileDialog::getSaveFileName(this, "Save As", start_folder, "BMP Files(*.bmp)",
-                                        nullptr, QFileDialog::DontConfirmOverwrite);
+    return QFileDialog::getSaveFileName(this, "Save As", start_folder, "BMP Files(*.bmp)", nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
   };
 
   // An edit in the pattern editor converted: the views here show the new result.
@@ -226,6 +246,8 @@ void Form1::BuildSliders() {
     scroll->setRange(0, 100);
     scroll->setPageStep(10);
     scroll->setSingleStep(1);
+    // Qt's scroll bars invert the keys (Right would lower the value); a value slider must not.
+    scroll->setInvertedControls(false);
     scroll->setValue(model_->slider(i + 1));
     // valueChanged covers dragging (with tracking on), arrows, track clicks and keys, once
     // per change; values set from the model are written with signals blocked.
@@ -237,6 +259,10 @@ void Form1::BuildSliders() {
     text->setGeometry(232, 16, 33, 19);
     text->setReadOnly(true);
     text->setEnabled(false);
+    // Display only, but the value must stay easy to read.
+    QPalette pal = text->palette();
+    pal.setColor(QPalette::Disabled, QPalette::Text, pal.color(QPalette::Active, QPalette::Text));
+    text->setPalette(pal);
     text->setText(QString::fromStdString(model_->slider_text(i + 1)));
     text_[i] = text;
   }
@@ -285,6 +311,7 @@ void Form1::BuildOptions() {
     auto* option = new QRadioButton(InfoOf(static_cast<TvcMode>(i)).caption, frame2);
     option->setObjectName(Indexed("Option2", i));
     option->setGeometry(8, 24 + 16 * i, 81, 17);
+    FitRadio(option);
     connect(option, &QRadioButton::toggled, this, [this, i](bool on) {
       if (on) Option2_Click(i);
     });
@@ -296,6 +323,7 @@ void Form1::BuildOptions() {
     option->setObjectName(Indexed("Option1", i));
     const int y = i <= 16 ? 24 + 16 * (i - 1) : 288;
     option->setGeometry(16, y, 121, 17);
+    FitRadio(option);
     connect(option, &QRadioButton::toggled, this, [this, i](bool on) {
       if (on) Option1_Click(i);
     });
@@ -357,7 +385,8 @@ void Form1::RefreshFromModel() {
     hscroll_[static_cast<std::size_t>(i)]->setValue(model_->slider(i + 1));
     text_[static_cast<std::size_t>(i)]->setText(QString::fromStdString(model_->slider_text(i + 1)));
   }
-  for (int i = 0; i < 16; ++i) SetBackColor(label1_[static_cast<std::size_t>(i)], model_->label1(i));
+  for (int i = 0; i < 16; ++i)
+    SetBackColor(label1_[static_cast<std::size_t>(i)], model_->label1(i));
   for (int i = 0; i < 4; ++i) SetBackColor(label2_[static_cast<std::size_t>(i)], model_->label2(i));
   for (int i = 0; i < 2; ++i) SetBackColor(label3_[static_cast<std::size_t>(i)], model_->label3(i));
   SetBackColor(label4_, model_->label4());
@@ -385,7 +414,8 @@ void Form1::RefreshFromModel() {
 }
 
 void Form1::RefreshProbe() {
-  for (int i = 0; i < 5; ++i) SetBackColor(shape_[static_cast<std::size_t>(i)], model_->shape(i + 1));
+  for (int i = 0; i < 5; ++i)
+    SetBackColor(shape_[static_cast<std::size_t>(i)], model_->shape(i + 1));
   label9_->setText(QString::fromStdString(model_->probe_caption()));
   picz_->update();
   piczz_->update();
@@ -406,8 +436,8 @@ void Form1::SetFileListFolder(const QString& folder) {
 
 void Form1::Command5_Click() {
   static const QStringList kFilters = {"*.jpg", "*.bmp", "*.jpeg", "*.png"};
-  const QStringList names = QDir(folder_).entryList(kFilters, QDir::Files,
-                                                    QDir::Name | QDir::IgnoreCase);
+  const QStringList names =
+      QDir(folder_).entryList(kFilters, QDir::Files, QDir::Name | QDir::IgnoreCase);
   file2_->clear();
   file2_->addItems(names);
 }
@@ -507,8 +537,8 @@ bool Form1::FinishSave(const SaveResult& result, const QString& folder) {
   if (!result.ok) {
     const int errnum = result.errnum != 0 ? result.errnum : SaveResult::kNoErrno;
     QString description = errnum != SaveResult::kNoErrno
-                               ? QString::fromLocal8Bit(std::strerror(errnum))
-                               : QString::fromStdString(result.message);
+                              ? QString::fromLocal8Bit(std::strerror(errnum))
+                              : QString::fromStdString(result.message);
     QString text = QString("Error #%1 - %2").arg(errnum).arg(description);
     // The engine's message names the file that failed.
     if (!result.message.empty() && QString::fromStdString(result.message) != description) {

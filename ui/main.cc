@@ -24,8 +24,8 @@ int main(int argc, char* argv[]) {
     if (info.isDir()) {
       folder = info.absoluteFilePath();
     } else {
-      std::fprintf(stderr, "tvcpix: %s is not a folder; showing %s\n",
-                   qPrintable(args.at(1)), qPrintable(QDir::toNativeSeparators(folder)));
+      std::fprintf(stderr, "tvcpix: %s is not a folder; showing %s\n", qPrintable(args.at(1)),
+                   qPrintable(QDir::toNativeSeparators(folder)));
     }
   }
 
