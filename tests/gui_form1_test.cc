@@ -97,6 +97,7 @@ class Form1Test : public QObject {
   void StartColours();
   void FileListFiltersAndSorts();
   void ClickLoadsFromTheListFolder();
+  void ListKeysLoadLikeClicks();
   void UnloadableFileChangesNothing_data();
   void UnloadableFileChangesNothing();
   void SliderKeysConvertOncePerChange_data();
@@ -117,6 +118,7 @@ class Form1Test : public QObject {
   void ProbeClicksSwitchAndSwapPatterns();
   void EditorConversionRefreshesViews();
   void GrabWindow();
+  void ClosingTheMainWindowQuits();
 
  private:
   template <typename T = QWidget>
@@ -401,6 +403,18 @@ void Form1Test::ClickLoadsFromTheListFolder() {
                ->ToImage()
                .convertToFormat(QImage::Format_RGB888));
   QVERIFY(form_->grab(QRect(8, 8, 512, 480)).toImage().pixelColor(4, 4) != QColor(64, 64, 64));
+}
+
+void Form1Test::ListKeysLoadLikeClicks() {
+  ClickFile("A_unique.PNG");
+  QCOMPARE(model_->pic1().width(), 512);
+  const auto before = model_->convert_count();
+  Model reference;
+  reference.LoadSourcePicture(Decode(QDir(pictures_).filePath("b_quads.bmp")));
+  QTest::keyClick(Find("File2"), Qt::Key_Down);
+  QCOMPARE(model_->pic1().width(), 64);
+  QCOMPARE(model_->convert_count() - before, reference.convert_count());
+  QVERIFY(model_->pic2() == reference.pic2());
 }
 
 void Form1Test::UnloadableFileChangesNothing_data() {
@@ -848,6 +862,17 @@ void Form1Test::GrabWindow() {
   const QImage shot = form_->grab().toImage();
   QCOMPARE(shot.size() / shot.devicePixelRatio(), QSize(1197, 730));
   QVERIFY(shot.save("/tmp/form1.png"));
+}
+
+void Form1Test::ClosingTheMainWindowQuits() {
+  // The pattern editor is open; closing the main window still ends the program and the
+  // editor closes with it.
+  tvcpix::Form2 editor(model_.get());
+  editor.show();
+  QTimer::singleShot(0, form_.get(), [this] { form_->close(); });
+  QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
+  QCOMPARE(QCoreApplication::exec(), 0);
+  QVERIFY(!editor.isVisible());
 }
 
 QTEST_MAIN(Form1Test)

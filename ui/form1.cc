@@ -225,6 +225,12 @@ void Form1::BuildFileList() {
   file2_->setGeometry(8, 496, 137, 201);
   file2_->setSelectionMode(QAbstractItemView::SingleSelection);
   connect(file2_, &QListWidget::itemClicked, this, [this](QListWidgetItem*) { File2_Click(); });
+  // Moving through the list with the keys loads each picture as a click would. Other moves of
+  // the current entry (mouse press, focus, refresh) load nothing.
+  file2_->installEventFilter(this);
+  connect(file2_, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (row >= 0 && key_in_list_) File2_Click();
+  });
 
   auto* refresh = MakeButton(this, "Command5", "refresh", QRect(8, 704, 137, 25));
   connect(refresh, &QPushButton::clicked, this, &Form1::Command5_Click);
@@ -585,6 +591,17 @@ void Form1::Command7_Click() {
 }
 
 // ---------------------------------------------------------------- end
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == file2_ && event->type() == QEvent::KeyPress) {
+    // Let the list handle the key now, knowing that a change of entry comes from the keys.
+    key_in_list_ = true;
+    static_cast<QObject*>(file2_)->event(event);
+    key_in_list_ = false;
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
 
 void Form1::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);

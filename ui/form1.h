@@ -83,6 +83,7 @@ class Form1 : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildViews();
@@ -105,6 +106,7 @@ class Form1 : public QWidget {
   QString folder_;
   QString program_folder_;
   QString fallback_folder_;
+  bool key_in_list_ = false;  // the file list is handling a key press
 
   PictureView* pic5_ = nullptr;
   PictureView* pic2_ = nullptr;
