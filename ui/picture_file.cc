@@ -34,10 +34,6 @@ DecodeResult Refuse(const std::string& path, const std::string& reason) {
 
 std::string SystemReason(int errnum) { return std::system_category().message(errnum); }
 
-std::string SizeText(const QSize& size) {
-  return std::to_string(size.width()) + " x " + std::to_string(size.height()) + " pixels";
-}
-
 std::string ReaderReason(const QImageReader& reader) {
   if (reader.error() == QImageReader::UnknownError) return "damaged or truncated picture data";
   return reader.errorString().toStdString();
@@ -113,32 +109,55 @@ std::uint32_t Le(const std::uint8_t* p, int n) {
   return v;
 }
 
-// The file size an uncompressed BMP needs according to its header; 0 when it cannot tell
-// (run-length compressed data has no fixed size). Qt's BMP reader keeps whatever rows it got.
-long long BmpBytesNeeded(int fd) {
-  std::uint8_t h[30] = {};
-  if (pread(fd, h, sizeof(h), 0) != static_cast<ssize_t>(sizeof(h))) return 0;
-  const long long offset = Le(h + 10, 4);
-  const std::uint32_t header_size = Le(h + 14, 4);
-  long long width, height, bits;
+struct BmpHeader {
+  long long width = 0;
+  long long height = 0;  // negative for rows stored top-down
+  long long bits = 0;
+  long long offset = 0;
   std::uint32_t compression = 0;
-  if (header_size == 12) {
-    width = Le(h + 18, 2);
-    height = Le(h + 20, 2);
-    bits = Le(h + 24, 2);
-  } else {
-    width = static_cast<std::int32_t>(Le(h + 18, 4));
-    height = static_cast<std::int32_t>(Le(h + 22, 4));
-    bits = Le(h + 28, 2);
-    std::uint8_t c[4];
-    if (pread(fd, c, sizeof(c), 30) != static_cast<ssize_t>(sizeof(c))) return 0;
-    compression = Le(c, 4);
+};
+
+// The fields of a BMP header (OS/2 and Windows forms); false when the file is too short.
+bool ReadBmpHeader(int fd, BmpHeader* header) {
+  std::uint8_t h[34] = {};
+  const ssize_t n = pread(fd, h, sizeof(h), 0);
+  if (n < 26) return false;
+  header->offset = Le(h + 10, 4);
+  if (Le(h + 14, 4) == 12) {
+    header->width = Le(h + 18, 2);
+    header->height = Le(h + 20, 2);
+    header->bits = Le(h + 24, 2);
+    return true;
   }
+  if (n < static_cast<ssize_t>(sizeof(h))) return false;
+  header->width = static_cast<std::int32_t>(Le(h + 18, 4));
+  header->height = static_cast<std::int32_t>(Le(h + 22, 4));
+  header->bits = Le(h + 28, 2);
+  header->compression = Le(h + 30, 4);
+  return true;
+}
+
+// The file size an uncompressed BMP needs; 0 when it cannot tell (run-length compressed data
+// has no fixed size). Qt's BMP reader keeps whatever rows it got, so this catches truncation.
+// The dimensions have passed the pixel limit, so nothing here overflows.
+long long BmpBytesNeeded(const BmpHeader& h) {
   // BI_RGB, BI_BITFIELDS and BI_ALPHABITFIELDS store fixed-size rows.
-  if (compression != 0 && compression != 3 && compression != 6) return 0;
-  if (width <= 0 || bits <= 0 || bits > 64) return 0;
-  const long long row = (width * bits + 31) / 32 * 4;
-  return offset + row * (height < 0 ? -height : height);
+  if (h.compression != 0 && h.compression != 3 && h.compression != 6) return 0;
+  if (h.bits <= 0 || h.bits > 64) return 0;
+  const long long row = (h.width * h.bits + 31) / 32 * 4;
+  return h.offset + row * (h.height < 0 ? -h.height : h.height);
+}
+
+// Why a picture of these dimensions is refused, or "" when it is fine. A negative height is
+// how BMP marks rows stored top-down (and how Qt reports it).
+std::string DimensionProblem(long long width, long long height) {
+  const std::string text =
+      std::to_string(width) + " x " + std::to_string(height < 0 ? -height : height) + " pixels";
+  if (width <= 0 || height == 0) return "invalid picture size: " + text;
+  if (width * (height < 0 ? -height : height) > kMaxPicturePixels) {
+    return "picture too large: " + text + " (limit " + std::to_string(kMaxPicturePixels) + ")";
+  }
+  return "";
 }
 
 }  // namespace
@@ -195,23 +214,26 @@ DecodeResult DecodePictureFile(const std::string& path, Surface* picture) {
   reader.setAutoTransform(true);  // EXIF orientation: a phone photo comes out upright
   reader.setAllocationLimit(kAllocationLimitMb);
 
-  // The header's size, before any pixel memory is spent (a decompression bomb stops here).
+  // The dimensions, before any pixel memory is spent (a decompression bomb stops here). Qt's
+  // BMP reader rejects huge headers without saying why, so those are read here first.
+  BmpHeader bmp;
+  const bool is_bmp = format == "bmp" && ReadBmpHeader(fd, &bmp);
+  if (is_bmp) {
+    const std::string problem = DimensionProblem(bmp.width, bmp.height);
+    if (!problem.empty()) return Refuse(path, problem);
+  }
   const QSize size = reader.size();
-  if (!size.isValid()) return Refuse(path, "not a picture Qt can read: " + ReaderReason(reader));
-  if (size.width() <= 0 || size.height() <= 0) {
-    return Refuse(path, "invalid picture size: " + SizeText(size));
+  if (size.width() < 0) {  // Qt could not tell
+    return Refuse(path, "not a picture Qt can read: " + ReaderReason(reader));
   }
-  if (static_cast<long long>(size.width()) * size.height() > kMaxPicturePixels) {
-    return Refuse(path, "picture too large: " + SizeText(size) + " (limit " +
-                            std::to_string(kMaxPicturePixels) + ")");
-  }
+  const std::string problem = DimensionProblem(size.width(), size.height());
+  if (!problem.empty()) return Refuse(path, problem);
 
-  // Dimensions are within the limit here, so the sums below cannot overflow.
   if (format == "jpeg" && !JpegRunsToEnd(fd, st.st_size)) {
     return Refuse(path, "truncated JPEG: the picture data ends before its end marker");
   }
-  if (format == "bmp") {
-    const long long needed = BmpBytesNeeded(fd);
+  if (is_bmp) {
+    const long long needed = BmpBytesNeeded(bmp);
     if (needed > st.st_size) {
       return Refuse(path, "truncated BMP: " + std::to_string(st.st_size) +
                               " bytes, the header needs " + std::to_string(needed));
