@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -117,6 +118,9 @@ class Form1Test : public QObject {
   void ProbeFollowsMouseInWholePixels();
   void ProbeClicksSwitchAndSwapPatterns();
   void EditorConversionRefreshesViews();
+  void DroppedPictureLoadsAndMovesTheList();
+  void ShortcutsRunTheCommands();
+  void OptionsExplainThemselves();
   void GrabWindow();
   void ClosingTheMainWindowQuits();
 
@@ -846,6 +850,87 @@ void Form1Test::EditorConversionRefreshesViews() {
   QVERIFY(all_on != nullptr);
   Click(all_on);
   QCOMPARE(label7->text(), QString::fromStdString(model_->result_colors_caption()));
+}
+
+// ---------------------------------------------------------------- desktop conveniences
+
+void Form1Test::DroppedPictureLoadsAndMovesTheList() {
+  const QString zone = tmp_.filePath("dropzone");
+  QVERIFY(QDir().mkpath(zone));
+  const QString picture = QDir(zone).filePath("dropped.bmp");
+  QVERIFY(Quadrants(40, 30).save(picture));
+  WriteAll(QDir(zone).filePath("readme.txt"), "text");
+
+  auto drag = [this](const QString& path) {
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    const QPoint at(300, 300);
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form_.get(), &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form_.get(), &drop);
+    return true;
+  };
+  QVERIFY(!drag(QDir(zone).filePath("readme.txt")));
+  QCOMPARE(form_->file_list_folder(), QDir(pictures_).absolutePath());
+
+  Model reference;
+  reference.LoadSourcePicture(Decode(picture));
+  QVERIFY(drag(picture));
+  QVERIFY(messages_.empty());
+  QCOMPARE(model_->pic1().width(), 40);
+  QCOMPARE(model_->convert_count(), reference.convert_count());  // loaded once
+  QCOMPARE(form_->file_list_folder(), QDir(zone).absolutePath());
+  QCOMPARE(QDir::currentPath(), QDir(zone).absolutePath());
+  QCOMPARE(Find<QListWidget>("File2")->currentItem()->text(), QString("dropped.bmp"));
+}
+
+void Form1Test::ShortcutsRunTheCommands() {
+  form_->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+  const QString program = tmp_.filePath("shortcut-program");
+  QVERIFY(QDir().mkpath(program));
+  form_->set_program_folder(program);
+
+  // F5 re-reads the folder.
+  const QString extra = QDir(pictures_).filePath("d_extra.bmp");
+  QVERIFY(Quadrants(8, 8).save(extra));
+  QTest::keyClick(form_.get(), Qt::Key_F5);
+  QCOMPARE(Find<QListWidget>("File2")->count(), 4);
+  QVERIFY(QFile::remove(extra));
+
+  // Ctrl+O chooses the folder of the list; cancel keeps it.
+  QStringList asked;
+  QString answer;
+  form_->choose_folder = [&](const QString& current) {
+    asked << current;
+    return answer;
+  };
+  QTest::keyClick(form_.get(), Qt::Key_O, Qt::ControlModifier);
+  QCOMPARE(asked, QStringList({QDir(pictures_).absolutePath()}));
+  QCOMPARE(form_->file_list_folder(), QDir(pictures_).absolutePath());
+  answer = program;
+  QTest::keyClick(form_.get(), Qt::Key_O, Qt::ControlModifier);
+  QCOMPARE(form_->file_list_folder(), QDir(program).absolutePath());
+  QCOMPARE(QDir::currentPath(), QDir(program).absolutePath());
+
+  // Ctrl+S is "Save", Ctrl+Shift+S "Save As".
+  QTest::keyClick(form_.get(), Qt::Key_S, Qt::ControlModifier);
+  QVERIFY(QFileInfo::exists(QDir(program).filePath("out24.tim")));
+  QCOMPARE(dialogs_, 0);
+  save_paths_.push_back(QDir(program).filePath("keyed"));
+  QTest::keyClick(form_.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+  QCOMPARE(dialogs_, 1);
+  QVERIFY(QFileInfo::exists(QDir(program).filePath("keyed.bin")));
+}
+
+void Form1Test::OptionsExplainThemselves() {
+  QSet<QString> tips;
+  for (int i = 0; i < 3; ++i) tips << Find(QString("Option2(%1)").arg(i))->toolTip();
+  for (int i = 1; i <= 17; ++i) tips << Find(QString("Option1(%1)").arg(i))->toolTip();
+  tips.remove(QString());
+  QCOMPARE(tips.size(), 20);  // every option has its own
 }
 
 void Form1Test::GrabWindow() {

@@ -5,6 +5,8 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -13,14 +15,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QTemporaryFile>
+#include <QUrl>
 #include <cstring>
 #include <utility>
 
@@ -122,6 +127,48 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
 
 QString Indexed(const char* name, int index) { return QString("%1(%2)").arg(name).arg(index); }
 
+constexpr const char* kModeTips[3] = {
+    "512 × 240 pixels in 2 colours: the two swatches beside the colour column",
+    "256 × 240 pixels in 4 colours: the four swatches beside the colour column",
+    "128 × 240 pixels in all 16 TVC colours",
+};
+
+constexpr const char* kMethodTips[kMethodCount + 1] = {
+    "",
+    "Atkinson error diffusion: passes on only 3/4 of each error; crisp, with lighter shadows",
+    "Floyd–Steinberg error diffusion: the error to four neighbours; fine, even grain",
+    "Nearest colour for each pixel, no dithering: flat areas and bands",
+    "Random noise added before the nearest colour is taken: grainy, different on every run",
+    "2 × 2 block halftone in the eight full-channel colours",
+    "3 × 3 block halftone in the eight full-channel colours: coarser dots, more levels",
+    "Ordered dithering with the 2 × 2 Bayer matrix: a regular pattern of few levels",
+    "Ordered dithering with the 4 × 4 Bayer matrix: the familiar cross-hatch pattern",
+    "Ordered dithering with the 8 × 8 Bayer matrix: the most levels of the ordered methods",
+    "4 × 4 clustered-dot halftone, like newspaper print",
+    "Sierra error diffusion over three rows: smooth gradients",
+    "Burkes error diffusion over two rows: sharp and smooth",
+    "Stucki error diffusion over three rows: smooth, with a clean grain",
+    "Jarvis–Judice–Ninke error diffusion over three rows: the smoothest, coarser grain",
+    "Sierra Lite error diffusion: the error to three neighbours; fine grain",
+    "Two-row Sierra error diffusion: between Sierra Lite and Sierra",
+    "Every colour drawn as a two-colour checkerboard of TVC colours (the patterns of the "
+    "\"TVC Pattern\" window); in Graphics 16 a new picture keeps only the patterns it needs",
+};
+
+bool IsPictureName(const QString& name) {
+  static const QStringList kSuffixes = {"jpg", "jpeg", "bmp", "png"};
+  return kSuffixes.contains(QFileInfo(name).suffix(), Qt::CaseInsensitive);
+}
+
+// The one local picture file a drag carries, or an empty string.
+QString DroppedPicture(const QMimeData* mime) {
+  if (mime == nullptr || !mime->hasUrls() || mime->urls().size() != 1) return QString();
+  const QUrl url = mime->urls().front();
+  if (!url.isLocalFile()) return QString();
+  const QString path = url.toLocalFile();
+  return IsPictureName(path) ? path : QString();
+}
+
 bool CanWriteInto(const QString& folder) {
   if (folder.isEmpty() || !QFileInfo(folder).isDir()) return false;
   // Permission bits do not tell about read-only mounts; trying does.
@@ -154,6 +201,8 @@ Form1::Form1(Model* model, Form2* editor, QWidget* parent)
   BuildOptions();
   BuildDisplays();
   BuildHiddenControls();
+  BuildShortcuts();
+  setAcceptDrops(true);
 
   show_message = [this](QMessageBox::Icon icon, const QString& text) {
     QMessageBox box(icon, windowTitle(), text, QMessageBox::Ok, this);
@@ -162,6 +211,9 @@ Form1::Form1(Model* model, Form2* editor, QWidget* parent)
   ask_yes_no = [this](const QString& text) {
     return QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
+  };
+  choose_folder = [this](const QString& current_folder) {
+    return QFileDialog::getExistingDirectory(this, "Choose the picture folder", current_folder);
   };
   choose_save_path = [this](const QString& start_folder) {
     // The dialog's own overwrite question would ask about the typed name, not the three files
@@ -264,6 +316,7 @@ void Form1::BuildSliders() {
     text->setObjectName(kTexts[i]);
     text->setGeometry(232, 16, 33, 19);
     text->setReadOnly(true);
+    text->setAcceptDrops(false);  // a dropped picture goes to the window
     text->setEnabled(false);
     // Display only, but the value must stay easy to read.
     QPalette pal = text->palette();
@@ -317,6 +370,7 @@ void Form1::BuildOptions() {
     auto* option = new QRadioButton(InfoOf(static_cast<TvcMode>(i)).caption, frame2);
     option->setObjectName(Indexed("Option2", i));
     option->setGeometry(8, 24 + 16 * i, 81, 17);
+    option->setToolTip(kModeTips[i]);
     FitRadio(option);
     connect(option, &QRadioButton::toggled, this, [this, i](bool on) {
       if (on) Option2_Click(i);
@@ -329,6 +383,7 @@ void Form1::BuildOptions() {
     option->setObjectName(Indexed("Option1", i));
     const int y = i <= 16 ? 24 + 16 * (i - 1) : 288;
     option->setGeometry(16, y, 121, 17);
+    option->setToolTip(kMethodTips[i]);
     FitRadio(option);
     connect(option, &QRadioButton::toggled, this, [this, i](bool on) {
       if (on) Option1_Click(i);
@@ -379,6 +434,22 @@ void Form1::BuildHiddenControls() {
   MakeLabel(this, "Label11", "msec", QRect(0, 0, 33, 17))->hide();
   label12_ = MakeLabel(this, "Label12", "Label12", QRect(0, 0, 73, 17));
   label12_->hide();
+}
+
+void Form1::BuildShortcuts() {
+  const struct {
+    QKeySequence keys;
+    void (Form1::*handler)();
+  } kShortcuts[] = {
+      {QKeySequence(Qt::CTRL | Qt::Key_S), &Form1::Command3_Click},
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), &Form1::Command7_Click},
+      {QKeySequence(Qt::CTRL | Qt::Key_O), &Form1::ChooseFolder},
+      {QKeySequence(Qt::Key_F5), &Form1::Command5_Click},
+  };
+  for (const auto& s : kShortcuts) {
+    auto* shortcut = new QShortcut(s.keys, this);
+    connect(shortcut, &QShortcut::activated, this, s.handler);
+  }
 }
 
 // ---------------------------------------------------------------- refresh
@@ -465,6 +536,31 @@ bool Form1::LoadPictureFile(const QString& path) {
   RefreshFromModel();
   RefreshEditor();
   return true;
+}
+
+bool Form1::LoadDroppedFile(const QString& path) {
+  const QFileInfo info(path);
+  if (!LoadPictureFile(info.absoluteFilePath())) return false;
+  SetFileListFolder(info.absolutePath());
+  const QList<QListWidgetItem*> items = file2_->findItems(info.fileName(), Qt::MatchExactly);
+  if (!items.isEmpty()) file2_->setCurrentItem(items.front());
+  return true;
+}
+
+void Form1::ChooseFolder() {
+  const QString folder = choose_folder(folder_);
+  if (!folder.isEmpty()) SetFileListFolder(folder);
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedPicture(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+  const QString path = DroppedPicture(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  LoadDroppedFile(path);
 }
 
 // ---------------------------------------------------------------- handlers

@@ -42,6 +42,8 @@ class Form1 : public QWidget {
   std::function<void(QMessageBox::Icon icon, const QString& text)> show_message;
   // A Yes/No question whose default answer is No; true means Yes.
   std::function<bool(const QString& text)> ask_yes_no;
+  // The folder dialog of Ctrl+O: returns the chosen folder, or an empty string for cancel.
+  std::function<QString(const QString& current_folder)> choose_folder;
 
   // The folder the file list shows. Setting it re-reads the list and makes it the current
   // directory, so list and current directory never part.
@@ -57,6 +59,9 @@ class Form1 : public QWidget {
 
   // Loads a picture file exactly as a click on it in the file list does.
   bool LoadPictureFile(const QString& path);
+  // A picture dropped on the window: loaded like a click, then the file list and the current
+  // directory move to its folder with its entry selected.
+  bool LoadDroppedFile(const QString& path);
 
  public slots:
   // Repaints every view and caption from the model.
@@ -80,10 +85,14 @@ class Form1 : public QWidget {
   void Option2_Click(int index);
   void Pic2_MouseMove(int x, int y);
   void Pic2_MouseDown(int button);
+  // Ctrl+O: point the file list (and the current directory) at another folder.
+  void ChooseFolder();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildViews();
@@ -94,6 +103,7 @@ class Form1 : public QWidget {
   void BuildOptions();
   void BuildDisplays();
   void BuildHiddenControls();
+  void BuildShortcuts();
 
   void HScrollScroll(int n, int value);
   void RefreshProbe();
