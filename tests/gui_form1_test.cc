@@ -120,7 +120,6 @@ class Form1Test : public QObject {
   void EditorConversionRefreshesViews();
   void DroppedPictureLoadsAndMovesTheList();
   void ShortcutsRunTheCommands();
-  void OptionsExplainThemselves();
   void GrabWindow();
   void ClosingTheMainWindowQuits();
 
@@ -923,14 +922,6 @@ void Form1Test::ShortcutsRunTheCommands() {
   QTest::keyClick(form_.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
   QCOMPARE(dialogs_, 1);
   QVERIFY(QFileInfo::exists(QDir(program).filePath("keyed.bin")));
-}
-
-void Form1Test::OptionsExplainThemselves() {
-  QSet<QString> tips;
-  for (int i = 0; i < 3; ++i) tips << Find(QString("Option2(%1)").arg(i))->toolTip();
-  for (int i = 1; i <= 17; ++i) tips << Find(QString("Option1(%1)").arg(i))->toolTip();
-  tips.remove(QString());
-  QCOMPARE(tips.size(), 20);  // every option has its own
 }
 
 void Form1Test::GrabWindow() {
