@@ -9,8 +9,12 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QMessageLogContext>
 #include <QRgb>
 #include <QSize>
+#include <QString>
+#include <QtGlobal>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -56,6 +60,19 @@ class FileBytes {
     pos_ += n;
     return pos_ <= size_;
   }
+  // Moves on to the next 0xFF byte (a whole buffer at a time); false at the end of the file.
+  bool SkipToFF() {
+    for (;;) {
+      if (pos_ >= start_ + length_ && !Fill()) return false;
+      const std::uint8_t* from = buffer_.data() + (pos_ - start_);
+      const void* ff = std::memchr(from, 0xFF, static_cast<std::size_t>(start_ + length_ - pos_));
+      if (ff != nullptr) {
+        pos_ += static_cast<const std::uint8_t*>(ff) - from;
+        return true;
+      }
+      pos_ = start_ + length_;
+    }
+  }
 
  private:
   bool Fill() {
@@ -83,10 +100,7 @@ bool JpegRunsToEnd(int fd, long long size) {
   FileBytes bytes(fd, size);
   if (bytes.Next() != 0xFF || bytes.Next() != 0xD8) return false;
   for (;;) {
-    int b;
-    do {
-      b = bytes.Next();
-    } while (b >= 0 && b != 0xFF);
+    const int b = bytes.SkipToFF() ? bytes.Next() : -1;
     int marker;
     do {
       marker = bytes.Next();
@@ -110,6 +124,7 @@ std::uint32_t Le(const std::uint8_t* p, int n) {
 }
 
 struct BmpHeader {
+  long long header_bytes = 0;  // file header and info header together
   long long width = 0;
   long long height = 0;  // negative for rows stored top-down
   long long bits = 0;
@@ -121,6 +136,7 @@ struct BmpHeader {
 bool ReadBmpHeader(int fd, BmpHeader* header) {
   std::uint8_t h[34] = {};
   const ssize_t n = pread(fd, h, sizeof(h), 0);
+  header->header_bytes = 14 + std::max<long long>(Le(h + 14, 4), 12);
   if (n < 26) return false;
   header->offset = Le(h + 10, 4);
   if (Le(h + 14, 4) == 12) {
@@ -147,6 +163,79 @@ long long BmpBytesNeeded(const BmpHeader& h) {
   const long long row = (h.width * h.bits + 31) / 32 * 4;
   return h.offset + row * (h.height < 0 ? -h.height : h.height);
 }
+
+bool IsRunLength(const BmpHeader& h) { return h.compression == 1 || h.compression == 2; }
+
+// Whether run-length data (RLE8 or RLE4) reaches its end-of-picture code, or closes its last
+// row, before the file ends. Qt's reader keeps the rows it got and leaves the rest as whatever
+// memory held.
+bool RunLengthRunsToEnd(int fd, long long size, const BmpHeader& h) {
+  FileBytes bytes(fd, size);
+  if (!bytes.Skip(h.offset)) return false;
+  const long long rows = h.height < 0 ? -h.height : h.height;
+  long long row = 0;
+  for (;;) {
+    const int count = bytes.Next();
+    const int code = bytes.Next();
+    if (count < 0 || code < 0) return false;
+    if (count > 0) continue;  // a run of one colour (or two alternating ones in RLE4)
+    if (code == 0) {          // end of row
+      if (++row >= rows) return true;
+    } else if (code == 1) {  // end of picture
+      return true;
+    } else if (code == 2) {  // move right and down
+      const int dx = bytes.Next();
+      const int dy = bytes.Next();
+      if (dx < 0 || dy < 0) return false;
+      row += dy;
+      if (row >= rows) return true;
+    } else {  // `code` pixels stored as they are, padded to a 16-bit boundary
+      const long long n = h.compression == 2 ? (code + 1) / 2 : code;
+      if (!bytes.Skip(n + (n & 1))) return false;
+    }
+  }
+}
+
+// libjpeg reports picture data that ends early or cannot be decoded only as a warning, and Qt's
+// reader then fills the rest with grey and reports success. Such warnings are caught while a
+// JPEG is read on this thread; every other message goes on to the handler installed before.
+thread_local std::string* jpeg_damage = nullptr;
+QtMessageHandler next_handler = nullptr;
+
+bool IsJpegDamage(const QString& text) {
+  if (text.startsWith("Premature end of JPEG file")) return true;
+  // Extra bytes before a marker are common in camera files and cost no pixel.
+  return text.startsWith("Corrupt JPEG data") && !text.contains("extraneous bytes");
+}
+
+void CatchJpegDamage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (jpeg_damage != nullptr && context.category != nullptr &&
+      std::strcmp(context.category, "qt.gui.imageio.jpeg") == 0 && IsJpegDamage(text)) {
+    if (jpeg_damage->empty()) *jpeg_damage = text.toStdString();
+    return;
+  }
+  if (next_handler != nullptr) next_handler(type, context, text);
+}
+
+class JpegDamageCatcher {
+ public:
+  JpegDamageCatcher() {
+    jpeg_damage = &damage_;
+    const QtMessageHandler previous = qInstallMessageHandler(CatchJpegDamage);
+    if (previous != CatchJpegDamage) next_handler = previous;
+  }
+  ~JpegDamageCatcher() {
+    qInstallMessageHandler(next_handler);
+    jpeg_damage = nullptr;
+  }
+  JpegDamageCatcher(const JpegDamageCatcher&) = delete;
+  JpegDamageCatcher& operator=(const JpegDamageCatcher&) = delete;
+
+  const std::string& damage() const { return damage_; }
+
+ private:
+  std::string damage_;
+};
 
 // Why a picture of these dimensions is refused, or "" when it is fine. A negative height is
 // how BMP marks rows stored top-down (and how Qt reports it).
@@ -189,6 +278,12 @@ DecodeResult DecodePictureFile(const std::string& path, Surface* picture) {
     close(fd);
     return Refuse(path, "empty file");
   }
+  // Reading a huge file (even only to look for a JPEG's end) would hang the program.
+  if (st.st_size > kMaxPictureFileBytes) {
+    close(fd);
+    return Refuse(path, "file too large: " + std::to_string(st.st_size) + " bytes (limit " +
+                            std::to_string(kMaxPictureFileBytes) + ")");
+  }
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
   QFile file;
@@ -218,6 +313,10 @@ DecodeResult DecodePictureFile(const std::string& path, Surface* picture) {
   // BMP reader rejects huge headers without saying why, so those are read here first.
   BmpHeader bmp;
   const bool is_bmp = format == "bmp" && ReadBmpHeader(fd, &bmp);
+  if (format == "bmp" && (!is_bmp || bmp.header_bytes > st.st_size)) {
+    return Refuse(path, "truncated BMP: " + std::to_string(st.st_size) +
+                            " bytes, the header needs " + std::to_string(bmp.header_bytes));
+  }
   if (is_bmp) {
     const std::string problem = DimensionProblem(bmp.width, bmp.height);
     if (!problem.empty()) return Refuse(path, problem);
@@ -238,12 +337,31 @@ DecodeResult DecodePictureFile(const std::string& path, Surface* picture) {
       return Refuse(path, "truncated BMP: " + std::to_string(st.st_size) +
                               " bytes, the header needs " + std::to_string(needed));
     }
+    if (IsRunLength(bmp) && !RunLengthRunsToEnd(fd, st.st_size, bmp)) {
+      return Refuse(path, "truncated BMP: the run-length data ends before the picture does");
+    }
   }
 
   QImage image;
-  if (!reader.read(&image) || image.isNull()) {
+  if (is_bmp && IsRunLength(bmp)) {
+    // Run-length data may skip pixels, which Qt leaves as it finds them: they start as palette
+    // entry 0. Qt's reader decodes into an image of the right size and format it is given.
+    image = QImage(size, QImage::Format_Indexed8);
+    image.fill(0);
+  }
+  std::string jpeg_damage_text;
+  bool read_ok;
+  if (format == "jpeg") {
+    const JpegDamageCatcher catcher;
+    read_ok = reader.read(&image);
+    jpeg_damage_text = catcher.damage();
+  } else {
+    read_ok = reader.read(&image);
+  }
+  if (!read_ok || image.isNull()) {
     return Refuse(path, "not a picture Qt can read: " + ReaderReason(reader));
   }
+  if (!jpeg_damage_text.empty()) return Refuse(path, "damaged JPEG: " + jpeg_damage_text);
   // RGB32 is what the JPEG and BMP readers give: taken straight, without a converted copy.
   if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_RGB888) {
     image = image.convertToFormat(QImage::Format_RGB888);

@@ -10,6 +10,8 @@ namespace tvcpix {
 
 // Pictures larger than this are refused before any pixel memory is spent on them.
 constexpr long long kMaxPicturePixels = 100'000'000;
+// Files larger than this are refused unread: no picture within the pixel limit needs more.
+constexpr long long kMaxPictureFileBytes = 1LL << 30;
 
 struct DecodeResult {
   bool ok = false;
