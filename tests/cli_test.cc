@@ -6,6 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -168,36 +171,42 @@ std::string UsageError(std::vector<std::string> args) {
   return err.str();
 }
 
-class UsageErrorTest : public ::testing::TestWithParam<std::vector<std::string>> {};
+struct BadLine {
+  const char* name;
+  std::vector<std::string> args;
+};
+
+class UsageErrorTest : public ::testing::TestWithParam<BadLine> {};
 
 TEST_P(UsageErrorTest, ExitsWithTwoAndSaysWhy) {
-  const std::string err = UsageError(GetParam());
+  const std::string err = UsageError(GetParam().args);
   EXPECT_EQ(err.rfind("tvcpix-cli: ", 0), 0u) << err;
   EXPECT_NE(err.find("--help"), std::string::npos) << err;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     BadCommandLines, UsageErrorTest,
-    ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"-O", "out"},
-                      std::vector<std::string>{"a.bmp"},  // no output given
-                      std::vector<std::string>{"-o", "x", "-O", "y", "a.bmp"},
-                      std::vector<std::string>{"-o", "x", "a.bmp", "b.bmp"},
-                      std::vector<std::string>{"-o", "", "a.bmp"},
-                      std::vector<std::string>{"--frobnicate", "-O", "o", "a.bmp"},
-                      std::vector<std::string>{"-x", "-O", "o", "a.bmp"},
-                      std::vector<std::string>{"-O", "o", "a.bmp", "--mode"},
-                      std::vector<std::string>{"-O", "o", "-m", "8", "a.bmp"},
-                      std::vector<std::string>{"-O", "o", "-d", "0", "a.bmp"},
-                      std::vector<std::string>{"-O", "o", "-d", "18", "a.bmp"},
-                      std::vector<std::string>{"-O", "o", "-d", "nosuch", "a.bmp"},
-                      std::vector<std::string>{"-O", "o", "--palette4", "0,1,2", "a.bmp"},
-                      std::vector<std::string>{"-O", "o", "--palette4", "0,1,2,16", "a.bmp"},
-                      std::vector<std::string>{"-O", "o", "--palette4", "0,1,2,3,", "a.bmp"},
-                      std::vector<std::string>{"-O", "o", "--palette2", "a,b", "a.bmp"},
-                      std::vector<std::string>{"-O", "o", "--brightness", "101", "a.bmp"},
-                      std::vector<std::string>{"-O", "o", "--gamma", "-1", "a.bmp"},
-                      std::vector<std::string>{"-O", "o", "--contrast", "5x", "a.bmp"},
-                      std::vector<std::string>{"-O", "o", "--no-resize=1", "a.bmp"}));
+    ::testing::Values(BadLine{"Nothing", {}}, BadLine{"NoInput", {"-O", "out"}},
+                      BadLine{"NoOutput", {"a.bmp"}},
+                      BadLine{"BothOutputs", {"-o", "x", "-O", "y", "a.bmp"}},
+                      BadLine{"BaseForTwoInputs", {"-o", "x", "a.bmp", "b.bmp"}},
+                      BadLine{"EmptyBase", {"-o", "", "a.bmp"}},
+                      BadLine{"UnknownLong", {"--frobnicate", "-O", "o", "a.bmp"}},
+                      BadLine{"UnknownShort", {"-x", "-O", "o", "a.bmp"}},
+                      BadLine{"MissingValue", {"-O", "o", "a.bmp", "--mode"}},
+                      BadLine{"Mode8", {"-O", "o", "-m", "8", "a.bmp"}},
+                      BadLine{"Method0", {"-O", "o", "-d", "0", "a.bmp"}},
+                      BadLine{"Method18", {"-O", "o", "-d", "18", "a.bmp"}},
+                      BadLine{"MethodName", {"-O", "o", "-d", "nosuch", "a.bmp"}},
+                      BadLine{"Palette4Short", {"-O", "o", "--palette4", "0,1,2", "a.bmp"}},
+                      BadLine{"Palette4Index16", {"-O", "o", "--palette4", "0,1,2,16", "a.bmp"}},
+                      BadLine{"Palette4Trailing", {"-O", "o", "--palette4", "0,1,2,3,", "a.bmp"}},
+                      BadLine{"Palette2Letters", {"-O", "o", "--palette2", "a,b", "a.bmp"}},
+                      BadLine{"Tone101", {"-O", "o", "--brightness", "101", "a.bmp"}},
+                      BadLine{"ToneNegative", {"-O", "o", "--gamma", "-1", "a.bmp"}},
+                      BadLine{"ToneJunk", {"-O", "o", "--contrast", "5x", "a.bmp"}},
+                      BadLine{"FlagWithValue", {"-O", "o", "--no-resize=1", "a.bmp"}}),
+    [](const ::testing::TestParamInfo<BadLine>& info) { return std::string(info.param.name); });
 
 CliOptions Parse(std::vector<std::string> args) {
   args.insert(args.begin(), "tvcpix-cli");
@@ -236,7 +245,14 @@ INSTANTIATE_TEST_SUITE_P(
                       MethodName{"sierra2row", DitherMethod::kSierra2Row},
                       MethodName{"1", DitherMethod::kAtkinson},
                       MethodName{"10", DitherMethod::kNews4x4},
-                      MethodName{"17", DitherMethod::kPatternTvc}));
+                      MethodName{"17", DitherMethod::kPatternTvc}),
+    [](const ::testing::TestParamInfo<MethodName>& info) {
+      std::string name;
+      for (const char* p = info.param.text; *p != 0; ++p) {
+        if (std::isalnum(static_cast<unsigned char>(*p))) name += *p;
+      }
+      return name;
+    });
 
 TEST(CliOptionsTest, EveryNumberSelectsItsMethod) {
   for (int m = 1; m <= kMethodCount; ++m) {
