@@ -16,6 +16,7 @@
 #include <QtGlobal>
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -343,11 +344,13 @@ DecodeResult DecodePictureFile(const std::string& path, Surface* picture) {
   }
 
   QImage image;
+  const uchar* seeded = nullptr;
   if (is_bmp && IsRunLength(bmp)) {
     // Run-length data may skip pixels, which Qt leaves as it finds them: they start as palette
     // entry 0. Qt's reader decodes into an image of the right size and format it is given.
-    image = QImage(size, QImage::Format_Indexed8);
+    image = QImage(size.width(), std::abs(size.height()), QImage::Format_Indexed8);
     image.fill(0);
+    seeded = image.constBits();
   }
   std::string jpeg_damage_text;
   bool read_ok;
@@ -362,6 +365,10 @@ DecodeResult DecodePictureFile(const std::string& path, Surface* picture) {
     return Refuse(path, "not a picture Qt can read: " + ReaderReason(reader));
   }
   if (!jpeg_damage_text.empty()) return Refuse(path, "damaged JPEG: " + jpeg_damage_text);
+  // Should a later Qt allocate afresh, the skipped pixels would be stray memory: refuse.
+  if (seeded != nullptr && image.constBits() != seeded) {
+    return Refuse(path, "run-length BMP: skipped pixels would be undefined");
+  }
   // RGB32 is what the JPEG and BMP readers give: taken straight, without a converted copy.
   if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_RGB888) {
     image = image.convertToFormat(QImage::Format_RGB888);
