@@ -42,12 +42,6 @@ TEST(TvcColorCodeTest, SixteenColourTableGivesTheTvcCodes) {
   for (int i = 0; i < 16; ++i) EXPECT_EQ(TvcColorCode(Tvc16Color(i)), expected[i]) << "index " << i;
 }
 
-TEST(TvcColorCodeTest, ChannelsBetweenTheLevelsSetOnlyTheirColourBit) {
-  EXPECT_EQ(TvcColorCode(EntryFromColor(MakeColor(254, 1, 0))), 0x14);
-  EXPECT_EQ(TvcColorCode(EntryFromColor(MakeColor(0, 0, 255))), 0x41);
-  EXPECT_EQ(TvcColorCode(EntryFromColor(MakeColor(200, 255, 3))), 0x55);
-}
-
 struct FitCase {
   TvcMode mode;
   int entries;
@@ -210,17 +204,6 @@ TEST(BuildScreenImageTest, MatchesAPlainPerPixelReference) {
       }
     }
   }
-}
-
-TEST(BuildScreenImageTest, AreasBeyondASmallPreviewReadAsItsBackground) {
-  Palette p;
-  BuildPalette2(p);
-  Surface small("preview", 8, 1, MakeColor(255, 255, 255));
-  small.Fill(MakeColor(0, 0, 0));
-  const std::vector<std::uint8_t> image = BuildScreenImage(small, TvcMode::kGraphics2, p);
-  EXPECT_EQ(image[0], 0x00);
-  EXPECT_EQ(image[1], 0xFF);
-  EXPECT_EQ(image[64], 0xFF);
 }
 
 struct HeaderCase {
