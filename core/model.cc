@@ -242,7 +242,9 @@ void Model::Magnify(Surface& view, const Surface& source, int sx, int sy) {
 }
 
 void Model::ProbeMove(int x, int y) {
-  const int sx = x - 2, sy = y - 2;
+  // A pointer far outside shows the same as one just outside; the clamp keeps x - 2 and the
+  // block's last column in int range for any position.
+  const int sx = std::clamp(x, -16, 1 << 24) - 2, sy = std::clamp(y, -16, 1 << 24) - 2;
   Magnify(picz_, pic5_, sx, sy);
   Magnify(piczz_, pic2_, sx, sy);
   picz_.DrawBox(48, 48, 70, 70, kWhite);
