@@ -1,15 +1,17 @@
 // tvcpix-cli: parses the command line and converts each input on a fresh model object.
 #include "cli/cli.h"
 
+#include <unistd.h>
+
 #include <charconv>
 #include <cstddef>
-#include <exception>
 #include <filesystem>
-#include <map>
+#include <iostream>
 #include <string_view>
 #include <system_error>
 #include <utility>
 
+#include "cli/extras.h"
 #include "core/color.h"
 #include "core/model.h"
 #include "core/palette.h"
@@ -25,28 +27,65 @@ namespace fs = std::filesystem;
 
 constexpr const char kUsage[] =
     R"(Usage: tvcpix-cli [options] INPUT...
+       tvcpix-cli view FILE -o OUT.png [--enlarged] [--mode 2|4|16] [--palette4 ..] [--palette2 ..]
+
 Converts JPEG, BMP or PNG pictures into TVC screens: BASE.bmp (the 512 x 480 result view),
 BASE.bin (the 16384-byte screen image) and BASE.tim (the same image behind a 16-byte header).
 
   -o, --output BASE        base path for a single INPUT: writes BASE.bmp, BASE.bin, BASE.tim
+                             tvcpix-cli -o out/cat cat.jpg
   -O, --output-dir DIR     for one or more INPUTs: BASE is DIR/<INPUT's file name without its
                            extension>; DIR is created when missing
+                             tvcpix-cli -O screens a.jpg b.png c.bmp
+  -j, --jobs N             convert N INPUTs at once (default: one per processor core); the files
+                           and the printed lines are exactly those of a run with -j 1
+                             tvcpix-cli -j 2 -O screens photos/*.jpg
   -m, --mode 2|4|16        graphics mode (default 16)
+                             tvcpix-cli -m 4 -o out/cat cat.jpg
   -d, --dither METHOD      1..17, or the method's caption compared case-insensitively with spaces
                            and '+' ignored (floyd, "Sierra Lite", tresholdnoise, patterntvc,
                            bayer4x4, ...); also accepts the usual spellings threshold, burkes,
                            stucki (default: Pattern TVC)
+                             tvcpix-cli -d floyd -o out/cat cat.jpg
       --palette4 a,b,c,d   the 4-colour palette as indices 0..15 of the 16-colour table
                            (default 0,15,9,10)
+                             tvcpix-cli -m 4 --palette4 0,14,10,12 -o out/cat cat.jpg
       --palette2 a,b       the 2-colour palette likewise (default 0,15)
+                             tvcpix-cli -m 2 --palette2 1,14 -o out/cat cat.jpg
       --brightness V, --gamma V, --color V, --contrast V
                            tone values 0..100, applied in this order, each on the previous result
-      --no-resize          the "Resize " setting off
+                             tvcpix-cli --brightness 60 --contrast 55 -o out/cat cat.jpg
+      --no-resize          the "Resize " setting off: the picture is not scaled to the screen
+                             tvcpix-cli --no-resize -o out/corner big.jpg
+      --asm FILE           also write the screen image as Z80 assembler source for one INPUT:
+                           a ';' comment naming the mode and the four palette codes of the .tim
+                           header, a label, then "db" lines of 16 bytes written $3F (the
+                           hexadecimal form of sjasmplus, pasmo, z88dk and most Z80 assemblers)
+                             tvcpix-cli -o out/cat --asm out/cat.asm cat.jpg
+      --c-header FILE      also write the screen image as a C header for one INPUT: the same
+                           comment, then const unsigned char NAME[16384] with 16 bytes a line
+                             tvcpix-cli -o out/cat --c-header out/cat.h cat.jpg
+      --png FILE           also write the result view (the picture of BASE.bmp) as a PNG file
+                             tvcpix-cli -o out/cat --png out/cat.png cat.jpg
   -q, --quiet              print nothing but errors
+                             tvcpix-cli -q -O screens *.jpg
   -h, --help               print this help
       --version            print the version
 
+Reading a screen file back (view):
+  view FILE -o OUT.png     decodes a .tim or .bin screen file and writes it as a PNG picture at
+                           the TVC's resolution (512, 256 or 128 x 240 pixels)
+      --enlarged           writes it at 512 x 480 instead, as the result view shows it
+      --mode 2|4|16        the mode of a .bin file (default 16); a .tim file names its own
+      --palette4 a,b,c,d, --palette2 a,b
+                           the colours of a 4- or 2-colour .bin file, as above (default
+                           0,15,9,10 and 0,15); a .tim file carries its own
+                             tvcpix-cli view out/cat.tim --enlarged -o cat-screen.png
+                             tvcpix-cli view out/cat.bin -m 4 --palette4 0,15,9,10 -o cat.png
+
 Prints one line per converted INPUT: its output base and the number of colours of the result.
+With several INPUTs a summary (converted, failed, time) follows on stderr, and while stderr is
+a terminal a progress line shows there.
 Exit status: 0 when every INPUT was converted, 1 when any failed, 2 for a usage error.
 )";
 
@@ -62,6 +101,10 @@ enum class OptionId {
   kColor,
   kContrast,
   kNoResize,
+  kAsm,
+  kCHeader,
+  kPng,
+  kJobs,
   kQuiet,
   kHelp,
   kVersion,
@@ -74,6 +117,8 @@ struct OptionSpec {
   OptionId id;
 };
 
+// One option a line.
+// clang-format off
 constexpr OptionSpec kOptionSpecs[] = {
     {'o', "output", true, OptionId::kOutput},
     {'O', "output-dir", true, OptionId::kOutputDir},
@@ -86,10 +131,15 @@ constexpr OptionSpec kOptionSpecs[] = {
     {0, "color", true, OptionId::kColor},
     {0, "contrast", true, OptionId::kContrast},
     {0, "no-resize", false, OptionId::kNoResize},
+    {0, "asm", true, OptionId::kAsm},
+    {0, "c-header", true, OptionId::kCHeader},
+    {0, "png", true, OptionId::kPng},
+    {'j', "jobs", true, OptionId::kJobs},
     {'q', "quiet", false, OptionId::kQuiet},
     {'h', "help", false, OptionId::kHelp},
     {0, "version", false, OptionId::kVersion},
 };
+// clang-format on
 
 const OptionSpec* FindLong(std::string_view name) {
   for (const OptionSpec& spec : kOptionSpecs) {
@@ -205,6 +255,25 @@ bool ApplyOption(const OptionSpec& spec, const std::string& value, CliOptions* o
     case OptionId::kNoResize:
       options->resize = false;
       return true;
+    case OptionId::kAsm:
+    case OptionId::kCHeader:
+    case OptionId::kPng: {
+      if (value.empty()) {
+        *error = "option --" + std::string(spec.long_name) + " needs a non-empty FILE";
+        return false;
+      }
+      std::string* path = spec.id == OptionId::kAsm       ? &options->asm_path
+                          : spec.id == OptionId::kCHeader ? &options->c_header_path
+                                                          : &options->png_path;
+      *path = value;
+      return true;
+    }
+    case OptionId::kJobs:
+      if (!ParseInt(value, 1, kMaxJobs, &options->jobs)) {
+        *error = "invalid --jobs '" + value + "' (1.." + std::to_string(kMaxJobs) + ")";
+        return false;
+      }
+      return true;
     case OptionId::kQuiet:
       options->quiet = true;
       return true;
@@ -282,6 +351,7 @@ bool ConvertOne(const CliOptions& options, const std::string& input, const std::
         << " would replace the input picture; not converted\n";
     return false;
   }
+  if (!CheckExportsAgainstInput(options, input, err)) return false;
 
   Surface picture;
   DecodeResult decoded = DecodePictureFile(input, &picture);
@@ -305,6 +375,7 @@ bool ConvertOne(const CliOptions& options, const std::string& input, const std::
     err << kCliName << ": " << input << ": " << saved.message << "\n";
     return false;
   }
+  if (!WriteExports(options, model, input, err)) return false;
   if (!options.quiet) out << base << ": " << CountColors(model.pic2()) << " colours" << std::endl;
   return true;
 }
@@ -385,7 +456,12 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
     *error = "-o takes a single INPUT; use -O DIR for several";
     return false;
   }
-  return true;
+  return CheckExportOptions(*options, error);
+}
+
+bool ConvertInput(const CliOptions& options, const std::string& input, const std::string& base,
+                  std::ostream& out, std::ostream& err) {
+  return ConvertOne(options, input, base, out, err);
 }
 
 std::vector<std::string> OutputBases(const CliOptions& options) {
@@ -401,6 +477,8 @@ std::vector<std::string> OutputBases(const CliOptions& options) {
 }
 
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  if (argc >= 2 && std::string_view(argv[1]) == "view")
+    return RunView(argc - 1, argv + 1, out, err);
   CliOptions options;
   std::string error;
   if (!ParseCliOptions(argc, argv, &options, &error)) {
@@ -417,7 +495,6 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     return kExitOk;
   }
 
-  bool failed = false;
   if (!options.output_dir.empty()) {
     std::error_code ec;
     fs::create_directories(options.output_dir, ec);
@@ -428,33 +505,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
   }
 
-  // Inputs that would write the same files are all refused: converting one of them would
-  // silently lose the other's result.
-  const std::vector<std::string> bases = OutputBases(options);
-  std::map<std::string, std::vector<std::size_t>> users;
-  for (std::size_t i = 0; i < bases.size(); ++i) {
-    users[fs::path(bases[i]).lexically_normal().string()].push_back(i);
-  }
-
-  for (std::size_t i = 0; i < options.inputs.size(); ++i) {
-    const std::string& input = options.inputs[i];
-    const std::vector<std::size_t>& sharing = users[fs::path(bases[i]).lexically_normal().string()];
-    if (sharing.size() > 1) {
-      const std::size_t other = sharing[0] == i ? sharing[1] : sharing[0];
-      err << kCliName << ": " << input << ": the output base " << bases[i]
-          << " is also that of " << options.inputs[other] << "; not converted\n";
-      failed = true;
-      continue;
-    }
-    try {
-      if (!ConvertOne(options, input, bases[i], out, err)) failed = true;
-    } catch (const std::exception& e) {
-      // Out of memory on a huge picture must not take the remaining inputs down with it.
-      err << kCliName << ": " << input << ": " << e.what() << "\n";
-      failed = true;
-    }
-  }
-  return failed ? kExitFailed : kExitOk;
+  // The progress line is for a person watching, never for a file or a pipe.
+  const bool progress = &err == &std::cerr && !options.quiet && isatty(STDERR_FILENO) == 1;
+  return RunBatch(options, out, err, progress) ? kExitOk : kExitFailed;
 }
 
 }  // namespace tvcpix

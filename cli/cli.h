@@ -32,6 +32,11 @@ struct CliOptions {
   // Brightness, gamma, color, contrast: the sliders 1..4, applied in this order.
   std::array<std::optional<int>, 4> tones;
   bool resize = true;
+  // Optional exports of a single INPUT's result; empty when not asked for.
+  std::string asm_path;       // --asm: the screen image as assembler "db" lines
+  std::string c_header_path;  // --c-header: the screen image as a C array
+  std::string png_path;       // --png: the result view as a PNG picture
+  int jobs = 0;               // -j: inputs converted at once; 0 for one per processor core
   bool quiet = false;
   bool help = false;
   bool version = false;
@@ -44,6 +49,12 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
 // The output base of each input: -o for the single input, or DIR/<file name without extension>
 // under -O.
 std::vector<std::string> OutputBases(const CliOptions& options);
+
+// Converts one INPUT into BASE's files and the asked-for exports on a model object of its own,
+// so calls for different inputs may run at the same time. Its line goes to out, errors to err.
+// Returns false after writing the reason.
+bool ConvertInput(const CliOptions& options, const std::string& input, const std::string& base,
+                  std::ostream& out, std::ostream& err);
 
 // Runs the tool: the whole command line in, lines to out and errors to err, the exit code back.
 // Needs a QCoreApplication (or QGuiApplication) for Qt's image plugins.
