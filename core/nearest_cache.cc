@@ -2,6 +2,8 @@
 #include "core/nearest_cache.h"
 
 #include <algorithm>
+#include <array>
+#include <memory>
 
 namespace tvcpix {
 
@@ -11,16 +13,64 @@ constexpr int kCellsPerAxis = 256 >> kCellShift;
 }  // namespace
 
 NearestMatcher::NearestMatcher(const Palette& palette, const PatternFlags* flags)
-    : entries_(palette.entries()),
-      slots_(std::size_t{1} << kBits, 0xFFFFFFFFu),
-      cell_first_(kCellsPerAxis * kCellsPerAxis * kCellsPerAxis, -1) {
-  if (flags != nullptr && palette.size() == kPatternCount) {
-    skip_.resize(kPatternCount);
+    : slots_(std::size_t{1} << kBits),
+      cell_first_(kCellsPerAxis * kCellsPerAxis * kCellsPerAxis) {
+  // Room for every cell's list of a full pattern palette, so that reuse never allocates.
+  entries_.reserve(kPatternCount);
+  min_d_.reserve(kPatternCount);
+  candidates_.reserve(cell_first_.size() * (kPatternCount + 1));
+  Reset(palette, flags);
+}
+
+void NearestMatcher::Reset(const Palette& palette, const PatternFlags* flags) {
+  entries_.assign(palette.entries().begin(), palette.entries().end());
+  palette_size_ = palette.size();
+  skips_ = flags != nullptr && palette.size() == kPatternCount;
+  skip_.fill(0);
+  if (skips_) {
     for (int i = 0; i < kPatternCount; ++i)
       skip_[static_cast<std::size_t>(i)] = flags->excluded[static_cast<std::size_t>(i)] == 1;
   }
   // An empty palette answers index 0 with black rather than reading past the end.
   if (entries_.empty()) entries_.push_back(PaletteEntry{});
+  min_d_.resize(entries_.size());
+  std::fill(slots_.begin(), slots_.end(), 0xFFFFFFFFu);
+  std::fill(cell_first_.begin(), cell_first_.end(), -1);
+  candidates_.clear();
+}
+
+bool NearestMatcher::Serves(const Palette& palette, const PatternFlags* flags) const {
+  if (palette.size() != palette_size_) return false;
+  for (int i = 0; i < palette_size_; ++i)
+    if (!(palette[i] == entries_[static_cast<std::size_t>(i)])) return false;
+  const bool skips = flags != nullptr && palette.size() == kPatternCount;
+  if (skips != skips_) return false;
+  if (skips) {
+    for (std::size_t i = 0; i < skip_.size(); ++i)
+      if ((flags->excluded[i] == 1) != (skip_[i] != 0)) return false;
+  }
+  return true;
+}
+
+NearestMatcher& SharedMatcher(const Palette& palette, const PatternFlags* flags) {
+  // Most recently used first. A conversion needs at most two (the pattern palette and the
+  // mode's palette for the snap); the rest covers switching back and forth between modes.
+  // A replaced matcher is reset in place, so the memory held stays the same.
+  thread_local std::array<std::unique_ptr<NearestMatcher>, 4> cache;
+  for (std::size_t i = 0; i < cache.size(); ++i) {
+    if (cache[i] && cache[i]->Serves(palette, flags)) {
+      std::rotate(cache.begin(), cache.begin() + static_cast<std::ptrdiff_t>(i),
+                  cache.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+      return *cache[0];
+    }
+  }
+  std::rotate(cache.begin(), cache.end() - 1, cache.end());
+  if (cache[0]) {
+    cache[0]->Reset(palette, flags);
+  } else {
+    cache[0] = std::make_unique<NearestMatcher>(palette, flags);
+  }
+  return *cache[0];
 }
 
 // An entry belongs to a cell's list unless, for every colour of the cell, some entry is
@@ -33,10 +83,10 @@ void NearestMatcher::BuildCell(int cell) {
   const int hi[3] = {lo[0] + (1 << kCellShift) - 1, lo[1] + (1 << kCellShift) - 1,
                      lo[2] + (1 << kCellShift) - 1};
   const int n = static_cast<int>(entries_.size());
-  std::vector<int> min_d(static_cast<std::size_t>(n));
+  int* min_d = min_d_.data();
   int bound = 0x7FFFFFFF;
   for (int i = 0; i < n; ++i) {
-    if (!skip_.empty() && skip_[static_cast<std::size_t>(i)]) continue;
+    if (skips_ && skip_[static_cast<std::size_t>(i)]) continue;
     const PaletteEntry& e = entries_[static_cast<std::size_t>(i)];
     const int v[3] = {e.red, e.green, e.blue};
     int dmin = 0, dmax = 0;
@@ -47,14 +97,14 @@ void NearestMatcher::BuildCell(int cell) {
       dmin += near * near;
       dmax += far * far;
     }
-    min_d[static_cast<std::size_t>(i)] = dmin;
+    min_d[i] = dmin;
     bound = std::min(bound, dmax);
   }
   const std::size_t start = candidates_.size();
   candidates_.push_back(0);
   for (int i = 0; i < n; ++i) {
-    if (!skip_.empty() && skip_[static_cast<std::size_t>(i)]) continue;
-    if (min_d[static_cast<std::size_t>(i)] > bound) continue;
+    if (skips_ && skip_[static_cast<std::size_t>(i)]) continue;
+    if (min_d[i] > bound) continue;
     candidates_.push_back(static_cast<std::uint8_t>(i));
     ++candidates_[start];
   }

@@ -11,7 +11,8 @@
 namespace tvcpix {
 
 // Answers NearestIndex (or NearestIndexUnmarked, with flags) for one fixed palette and flag
-// state. Built per pass: it copies what it needs, so a later palette change never leaks in.
+// state. It copies what it needs, so a later palette change never leaks in; SharedMatcher
+// keeps matchers alive across passes for as long as the palette and flags stay the same.
 // Two exact shortcuts: a direct-mapped cache keyed by the full 24-bit colour, and, per cell of
 // a 16x16x16 grid over colour space, the list of entries that can be nearest (or tie) for some
 // colour of the cell, built on first use. Results always equal the plain search.
@@ -19,6 +20,8 @@ class NearestMatcher {
  public:
   // flags == nullptr: plain NearestIndex. Otherwise NearestIndexUnmarked with those flags.
   NearestMatcher(const Palette& palette, const PatternFlags* flags);
+  // Starts over for another palette and flags, keeping the memory.
+  void Reset(const Palette& palette, const PatternFlags* flags);
 
   int Index(int red, int green, int blue) {
     const std::uint32_t key = static_cast<std::uint32_t>(red) |
@@ -36,6 +39,9 @@ class NearestMatcher {
   }
   const PaletteEntry& Entry(int index) const { return entries_[static_cast<std::size_t>(index)]; }
 
+  // Whether this matcher answers exactly as one built from the palette and flags would.
+  bool Serves(const Palette& palette, const PatternFlags* flags) const;
+
  private:
   static constexpr int kBits = 15;
   static std::uint32_t Hash(std::uint32_t key) {
@@ -45,11 +51,20 @@ class NearestMatcher {
   void BuildCell(int cell);
 
   std::vector<PaletteEntry> entries_;
-  std::vector<std::uint8_t> skip_;  // 1 for excluded entries (only with a 120-entry palette)
+  int palette_size_ = 0;
+  bool skips_ = false;  // excluded entries are skipped (only with a 120-entry palette)
+  std::array<std::uint8_t, kPatternCount> skip_{};  // 1 for excluded entries
   std::vector<std::uint32_t> slots_;
   std::vector<std::int32_t> cell_first_;   // start of a cell's list in candidates_, -1 unbuilt
   std::vector<std::uint8_t> candidates_;   // per cell: count, then entry indices ascending
+  std::vector<int> min_d_;                 // scratch of BuildCell, one per entry
 };
+
+// A matcher for the palette and flags, kept per thread with its filled cache and cell lists
+// while the palette's colours and (for a 120-entry palette) the excluded flags stay the same,
+// so a conversion that runs again with the same palette starts warm. Every answer is still the
+// plain search's. The reference is valid until the next call on the same thread.
+NearestMatcher& SharedMatcher(const Palette& palette, const PatternFlags* flags);
 
 }  // namespace tvcpix
 

@@ -1,8 +1,10 @@
 // The run timer and the distinct-colour count.
 #include "core/run_timer.h"
 
+#include <bit>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace tvcpix {
@@ -27,19 +29,69 @@ std::int32_t RunTimer::ToMilliseconds(std::int64_t ticks, std::int64_t frequency
   return static_cast<std::int32_t>(std::nearbyint(ms));  // default rounding: ties to even
 }
 
-int CountColors(const Surface& surface) {
-  // One bit per possible colour: only first occurrences count.
-  std::vector<std::uint64_t> seen(std::size_t{1} << 18, 0);
-  int count = 0;
-  const std::uint8_t* p = surface.data();
-  const std::size_t n = surface.size_bytes();
-  for (std::size_t i = 0; i < n; i += 3) {
-    const std::uint32_t c = p[i] | (p[i + 1] << 8) | (static_cast<std::uint32_t>(p[i + 2]) << 16);
-    std::uint64_t& word = seen[c >> 6];
+namespace {
+
+// One bit per possible colour, kept per thread between counts so that no count pays for
+// allocating and clearing 2 MB. A second level of one bit per word tells which words a count
+// touched; only those are cleared after it. Both tables have a fixed size.
+class ColorBits {
+ public:
+  ColorBits() : words_(std::size_t{1} << 18, 0), dirty_(std::size_t{1} << 12, 0) {}
+
+  // Marks the colour; true when it was not marked before.
+  bool Mark(std::uint32_t c) {
+    std::uint64_t& word = words_[c >> 6];
     const std::uint64_t bit = std::uint64_t{1} << (c & 63);
-    if (!(word & bit)) {
-      word |= bit;
-      ++count;
+    if (word & bit) return false;
+    word |= bit;
+    dirty_[c >> 12] |= std::uint64_t{1} << ((c >> 6) & 63);
+    return true;
+  }
+  void Clear() {
+    for (std::size_t d = 0; d < dirty_.size(); ++d) {
+      for (std::uint64_t m = dirty_[d]; m != 0; m &= m - 1)
+        words_[d * 64 + static_cast<std::size_t>(std::countr_zero(m))] = 0;
+      dirty_[d] = 0;
+    }
+  }
+
+ private:
+  std::vector<std::uint64_t> words_;
+  std::vector<std::uint64_t> dirty_;
+};
+
+inline std::uint32_t ColorAt(const std::uint8_t* p) {
+  return p[0] | (static_cast<std::uint32_t>(p[1]) << 8) | (static_cast<std::uint32_t>(p[2]) << 16);
+}
+
+}  // namespace
+
+int CountColors(const Surface& surface) {
+  thread_local ColorBits bits;
+  // Cleared on every way out, so the next count starts empty.
+  struct Lease {
+    ColorBits& bits;
+    ~Lease() { bits.Clear(); }
+  } lease{bits};
+  ColorBits& seen = lease.bits;
+  const int width = surface.width(), height = surface.height();
+  if (width <= 0 || height <= 0) return 0;
+  const std::size_t row_bytes = surface.stride();
+  int count = 0;
+  const std::uint8_t* previous_row = nullptr;
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t* row = surface.row(y);
+    // A row equal to the one above brings no new colour (the result view repeats every row).
+    if (previous_row != nullptr && std::memcmp(row, previous_row, row_bytes) == 0) continue;
+    previous_row = row;
+    // Runs of one colour are marked once.
+    std::uint32_t last = ColorAt(row);
+    count += seen.Mark(last);
+    for (int x = 1; x < width; ++x) {
+      const std::uint32_t c = ColorAt(row + 3 * static_cast<std::size_t>(x));
+      if (c == last) continue;
+      last = c;
+      count += seen.Mark(c);
     }
   }
   return count;

@@ -100,6 +100,74 @@ void WriteSurface(const PixelBuffer& buffer, Surface& surface) {
 
 namespace {
 
+// Where the scaled rows go: straight into the destination's rows when the rectangle is no wider
+// than the destination, else through one scratch row of which the visible part is copied.
+// Rows below the destination are never asked for, so they are not computed at all.
+class RowSink {
+ public:
+  RowSink(Surface& destination, int width, int height)
+      : destination_(destination),
+        width_(width),
+        visible_width_(std::min(width, destination.width())),
+        rows_(std::min(height, destination.height())) {
+    if (width_ > destination.width()) scratch_.resize(static_cast<std::size_t>(width_) * 3);
+  }
+
+  int rows() const { return rows_; }
+  // Room for the whole row y (width * 3 bytes); Commit(y) makes it visible.
+  std::uint8_t* Row(int y) { return scratch_.empty() ? destination_.row(y) : scratch_.data(); }
+  void Commit(int y) {
+    if (!scratch_.empty() && visible_width_ > 0)
+      std::memcpy(destination_.row(y), scratch_.data(), static_cast<std::size_t>(visible_width_) * 3);
+  }
+
+ private:
+  Surface& destination_;
+  int width_;
+  int visible_width_;
+  int rows_;
+  std::vector<std::uint8_t> scratch_;
+};
+
+// Whole-number reduction: each destination pixel is the mean of a KX x KY block of source
+// pixels, rounded halves up. This is exactly what the coverage weights of the general path
+// give when the ratio is whole (every weight the same), with far less work. The template
+// arguments fix the common preview blocks so the compiler unrolls them and divides by shifts;
+// 0 means "given at run time".
+template <int KX, int KY>
+void BlockMeans(const Surface& source, int kx, int ky, int width, RowSink& sink) {
+  if constexpr (KX > 0) kx = KX;
+  if constexpr (KY > 0) ky = KY;
+  const std::uint32_t n = static_cast<std::uint32_t>(kx) * static_cast<std::uint32_t>(ky);
+  const std::uint32_t half = n / 2;
+  const std::size_t in_bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(kx) * 3;
+  // Column sums of one block row; kx * ky * 255 stays far inside 32 bits for any real picture.
+  std::vector<std::uint32_t> columns(in_bytes);
+  std::uint32_t* col = columns.data();
+  for (int dy = 0; dy < sink.rows(); ++dy) {
+    const std::uint8_t* first = source.row(dy * ky);
+    for (std::size_t i = 0; i < in_bytes; ++i) col[i] = first[i];
+    for (int j = 1; j < ky; ++j) {
+      const std::uint8_t* r = source.row(dy * ky + j);
+      for (std::size_t i = 0; i < in_bytes; ++i) col[i] += r[i];
+    }
+    std::uint8_t* out = sink.Row(dy);
+    const std::uint32_t* c = col;
+    for (int dx = 0; dx < width; ++dx, out += 3) {
+      std::uint32_t b = 0, g = 0, r = 0;
+      for (int i = 0; i < kx; ++i, c += 3) {
+        b += c[0];
+        g += c[1];
+        r += c[2];
+      }
+      out[0] = static_cast<std::uint8_t>((b + half) / n);
+      out[1] = static_cast<std::uint8_t>((g + half) / n);
+      out[2] = static_cast<std::uint8_t>((r + half) / n);
+    }
+    sink.Commit(dy);
+  }
+}
+
 // One source index and its integer weight for a destination index along one axis.
 struct Tap {
   int source;
@@ -124,65 +192,126 @@ void BuildTaps(int source_size, int dest_size, std::vector<int>& first,
   first[static_cast<std::size_t>(dest_size)] = static_cast<int>(taps.size());
 }
 
-// Area-average resampling of the whole source into a width x height picture (top-down BGR).
-std::vector<std::uint8_t> AreaAverage(const Surface& source, int width, int height) {
+// General area average: for each destination row, the source rows it covers are first summed
+// column by column with their vertical weights (a plain, vectorisable pass over bytes), then
+// each destination pixel sums its columns with their horizontal weights. The result is the
+// coverage-weighted sum over the whole area divided by sw * sh, rounded halves up; only the
+// order of the integer additions differs from summing pixel by pixel. Sum is the column sum
+// type: 32 bits while 255 * sh fits, else 64.
+template <typename Sum>
+void AreaAverageRows(const Surface& source, int width, int height, RowSink& sink) {
   const int sw = source.width(), sh = source.height();
   std::vector<int> xfirst, yfirst;
   std::vector<Tap> xtaps, ytaps;
   BuildTaps(sw, width, xfirst, xtaps);
   BuildTaps(sh, height, yfirst, ytaps);
   const std::uint64_t total = static_cast<std::uint64_t>(sw) * static_cast<std::uint64_t>(sh);
-  const std::size_t out_stride = static_cast<std::size_t>(width) * 3;
-  std::vector<std::uint8_t> out(out_stride * static_cast<std::size_t>(height));
-  std::vector<std::uint64_t> acc(out_stride);
-  // Rows of the source contribute to consecutive destination rows; walk destination rows.
-  for (int dy = 0; dy < height; ++dy) {
-    std::fill(acc.begin(), acc.end(), 0);
-    for (int t = yfirst[static_cast<std::size_t>(dy)]; t < yfirst[static_cast<std::size_t>(dy) + 1];
-         ++t) {
+  const std::size_t in_bytes = source.stride();
+  std::vector<Sum> columns(in_bytes);
+  Sum* col = columns.data();
+  for (int dy = 0; dy < sink.rows(); ++dy) {
+    const int t0 = yfirst[static_cast<std::size_t>(dy)];
+    const int t1 = yfirst[static_cast<std::size_t>(dy) + 1];
+    for (int t = t0; t < t1; ++t) {
       const Tap& yt = ytaps[static_cast<std::size_t>(t)];
       const std::uint8_t* src = source.row(yt.source);
-      for (int dx = 0; dx < width; ++dx) {
-        // Row sums weighted by coverage stay below 255 * sw, well inside 32 bits.
-        std::uint32_t b = 0, g = 0, r = 0;
-        for (int u = xfirst[static_cast<std::size_t>(dx)];
-             u < xfirst[static_cast<std::size_t>(dx) + 1]; ++u) {
-          const Tap& xt = xtaps[static_cast<std::size_t>(u)];
-          const std::uint8_t* p = src + static_cast<std::size_t>(xt.source) * 3;
-          b += p[0] * xt.weight;
-          g += p[1] * xt.weight;
-          r += p[2] * xt.weight;
-        }
-        std::uint64_t* a = &acc[static_cast<std::size_t>(dx) * 3];
-        a[0] += static_cast<std::uint64_t>(b) * yt.weight;
-        a[1] += static_cast<std::uint64_t>(g) * yt.weight;
-        a[2] += static_cast<std::uint64_t>(r) * yt.weight;
+      const Sum w = static_cast<Sum>(yt.weight);
+      if (t == t0) {
+        for (std::size_t i = 0; i < in_bytes; ++i) col[i] = w * src[i];
+      } else {
+        for (std::size_t i = 0; i < in_bytes; ++i) col[i] += w * src[i];
       }
     }
-    std::uint8_t* o = out.data() + out_stride * static_cast<std::size_t>(dy);
-    for (std::size_t i = 0; i < out_stride; ++i)
-      o[i] = static_cast<std::uint8_t>((acc[i] + total / 2) / total);  // mean, halves up
+    std::uint8_t* out = sink.Row(dy);
+    for (int dx = 0; dx < width; ++dx, out += 3) {
+      std::uint64_t b = 0, g = 0, r = 0;
+      const int u1 = xfirst[static_cast<std::size_t>(dx) + 1];
+      for (int u = xfirst[static_cast<std::size_t>(dx)]; u < u1; ++u) {
+        const Tap& xt = xtaps[static_cast<std::size_t>(u)];
+        const Sum* c = col + static_cast<std::size_t>(xt.source) * 3;
+        b += static_cast<std::uint64_t>(c[0]) * xt.weight;
+        g += static_cast<std::uint64_t>(c[1]) * xt.weight;
+        r += static_cast<std::uint64_t>(c[2]) * xt.weight;
+      }
+      out[0] = static_cast<std::uint8_t>((b + total / 2) / total);  // mean, halves up
+      out[1] = static_cast<std::uint8_t>((g + total / 2) / total);
+      out[2] = static_cast<std::uint8_t>((r + total / 2) / total);
+    }
+    sink.Commit(dy);
   }
-  return out;
 }
 
-// Plain resampling: each destination pixel takes the source pixel its position maps to.
-std::vector<std::uint8_t> Replicate(const Surface& source, int width, int height) {
-  const std::size_t out_stride = static_cast<std::size_t>(width) * 3;
-  std::vector<std::uint8_t> out(out_stride * static_cast<std::size_t>(height));
-  std::vector<int> xmap(static_cast<std::size_t>(width));
-  for (int x = 0; x < width; ++x)
-    xmap[static_cast<std::size_t>(x)] = static_cast<int>(
-        static_cast<std::int64_t>(x) * source.width() / width);
-  for (int y = 0; y < height; ++y) {
-    const int sy = static_cast<int>(static_cast<std::int64_t>(y) * source.height() / height);
-    const std::uint8_t* src = source.row(sy);
-    std::uint8_t* o = out.data() + out_stride * static_cast<std::size_t>(y);
-    for (int x = 0; x < width; ++x)
-      std::memcpy(o + static_cast<std::size_t>(x) * 3,
-                  src + static_cast<std::size_t>(xmap[static_cast<std::size_t>(x)]) * 3, 3);
+// Area-average resampling of the whole source into a width x height rectangle.
+void AreaAverage(const Surface& source, int width, int height, RowSink& sink) {
+  const int sw = source.width(), sh = source.height();
+  if (sw % width == 0 && sh % height == 0) {
+    const int kx = sw / width, ky = sh / height;
+    if (kx == 1 && ky == 2) return BlockMeans<1, 2>(source, kx, ky, width, sink);
+    if (kx == 2 && ky == 2) return BlockMeans<2, 2>(source, kx, ky, width, sink);
+    if (kx == 4 && ky == 2) return BlockMeans<4, 2>(source, kx, ky, width, sink);
+    if (static_cast<std::uint64_t>(kx) * static_cast<std::uint64_t>(ky) < (1u << 24))
+      return BlockMeans<0, 0>(source, kx, ky, width, sink);
   }
-  return out;
+  if (static_cast<std::uint64_t>(sh) * 255 <= 0xFFFFFFFFu) {
+    AreaAverageRows<std::uint32_t>(source, width, height, sink);
+  } else {
+    AreaAverageRows<std::uint64_t>(source, width, height, sink);
+  }
+}
+
+// One row of plain resampling: destination pixel x takes source pixel x * sw / width.
+template <int K>
+void ExpandRow(const std::uint8_t* src, int k, int sw, std::uint8_t* out) {
+  if constexpr (K > 0) k = K;
+  for (int x = 0; x < sw; ++x, src += 3) {
+    for (int i = 0; i < k; ++i, out += 3) {
+      out[0] = src[0];
+      out[1] = src[1];
+      out[2] = src[2];
+    }
+  }
+}
+
+// Plain resampling: each destination pixel takes the source pixel its position maps to. A
+// destination row that maps to the same source row as the one above is a copy of it.
+void Replicate(const Surface& source, int width, int height, RowSink& sink) {
+  const int sw = source.width(), sh = source.height();
+  const std::size_t out_bytes = static_cast<std::size_t>(width) * 3;
+  std::vector<int> xmap;
+  const bool whole = width % sw == 0;
+  const int k = whole ? width / sw : 0;
+  if (!whole) {
+    xmap.resize(static_cast<std::size_t>(width));
+    for (int x = 0; x < width; ++x)
+      xmap[static_cast<std::size_t>(x)] = static_cast<int>(static_cast<std::int64_t>(x) * sw / width);
+  }
+  int previous_sy = -1;
+  const std::uint8_t* previous = nullptr;
+  for (int y = 0; y < sink.rows(); ++y) {
+    const int sy = static_cast<int>(static_cast<std::int64_t>(y) * sh / height);
+    std::uint8_t* out = sink.Row(y);
+    if (sy == previous_sy) {
+      if (out != previous) std::memcpy(out, previous, out_bytes);
+    } else {
+      const std::uint8_t* src = source.row(sy);
+      if (k == 1) {
+        std::memcpy(out, src, out_bytes);
+      } else if (k == 2) {
+        ExpandRow<2>(src, k, sw, out);
+      } else if (k == 4) {
+        ExpandRow<4>(src, k, sw, out);
+      } else if (whole) {
+        ExpandRow<0>(src, k, sw, out);
+      } else {
+        for (int x = 0; x < width; ++x)
+          std::memcpy(out + static_cast<std::size_t>(x) * 3,
+                      src + static_cast<std::size_t>(xmap[static_cast<std::size_t>(x)]) * 3, 3);
+      }
+    }
+    sink.Commit(y);
+    previous_sy = sy;
+    previous = out;
+  }
 }
 
 }  // namespace
@@ -192,21 +321,22 @@ void ScaleSurface(Surface& destination, const Surface& source, int width, int he
   if (width <= 0 || height <= 0 || source.width() <= 0 || source.height() <= 0) return;
   const bool same_size = width == source.width() && height == source.height();
   if (same_size && &destination == &source) return;  // a copy onto itself changes nothing
-  std::vector<std::uint8_t> scaled;
-  const std::uint8_t* pixels;
-  if (same_size) {
-    pixels = source.data();
-  } else {
-    scaled = smooth == 1 ? AreaAverage(source, width, height) : Replicate(source, width, height);
-    pixels = scaled.data();
+  if (&destination == &source) {
+    // The rows are written while the source is still being read: scale from a copy.
+    const Surface original = source;
+    ScaleSurface(destination, original, width, height, smooth);
+    return;
   }
-  // Clip the rectangle to the destination; pixels outside it keep their colours.
-  const int w = std::min(width, destination.width());
-  const int h = std::min(height, destination.height());
-  const std::size_t in_stride = static_cast<std::size_t>(width) * 3;
-  for (int y = 0; y < h; ++y)
-    std::memcpy(destination.row(y), pixels + in_stride * static_cast<std::size_t>(y),
-                static_cast<std::size_t>(w) * 3);
+  RowSink sink(destination, width, height);
+  if (same_size) {
+    // Clip the rectangle to the destination; pixels outside it keep their colours.
+    const std::size_t bytes = static_cast<std::size_t>(std::min(width, destination.width())) * 3;
+    for (int y = 0; y < sink.rows(); ++y) std::memcpy(destination.row(y), source.row(y), bytes);
+  } else if (smooth == 1) {
+    AreaAverage(source, width, height, sink);
+  } else {
+    Replicate(source, width, height, sink);
+  }
 }
 
 }  // namespace tvcpix

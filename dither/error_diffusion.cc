@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <utility>
 
 #include "core/nearest_cache.h"
 #include "dither/dither_buffer.h"
@@ -61,48 +62,62 @@ inline std::uint8_t Clamp255(int v) {
 
 bool IsErrorDiffusion(DitherMethod method) { return KernelOf(method) != nullptr; }
 
+namespace {
+
+// The diffusion pass for one kernel, fixed at compile time so that the tap loops unroll and
+// the division by the divisor becomes a multiplication.
+template <const Kernel& K>
+void DiffuseWith(DitherBuffer& buffer, NearestMatcher& matcher) {
+  // Flat byte offsets: a tap past a row's end lands at the start of the next row.
+  std::ptrdiff_t offsets[K.tap_count];
+  for (int t = 0; t < K.tap_count; ++t) {
+    offsets[t] = (static_cast<std::ptrdiff_t>(K.taps[t].dx) +
+                  static_cast<std::ptrdiff_t>(K.taps[t].dy) * buffer.row_pixels) * 3;
+  }
+  const int last_row = buffer.height + K.last_row_offset;
+  for (int y = K.first_row; y <= last_row; ++y) {
+    std::uint8_t* p = buffer.At(0, y);
+    for (int x = 0; x < buffer.row_pixels; ++x, p += 3) {
+      const PaletteEntry& q = matcher.Color(p[2], p[1], p[0]);
+      const int target[3] = {q.blue, q.green, q.red};
+      for (int c = 0; c < 3; ++c) {
+        const int e = (p[c] - target[c]) / K.divisor;  // truncates toward zero
+        p[c] = static_cast<std::uint8_t>(target[c]);
+        if (e == 0) continue;  // nothing to push: every neighbour keeps its value
+        for (int t = 0; t < K.tap_count; ++t) {
+          std::uint8_t& n = p[offsets[t] + c];
+          n = Clamp255(n + K.taps[t].weight * e);
+        }
+      }
+    }
+  }
+}
+
+template <std::size_t... I>
+void DiffuseByIndex(std::size_t index, DitherBuffer& buffer, NearestMatcher& matcher,
+                    std::index_sequence<I...>) {
+  ((index == I ? DiffuseWith<kKernels[I]>(buffer, matcher) : void()), ...);
+}
+
+}  // namespace
+
 void DiffuseError(Surface& destination, const Surface& source, DitherMethod method,
                   const Palette& palette) {
   const Kernel* kernel = KernelOf(method);
   if (kernel == nullptr) return;
   DitherBuffer buffer = MakeDitherBuffer(source, 4);
   if (kernel->edge_fill) ReplicateEdges(buffer);
-  NearestMatcher matcher(palette, nullptr);
-
-  // Flat byte offsets: a tap past a row's end lands at the start of the next row.
-  std::ptrdiff_t offsets[12];
-  int weights[12];
-  const int taps = kernel->tap_count;
-  for (int t = 0; t < taps; ++t) {
-    offsets[t] = (static_cast<std::ptrdiff_t>(kernel->taps[t].dx) +
-                  static_cast<std::ptrdiff_t>(kernel->taps[t].dy) * buffer.row_pixels) * 3;
-    weights[t] = kernel->taps[t].weight;
-  }
-  const int divisor = kernel->divisor;
-  const int last_row = buffer.height + kernel->last_row_offset;
-  for (int y = kernel->first_row; y <= last_row; ++y) {
-    std::uint8_t* p = buffer.At(0, y);
-    for (int x = 0; x < buffer.row_pixels; ++x, p += 3) {
-      const PaletteEntry& q = matcher.Color(p[2], p[1], p[0]);
-      const int target[3] = {q.blue, q.green, q.red};
-      for (int c = 0; c < 3; ++c) {
-        const int e = (p[c] - target[c]) / divisor;  // truncates toward zero
-        p[c] = static_cast<std::uint8_t>(target[c]);
-        if (e == 0) continue;  // nothing to push: every neighbour keeps its value
-        for (int t = 0; t < taps; ++t) {
-          std::uint8_t& n = p[offsets[t] + c];
-          n = Clamp255(n + weights[t] * e);
-        }
-      }
-    }
-  }
+  NearestMatcher& matcher = SharedMatcher(palette, nullptr);
+  constexpr std::size_t kCount = sizeof(kKernels) / sizeof(kKernels[0]);
+  DiffuseByIndex(static_cast<std::size_t>(kernel - kKernels), buffer, matcher,
+                 std::make_index_sequence<kCount>());
   WriteBack(buffer, destination);
 }
 
 void SnapToPalette(Surface& destination, const Surface& source, const Palette& palette) {
   // Only the picture area of the margin buffer reaches the destination, and each pixel's snap
   // depends on that pixel alone, so snapping the picture pixels directly is the same.
-  NearestMatcher matcher(palette, nullptr);
+  NearestMatcher& matcher = SharedMatcher(palette, nullptr);
   const int w = std::min(source.width(), destination.width());
   const int h = std::min(source.height(), destination.height());
   for (int y = 0; y < h; ++y) {

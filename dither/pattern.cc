@@ -17,7 +17,7 @@ namespace tvcpix {
 // may be the source.
 void PatternDither(Surface& destination, const Surface& source, const Palette& palette,
                    const PatternFlags& flags, const PatternSet& patterns) {
-  NearestMatcher matcher(palette, &flags);
+  NearestMatcher& matcher = SharedMatcher(palette, &flags);
   const int width = std::min(source.width(), destination.width());
   const int height = std::min(source.height(), destination.height());
   const PaletteEntry* a = patterns.columns[0].data();
@@ -41,7 +41,7 @@ void AutoPalette(const Surface& surface, const Palette& palette, PatternFlags& f
   std::array<bool, kPatternCount> used{};
   {
     // The matcher copies the flags as they stand, before they are rewritten below.
-    NearestMatcher matcher(palette, &flags);
+    NearestMatcher& matcher = SharedMatcher(palette, &flags);
     const std::uint8_t* p = surface.data();
     const std::uint8_t* end = p + surface.size_bytes();
     for (; p != end; p += 3) {

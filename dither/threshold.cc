@@ -11,7 +11,7 @@ namespace tvcpix {
 void Treshold(Surface& destination, const Surface& source, const Palette& palette) {
   // Each pixel depends on itself alone and filler pixels never reach the destination, so the
   // picture pixels are matched directly.
-  NearestMatcher matcher(palette, nullptr);
+  NearestMatcher& matcher = SharedMatcher(palette, nullptr);
   const int w = std::min(source.width(), destination.width());
   const int h = std::min(source.height(), destination.height());
   for (int y = 0; y < h; ++y) {
@@ -40,7 +40,7 @@ inline int NoisyChannel(int value, std::uint8_t amplitude, float u) {
 
 void TresholdNoise(Surface& destination, const Surface& source, const Palette& palette,
                    std::uint8_t amplitude, NoiseSource& noise) {
-  NearestMatcher matcher(palette, nullptr);
+  NearestMatcher& matcher = SharedMatcher(palette, nullptr);
   const int w = source.width(), h = source.height();
   // The wide buffer's row: the picture, its pad and 8 more filler pixels. Every one of them
   // draws three numbers, so the sequence position after a run depends on the buffer's shape.

@@ -59,7 +59,7 @@ std::vector<std::uint8_t> BuildScreenImage(const Surface& preview, TvcMode mode,
   const int per_byte = info.pixels_per_byte;
   const int row_pixels = info.preview_width;
   const int rows = std::min(kScreenRows, info.preview_height);
-  NearestMatcher matcher(palette, nullptr);
+  NearestMatcher& matcher = SharedMatcher(palette, nullptr);
   std::vector<std::uint8_t> codes(static_cast<std::size_t>(palette.size()));
   for (int i = 0; i < palette.size(); ++i)
     codes[static_cast<std::size_t>(i)] = TvcColorCode(palette[i]);
