@@ -655,8 +655,10 @@ void Form1Test::SaveWritesThreeFilesAndMovesTheList() {
   }
   QCOMPARE(form_->file_list_folder(), QDir(program).absolutePath());
   QCOMPARE(QDir::currentPath(), QDir(program).absolutePath());
-  QCOMPARE(Find<QListWidget>("File2")->count(), 1);
+  // The new BMP file is listed, and the new screen beside it (it can be loaded back).
+  QCOMPARE(Find<QListWidget>("File2")->count(), 2);
   QCOMPARE(Find<QListWidget>("File2")->item(0)->text(), QString("out24.bmp"));
+  QCOMPARE(Find<QListWidget>("File2")->item(1)->text(), QString("out24.tim"));
   QCOMPARE(Find<QLabel>("Label12")->text(), QDir(program).filePath("out24"));
   QVERIFY(!QFileInfo::exists(tmp_.filePath("unused-fallback")));
 }

@@ -31,6 +31,7 @@
 
 #include "core/model.h"
 #include "dither/method.h"
+#include "output/screen_decode.h"
 #include "ui/form2.h"
 #include "ui/picture_file.h"
 #include "ui/surface_view.h"
@@ -156,7 +157,7 @@ constexpr const char* kMethodTips[kMethodCount + 1] = {
 };
 
 bool IsPictureName(const QString& name) {
-  static const QStringList kSuffixes = {"jpg", "jpeg", "bmp", "png"};
+  static const QStringList kSuffixes = {"jpg", "jpeg", "bmp", "png", "tim"};
   return kSuffixes.contains(QFileInfo(name).suffix(), Qt::CaseInsensitive);
 }
 
@@ -512,7 +513,8 @@ void Form1::SetFileListFolder(const QString& folder) {
 }
 
 void Form1::Command5_Click() {
-  static const QStringList kFilters = {"*.jpg", "*.bmp", "*.jpeg", "*.png"};
+  // Saved screens (".tim") are listed too, so that one can be loaded back and reworked.
+  static const QStringList kFilters = {"*.jpg", "*.bmp", "*.jpeg", "*.png", "*.tim"};
   const QStringList names =
       QDir(folder_).entryList(kFilters, QDir::Files, QDir::Name | QDir::IgnoreCase);
   file2_->clear();
@@ -527,10 +529,22 @@ void Form1::File2_Click() {
 
 bool Form1::LoadPictureFile(const QString& path) {
   Surface picture;
-  const DecodeResult decoded = DecodePictureFile(NativePath(path), &picture);
-  if (!decoded.ok) {
-    show_message(QMessageBox::Warning, QString::fromStdString(decoded.message));
-    return false;
+  if (IsTimName(NativePath(path))) {
+    // A screen comes in as the result view showed it: 512 x 480 in the TVC's own colours.
+    DecodedScreen screen;
+    const ScreenDecodeResult decoded =
+        ReadScreenFile(NativePath(path), TvcMode::kGraphics16, PaletteCodes{}, &screen);
+    if (!decoded.ok) {
+      show_message(QMessageBox::Warning, QString::fromStdString(decoded.message));
+      return false;
+    }
+    picture = EnlargeScreen(screen.screen);
+  } else {
+    const DecodeResult decoded = DecodePictureFile(NativePath(path), &picture);
+    if (!decoded.ok) {
+      show_message(QMessageBox::Warning, QString::fromStdString(decoded.message));
+      return false;
+    }
   }
   model_->LoadSourcePicture(std::move(picture));
   RefreshFromModel();
