@@ -10,10 +10,12 @@
 #include <QImage>
 #include <QImageWriter>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -21,6 +23,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -29,8 +32,12 @@
 
 #include "cli/cli.h"
 #include "core/color.h"
+#include "core/mode.h"
+#include "core/palette.h"
 #include "core/surface.h"
 #include "gtest/gtest.h"
+#include "output/file_write.h"
+#include "output/save.h"
 #include "ui/picture_file.h"
 
 namespace tvcpix {
@@ -1106,6 +1113,54 @@ TEST_F(HostileTest, CliConvertsSoundOddPicturesNextToBadOnes) {
     EXPECT_NE(r.out.find(Path("out/") + stem + ": "), std::string::npos) << r.out;
   }
   EXPECT_FALSE(fs::exists(Path("out/cut.bmp")));
+}
+
+// ---------------------------------------------------------------- odd things at the output names
+
+// A FIFO, a link to another file and a link to /dev/full where the outputs go: the save neither
+// blocks nor writes through the links; each name ends up a complete regular file.
+TEST_F(HostileTest, SaveReplacesOddThingsAtTheFinalNames) {
+  fs::create_directory(Path("elsewhere"));
+  WriteFile(Path("elsewhere/victim"), Bytes{'k', 'e', 'e', 'p'});
+  const std::string base = Path("out");
+  fs::create_symlink(Path("elsewhere/victim"), base + ".bmp");
+  ASSERT_EQ(mkfifo((base + ".bin").c_str(), 0600), 0);
+  fs::create_symlink("/dev/full", base + ".tim");
+
+  Palette palette;
+  BuildPalette16(palette);
+  const Surface view("Pic2", 512, 480, MakeColor(9, 8, 7));
+  const Surface preview("TVC16", 128, 240, MakeColor(255, 255, 255));
+  const std::optional<SaveResult> r = WithinSeconds<SaveResult>(
+      20, [&] { return SaveAll(base, view, preview, TvcMode::kGraphics16, palette); });
+  ASSERT_TRUE(r.has_value()) << "saving blocked";
+  EXPECT_TRUE(r->ok) << r->message;
+  EXPECT_EQ(ReadFile(Path("elsewhere/victim")), (Bytes{'k', 'e', 'e', 'p'}));
+  const std::uintmax_t sizes[] = {54 + 512 * 480 * 3, 16384, 16400};
+  int i = 0;
+  for (const char* ext : {".bmp", ".bin", ".tim"}) {
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(base + ext))) << ext;
+    EXPECT_EQ(fs::file_size(base + ext), sizes[i++]) << ext;
+  }
+}
+
+// The disk fills up while the tool writes the first input's .bin file: that input fails with the
+// file, the reason and what was already replaced; the next input is still converted.
+TEST_F(HostileTest, CliReportsAFailedSaveAndGoesOn) {
+  WriteFile(Path("first.bmp"), BuildBmp(Bits24(40)));
+  WriteFile(Path("second.bmp"), BuildBmp(Indexed(4, true)));
+  InjectWriteFaultForTesting(WriteStep::kWrite, 2, ENOSPC);
+  const CliRun r = RunTool({"-O", Path("out"), Path("first.bmp"), Path("second.bmp")});
+  InjectWriteFaultForTesting(WriteStep::kNone, 0, 0);
+  EXPECT_EQ(r.code, 1);
+  const std::string base = Path("out/first");
+  EXPECT_EQ(r.err, std::string(kCliName) + ": " + Path("first.bmp") + ": " + base + ".bin: " +
+                       std::strerror(ENOSPC) + " (already replaced: " + base + ".bmp)\n");
+  EXPECT_EQ(r.out.find(base), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(Path("out/second") + ": "), std::string::npos) << r.out;
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(Path("out"))) names.insert(e.path().filename());
+  EXPECT_EQ(names, (std::set<std::string>{"first.bmp", "second.bmp", "second.bin", "second.tim"}));
 }
 
 }  // namespace
