@@ -1132,7 +1132,7 @@ TEST_F(HostileTest, SaveReplacesOddThingsAtTheFinalNames) {
   const Surface view("Pic2", 512, 480, MakeColor(9, 8, 7));
   const Surface preview("TVC16", 128, 240, MakeColor(255, 255, 255));
   const std::optional<SaveResult> r = WithinSeconds<SaveResult>(
-      20, [&] { return SaveAll(base, view, preview, TvcMode::kGraphics16, palette); });
+      20, [=] { return SaveAll(base, view, preview, TvcMode::kGraphics16, palette); });
   ASSERT_TRUE(r.has_value()) << "saving blocked";
   EXPECT_TRUE(r->ok) << r->message;
   EXPECT_EQ(ReadFile(Path("elsewhere/victim")), (Bytes{'k', 'e', 'e', 'p'}));
