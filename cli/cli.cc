@@ -54,7 +54,8 @@ BASE.bin (the 16384-byte screen image) and BASE.tim (the same image behind a 16-
                              tvcpix-cli -m 2 --palette2 1,14 -o out/cat cat.jpg
       --brightness V, --gamma V, --color V, --contrast V
                            tone values 0..100, applied in this order, each on the previous result
-                             tvcpix-cli --brightness 60 --contrast 55 -o out/cat cat.jpg
+                             tvcpix-cli --brightness 60 --gamma 45 --color 55 --contrast 52 \
+                               -o out/cat cat.jpg
       --no-resize          the "Resize " setting off: the picture is not scaled to the screen
                              tvcpix-cli --no-resize -o out/corner big.jpg
       --asm FILE           also write the screen image as Z80 assembler source for one INPUT:
@@ -70,7 +71,9 @@ BASE.bin (the 16384-byte screen image) and BASE.tim (the same image behind a 16-
   -q, --quiet              print nothing but errors
                              tvcpix-cli -q -O screens *.jpg
   -h, --help               print this help
+                             tvcpix-cli --help
       --version            print the version
+                             tvcpix-cli --version
 
 Reading a screen file back (view):
   view FILE -o OUT.png     decodes a .tim or .bin screen file and writes it as a PNG picture at
@@ -499,8 +502,8 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     std::error_code ec;
     fs::create_directories(options.output_dir, ec);
     if (ec) {
-      err << kCliName << ": " << options.output_dir << ": cannot create the output folder: "
-          << ec.message() << "\n";
+      err << kCliName << ": " << options.output_dir
+          << ": cannot create the output folder: " << ec.message() << "\n";
       return kExitFailed;
     }
   }

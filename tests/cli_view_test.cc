@@ -1,7 +1,9 @@
 // tvcpix-cli's exports and "view" end to end: what they write is the saved screen.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -184,6 +186,65 @@ TEST_F(CliViewErrorTest, ExportsNeverReplaceTheInputAndReportFailedWrites) {
           "tvcpix-cli: " + Path("pic.bmp") + ": cannot write " + Path("no/folder/s.asm") + ": ", 0),
       0u)
       << r.err;
+}
+
+// The options the help lists (long names) and, per option, whether an example line uses it.
+TEST(CliDocsTest, HelpGivesAnExampleForEveryOptionAndTheManualListsThemAll) {
+  const fs::path scratch = test::MakeScratchFolder("tvcpix_docs_");
+  const ToolResult help = test::RunTool({"--help"}, scratch);
+  fs::remove_all(scratch);
+  ASSERT_EQ(help.code, 0);
+
+  std::set<std::string> options;
+  std::vector<std::string> examples;
+  std::map<std::string, std::string> short_of;
+  std::istringstream in(help.out);
+  std::string line;
+  const std::regex option_line("^ {2,6}(-([a-zA-Z]), )?(--[a-z0-9-]+)");
+  const std::regex long_name("--[a-z0-9-]+");
+  while (std::getline(in, line)) {
+    std::smatch m;
+    if (std::regex_search(line, m, option_line)) {
+      // Option lines may name several options ("--brightness V, --gamma V, ...").
+      for (std::sregex_iterator it(line.begin(), line.end(), long_name), end; it != end; ++it) {
+        options.insert(it->str());
+      }
+      if (m[2].matched) short_of[m[3].str()] = "-" + m[2].str();
+    }
+    if (line.find_first_not_of(' ') >= 20 && line.find("tvcpix-cli ") != std::string::npos) {
+      examples.push_back(line);
+    }
+  }
+  EXPECT_GE(options.size(), 19u) << help.out;
+  for (const std::string& option : options) {
+    bool shown = false;
+    for (const std::string& example : examples) {
+      // A whole word of the example line, or the start of "--name=value".
+      const auto uses = [&example](const std::string& spelling) {
+        for (std::size_t at = example.find(spelling); at != std::string::npos;
+             at = example.find(spelling, at + 1)) {
+          const std::size_t after = at + spelling.size();
+          if (at > 0 && example[at - 1] == ' ' &&
+              (after == example.size() || example[after] == ' ' || example[after] == '=')) {
+            return true;
+          }
+        }
+        return false;
+      };
+      shown = shown || uses(option) || (short_of.count(option) && uses(short_of[option]));
+    }
+    EXPECT_TRUE(shown) << "no example uses " << option;
+  }
+
+  // The manual documents the same options, written with \- for each dash.
+  std::string manual = ReadText(fs::path(TVCPIX_SAMPLES_DIR) / ".." / "docs" / "tvcpix-cli.1");
+  ASSERT_FALSE(manual.empty());
+  for (std::size_t at = manual.find("\\-"); at != std::string::npos; at = manual.find("\\-", at))
+    manual.replace(at, 2, "-");
+  std::set<std::string> documented;
+  for (std::sregex_iterator it(manual.begin(), manual.end(), long_name), end; it != end; ++it)
+    documented.insert(it->str());
+  EXPECT_EQ(documented, options);
 }
 
 }  // namespace
