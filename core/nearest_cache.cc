@@ -33,6 +33,7 @@ void NearestMatcher::Reset(const Palette& palette, const PatternFlags* flags) {
   }
   // An empty palette answers index 0 with black rather than reading past the end.
   if (entries_.empty()) entries_.push_back(PaletteEntry{});
+  direct_ = !skips_ && entries_.size() <= kDirectEntries;
   min_d_.resize(entries_.size());
   std::fill(slots_.begin(), slots_.end(), 0xFFFFFFFFu);
   std::fill(cell_first_.begin(), cell_first_.end(), -1);

@@ -24,6 +24,7 @@ class NearestMatcher {
   void Reset(const Palette& palette, const PatternFlags* flags);
 
   int Index(int red, int green, int blue) {
+    if (direct_) return SearchAll(red, green, blue);
     const std::uint32_t key = static_cast<std::uint32_t>(red) |
                               (static_cast<std::uint32_t>(green) << 8) |
                               (static_cast<std::uint32_t>(blue) << 16);
@@ -44,14 +45,32 @@ class NearestMatcher {
 
  private:
   static constexpr int kBits = 15;
+  static constexpr int kDirectEntries = 4;
   static std::uint32_t Hash(std::uint32_t key) {
     return (key * 2654435761u) >> (32 - kBits);
   }
   int Search(int red, int green, int blue);
+  // The plain search over a palette of a few entries: cheaper than any cache lookup.
+  int SearchAll(int red, int green, int blue) const {
+    int best = 999999999, best_index = 0;
+    const int n = static_cast<int>(entries_.size());
+    for (int i = 0; i < n; ++i) {
+      const PaletteEntry& e = entries_[static_cast<std::size_t>(i)];
+      const int dr = red - e.red, dg = green - e.green, db = blue - e.blue;
+      const int d = dr * dr + dg * dg + db * db;
+      if (d < best) {
+        best = d;
+        best_index = i;
+        if (d == 0) break;
+      }
+    }
+    return best_index;
+  }
   void BuildCell(int cell);
 
   std::vector<PaletteEntry> entries_;
   int palette_size_ = 0;
+  bool direct_ = false;  // few entries and none skipped: SearchAll answers
   bool skips_ = false;  // excluded entries are skipped (only with a 120-entry palette)
   std::array<std::uint8_t, kPatternCount> skip_{};  // 1 for excluded entries
   std::vector<std::uint32_t> slots_;

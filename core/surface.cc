@@ -2,6 +2,7 @@
 #include "core/surface.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <utility>
 
@@ -100,6 +101,8 @@ void WriteSurface(const PixelBuffer& buffer, Surface& surface) {
 
 namespace {
 
+constexpr bool kLittleEndian = std::endian::native == std::endian::little;
+
 // Where the scaled rows go: straight into the destination's rows when the rectangle is no wider
 // than the destination, else through one scratch row of which the visible part is copied.
 // Rows below the destination are never asked for, so they are not computed at all.
@@ -133,26 +136,26 @@ class RowSink {
 // pixels, rounded halves up. This is exactly what the coverage weights of the general path
 // give when the ratio is whole (every weight the same), with far less work. The template
 // arguments fix the common preview blocks so the compiler unrolls them and divides by shifts;
-// 0 means "given at run time".
-template <int KX, int KY>
+// 0 means "given at run time". Sum holds a column of KY bytes.
+template <int KX, int KY, typename Sum>
 void BlockMeans(const Surface& source, int kx, int ky, int width, RowSink& sink) {
   if constexpr (KX > 0) kx = KX;
   if constexpr (KY > 0) ky = KY;
   const std::uint32_t n = static_cast<std::uint32_t>(kx) * static_cast<std::uint32_t>(ky);
   const std::uint32_t half = n / 2;
   const std::size_t in_bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(kx) * 3;
-  // Column sums of one block row; kx * ky * 255 stays far inside 32 bits for any real picture.
-  std::vector<std::uint32_t> columns(in_bytes);
-  std::uint32_t* col = columns.data();
+  std::vector<Sum> columns(in_bytes);
+  Sum* __restrict col = columns.data();
   for (int dy = 0; dy < sink.rows(); ++dy) {
-    const std::uint8_t* first = source.row(dy * ky);
+    // Column sums first: a plain pass over bytes that the compiler vectorises.
+    const std::uint8_t* __restrict first = source.row(dy * ky);
     for (std::size_t i = 0; i < in_bytes; ++i) col[i] = first[i];
     for (int j = 1; j < ky; ++j) {
-      const std::uint8_t* r = source.row(dy * ky + j);
-      for (std::size_t i = 0; i < in_bytes; ++i) col[i] += r[i];
+      const std::uint8_t* __restrict r = source.row(dy * ky + j);
+      for (std::size_t i = 0; i < in_bytes; ++i) col[i] = static_cast<Sum>(col[i] + r[i]);
     }
     std::uint8_t* out = sink.Row(dy);
-    const std::uint32_t* c = col;
+    const Sum* c = col;
     for (int dx = 0; dx < width; ++dx, out += 3) {
       std::uint32_t b = 0, g = 0, r = 0;
       for (int i = 0; i < kx; ++i, c += 3) {
@@ -246,11 +249,13 @@ void AreaAverage(const Surface& source, int width, int height, RowSink& sink) {
   const int sw = source.width(), sh = source.height();
   if (sw % width == 0 && sh % height == 0) {
     const int kx = sw / width, ky = sh / height;
-    if (kx == 1 && ky == 2) return BlockMeans<1, 2>(source, kx, ky, width, sink);
-    if (kx == 2 && ky == 2) return BlockMeans<2, 2>(source, kx, ky, width, sink);
-    if (kx == 4 && ky == 2) return BlockMeans<4, 2>(source, kx, ky, width, sink);
+    using Wide = std::uint32_t;
+    if (kx == 1 && ky == 2) return BlockMeans<1, 2, std::uint16_t>(source, kx, ky, width, sink);
+    if (kx == 2 && ky == 2) return BlockMeans<2, 2, std::uint16_t>(source, kx, ky, width, sink);
+    if (kx == 4 && ky == 2) return BlockMeans<4, 2, std::uint16_t>(source, kx, ky, width, sink);
+    // Sums of a block stay inside 32 bits below 2^24 pixels a block.
     if (static_cast<std::uint64_t>(kx) * static_cast<std::uint64_t>(ky) < (1u << 24))
-      return BlockMeans<0, 0>(source, kx, ky, width, sink);
+      return BlockMeans<0, 0, Wide>(source, kx, ky, width, sink);
   }
   if (static_cast<std::uint64_t>(sh) * 255 <= 0xFFFFFFFFu) {
     AreaAverageRows<std::uint32_t>(source, width, height, sink);
@@ -259,16 +264,36 @@ void AreaAverage(const Surface& source, int width, int height, RowSink& sink) {
   }
 }
 
-// One row of plain resampling: destination pixel x takes source pixel x * sw / width.
-template <int K>
+// One row of plain resampling by a whole factor k: every source pixel repeated k times.
 void ExpandRow(const std::uint8_t* src, int k, int sw, std::uint8_t* out) {
-  if constexpr (K > 0) k = K;
   for (int x = 0; x < sw; ++x, src += 3) {
-    for (int i = 0; i < k; ++i, out += 3) {
-      out[0] = src[0];
-      out[1] = src[1];
-      out[2] = src[2];
-    }
+    for (int i = 0; i < k; ++i, out += 3) std::memcpy(out, src, 3);
+  }
+}
+
+// The same for k = 4 with wide stores: one pixel p repeated four times is the 12 bytes
+// p | p << 24 | p << 48 (bytes 0-7) and p >> 16 | p << 8 (bytes 8-11).
+// Both need a little-endian machine.
+void ExpandRow4(const std::uint8_t* src, int sw, std::uint8_t* out) {
+  for (int x = 0; x < sw; ++x, src += 3, out += 12) {
+    const std::uint64_t p = src[0] | (static_cast<std::uint64_t>(src[1]) << 8) |
+                            (static_cast<std::uint64_t>(src[2]) << 16);
+    const std::uint64_t low = p | (p << 24) | (p << 48);
+    const std::uint32_t high = static_cast<std::uint32_t>((p >> 16) | (p << 8));
+    std::memcpy(out, &low, 8);
+    std::memcpy(out + 8, &high, 4);
+  }
+}
+
+// And for k = 2: bytes 0-3 are p | p << 24, bytes 4-5 are p >> 8.
+void ExpandRow2(const std::uint8_t* src, int sw, std::uint8_t* out) {
+  for (int x = 0; x < sw; ++x, src += 3, out += 6) {
+    const std::uint32_t p = src[0] | (static_cast<std::uint32_t>(src[1]) << 8) |
+                            (static_cast<std::uint32_t>(src[2]) << 16);
+    const std::uint32_t low = p | (p << 24);
+    const std::uint16_t high = static_cast<std::uint16_t>(p >> 8);
+    std::memcpy(out, &low, 4);
+    std::memcpy(out + 4, &high, 2);
   }
 }
 
@@ -296,12 +321,12 @@ void Replicate(const Surface& source, int width, int height, RowSink& sink) {
       const std::uint8_t* src = source.row(sy);
       if (k == 1) {
         std::memcpy(out, src, out_bytes);
-      } else if (k == 2) {
-        ExpandRow<2>(src, k, sw, out);
-      } else if (k == 4) {
-        ExpandRow<4>(src, k, sw, out);
+      } else if (k == 2 && kLittleEndian) {
+        ExpandRow2(src, sw, out);
+      } else if (k == 4 && kLittleEndian) {
+        ExpandRow4(src, sw, out);
       } else if (whole) {
-        ExpandRow<0>(src, k, sw, out);
+        ExpandRow(src, k, sw, out);
       } else {
         for (int x = 0; x < width; ++x)
           std::memcpy(out + static_cast<std::size_t>(x) * 3,

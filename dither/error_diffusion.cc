@@ -4,7 +4,12 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/nearest_cache.h"
 #include "dither/dither_buffer.h"
@@ -65,8 +70,11 @@ bool IsErrorDiffusion(DitherMethod method) { return KernelOf(method) != nullptr;
 namespace {
 
 // The diffusion pass for one kernel, fixed at compile time so that the tap loops unroll and
-// the division by the divisor becomes a multiplication.
-template <const Kernel& K>
+// the division by the divisor becomes a multiplication. Wide: the three channels of a tap are
+// updated together in 16-bit lanes and saturated back to bytes, which is the same clamp to
+// 0..255 after each addition. The 4-byte access also reads and writes back, unchanged, the
+// byte after the tap's pixel, so the caller makes sure that byte is inside the buffer.
+template <const Kernel& K, bool kWide>
 void DiffuseWith(DitherBuffer& buffer, NearestMatcher& matcher) {
   // Flat byte offsets: a tap past a row's end lands at the start of the next row.
   std::ptrdiff_t offsets[K.tap_count];
@@ -79,24 +87,63 @@ void DiffuseWith(DitherBuffer& buffer, NearestMatcher& matcher) {
     std::uint8_t* p = buffer.At(0, y);
     for (int x = 0; x < buffer.row_pixels; ++x, p += 3) {
       const PaletteEntry& q = matcher.Color(p[2], p[1], p[0]);
-      const int target[3] = {q.blue, q.green, q.red};
+      // Truncating toward zero.
+      const int eb = (p[0] - q.blue) / K.divisor;
+      const int eg = (p[1] - q.green) / K.divisor;
+      const int er = (p[2] - q.red) / K.divisor;
+      p[0] = q.blue;
+      p[1] = q.green;
+      p[2] = q.red;
+      if ((eb | eg | er) == 0) continue;  // nothing to push: every neighbour keeps its value
+#if defined(__SSE2__)
+      if constexpr (kWide) {
+        const __m128i e = _mm_setr_epi16(static_cast<short>(eb), static_cast<short>(eg),
+                                         static_cast<short>(er), 0, 0, 0, 0, 0);
+        const __m128i zero = _mm_setzero_si128();
+        for (int t = 0; t < K.tap_count; ++t) {
+          std::uint8_t* n = p + offsets[t];
+          std::int32_t bytes;
+          std::memcpy(&bytes, n, 4);
+          __m128i v = _mm_unpacklo_epi8(_mm_cvtsi32_si128(bytes), zero);
+          v = _mm_add_epi16(v, _mm_mullo_epi16(e, _mm_set1_epi16(K.taps[t].weight)));
+          bytes = _mm_cvtsi128_si32(_mm_packus_epi16(v, v));
+          std::memcpy(n, &bytes, 4);
+        }
+        continue;
+      }
+#endif
+      const int e[3] = {eb, eg, er};
       for (int c = 0; c < 3; ++c) {
-        const int e = (p[c] - target[c]) / K.divisor;  // truncates toward zero
-        p[c] = static_cast<std::uint8_t>(target[c]);
-        if (e == 0) continue;  // nothing to push: every neighbour keeps its value
+        if (e[c] == 0) continue;
         for (int t = 0; t < K.tap_count; ++t) {
           std::uint8_t& n = p[offsets[t] + c];
-          n = Clamp255(n + K.taps[t].weight * e);
+          n = Clamp255(n + K.taps[t].weight * e[c]);
         }
       }
     }
   }
 }
 
+// Whether every 4-byte access of the wide pass stays inside the buffer.
+bool WideFits(const Kernel& k, const DitherBuffer& buffer) {
+  std::ptrdiff_t reach = 0;
+  for (int t = 0; t < k.tap_count; ++t) {
+    reach = std::max(reach, (static_cast<std::ptrdiff_t>(k.taps[t].dx) +
+                             static_cast<std::ptrdiff_t>(k.taps[t].dy) * buffer.row_pixels) * 3);
+  }
+  const std::ptrdiff_t last_pixel = static_cast<std::ptrdiff_t>(
+      buffer.Offset(buffer.row_pixels - 1, buffer.height + k.last_row_offset));
+  return last_pixel + reach + 4 <= static_cast<std::ptrdiff_t>(buffer.bytes.size());
+}
+
 template <std::size_t... I>
 void DiffuseByIndex(std::size_t index, DitherBuffer& buffer, NearestMatcher& matcher,
                     std::index_sequence<I...>) {
-  ((index == I ? DiffuseWith<kKernels[I]>(buffer, matcher) : void()), ...);
+  const bool wide = WideFits(kKernels[index], buffer);
+  ((index == I ? (wide ? DiffuseWith<kKernels[I], true>(buffer, matcher)
+                       : DiffuseWith<kKernels[I], false>(buffer, matcher))
+               : void()),
+   ...);
 }
 
 }  // namespace
