@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <sstream>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -116,7 +117,14 @@ bool RunBatch(const CliOptions& options, std::ostream& out, std::ostream& err, b
   // One job runs here, without a thread, in input order.
   std::vector<std::thread> workers;
   if (jobs > 1) {
-    for (std::size_t t = 0; t < jobs; ++t) workers.emplace_back(work);
+    for (std::size_t t = 0; t < jobs; ++t) {
+      try {
+        workers.emplace_back(work);
+      } catch (const std::system_error&) {
+        break;  // no more threads to be had: those started share the inputs
+      }
+    }
+    if (workers.empty()) jobs = 1;
   }
 
   Progress bar(err, progress && n > 1, n);
@@ -145,12 +153,13 @@ bool RunBatch(const CliOptions& options, std::ostream& out, std::ostream& err, b
   for (std::thread& t : workers) t.join();
 
   if (n > 1 && !options.quiet) {
+    const std::size_t threads = std::max<std::size_t>(workers.size(), 1);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     char time[32];
     std::snprintf(time, sizeof time, "%.2f", seconds);
     err << kCliName << ": " << converted << " converted, " << n - converted << " failed in " << time
-        << " s (" << std::max<std::size_t>(jobs, 1) << (jobs > 1 ? " threads" : " thread") << ")\n";
+        << " s (" << threads << (threads > 1 ? " threads" : " thread") << ")\n";
   }
   return converted == n;
 }

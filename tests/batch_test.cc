@@ -175,6 +175,31 @@ TEST_F(BatchTest, ProgressShowsOnlyOnATerminal) {
   EXPECT_EQ(quiet.err.find(" failed in "), std::string::npos) << quiet.err;
 }
 
+TEST_F(BatchTest, DamagedJpegsAreRefusedOnEveryThread) {
+  // Damage shows only as a warning of Qt's JPEG reader; reads on other threads must not stop
+  // a thread from seeing its own.
+  const Bytes whole = ReadBytes(dir_ / "in" / "coffee.jpg");
+  std::vector<std::string> args = {"-j", "4",     "-m", "2",
+                                   "-d", "floyd", "-O", (dir_ / "out").string()};
+  for (int i = 0; i < 4; ++i) {
+    const fs::path good = dir_ / "in" / ("good" + std::to_string(i) + ".jpg");
+    const fs::path cut = dir_ / "in" / ("cut" + std::to_string(i) + ".jpg");
+    fs::copy_file(dir_ / "in" / "coffee.jpg", good);
+    test::WriteBytes(cut, Bytes(whole.begin(), whole.begin() + 30000 + 5000 * i));
+    args.push_back(good.string());
+    args.push_back(cut.string());
+  }
+  const ToolResult r = test::RunTool(args, dir_);
+  EXPECT_EQ(r.code, 1);
+  for (int i = 0; i < 4; ++i) {
+    const std::string cut = (dir_ / "in" / ("cut" + std::to_string(i) + ".jpg")).string();
+    EXPECT_NE(r.err.find("tvcpix-cli: " + cut + ": "), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "out" / ("cut" + std::to_string(i) + ".bmp")));
+    EXPECT_TRUE(fs::exists(dir_ / "out" / ("good" + std::to_string(i) + ".tim")));
+  }
+  EXPECT_NE(r.err.find("4 converted, 4 failed"), std::string::npos) << r.err;
+}
+
 TEST_F(BatchTest, JobCountsAreChecked) {
   for (const char* jobs : {"0", "-1", "x", "257"}) {
     const ToolResult r = test::RunTool({"-j", jobs, "-O", "out", "a.bmp"}, dir_);

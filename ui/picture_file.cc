@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -221,14 +222,13 @@ void CatchJpegDamage(QtMsgType type, const QMessageLogContext& context, const QS
 class JpegDamageCatcher {
  public:
   JpegDamageCatcher() {
+    // The handler is installed once and stays: installing and restoring it around each read
+    // would let one thread's restore switch off the catching of a read on another thread.
+    static std::once_flag installed;
+    std::call_once(installed, [] { next_handler = qInstallMessageHandler(CatchJpegDamage); });
     jpeg_damage = &damage_;
-    const QtMessageHandler previous = qInstallMessageHandler(CatchJpegDamage);
-    if (previous != CatchJpegDamage) next_handler = previous;
   }
-  ~JpegDamageCatcher() {
-    qInstallMessageHandler(next_handler);
-    jpeg_damage = nullptr;
-  }
+  ~JpegDamageCatcher() { jpeg_damage = nullptr; }
   JpegDamageCatcher(const JpegDamageCatcher&) = delete;
   JpegDamageCatcher& operator=(const JpegDamageCatcher&) = delete;
 
