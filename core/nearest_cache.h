@@ -24,19 +24,24 @@ class NearestMatcher {
   void Reset(const Palette& palette, const PatternFlags* flags);
 
   int Index(int red, int green, int blue) {
-    if (direct_) return SearchAll(red, green, blue);
-    const std::uint32_t key = static_cast<std::uint32_t>(red) |
-                              (static_cast<std::uint32_t>(green) << 8) |
-                              (static_cast<std::uint32_t>(blue) << 16);
+    return IndexBgr(static_cast<std::uint32_t>(blue) | (static_cast<std::uint32_t>(green) << 8) |
+                    (static_cast<std::uint32_t>(red) << 16));
+  }
+  // The same for a colour packed as a pixel's bytes: blue | green << 8 | red << 16.
+  int IndexBgr(std::uint32_t key) {
     std::uint32_t& slot = slots_[Hash(key)];
     // Low byte 0xFF marks an empty slot: no palette has 256 entries.
     if ((slot >> 8) == key && (slot & 0xFF) != 0xFF) return static_cast<int>(slot & 0xFF);
-    const int index = Search(red, green, blue);
+    const int index = Search(static_cast<int>(key >> 16), static_cast<int>((key >> 8) & 0xFF),
+                             static_cast<int>(key & 0xFF));
     slot = (key << 8) | static_cast<std::uint32_t>(index);
     return index;
   }
   const PaletteEntry& Color(int red, int green, int blue) {
     return entries_[static_cast<std::size_t>(Index(red, green, blue))];
+  }
+  const PaletteEntry& ColorBgr(std::uint32_t key) {
+    return entries_[static_cast<std::size_t>(IndexBgr(key))];
   }
   const PaletteEntry& Entry(int index) const { return entries_[static_cast<std::size_t>(index)]; }
 
@@ -70,7 +75,7 @@ class NearestMatcher {
 
   std::vector<PaletteEntry> entries_;
   int palette_size_ = 0;
-  bool direct_ = false;  // few entries and none skipped: SearchAll answers
+  bool direct_ = false;  // few entries and none skipped: a miss searches them all
   bool skips_ = false;  // excluded entries are skipped (only with a 120-entry palette)
   std::array<std::uint8_t, kPatternCount> skip_{};  // 1 for excluded entries
   std::vector<std::uint32_t> slots_;

@@ -2,7 +2,6 @@
 #include "dither/threshold.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "core/nearest_cache.h"
 
@@ -28,11 +27,19 @@ void Treshold(Surface& destination, const Surface& source, const Palette& palett
 
 namespace {
 
+// Nearest whole number, ties to even, for |x| < 2^51: adding 1.5 * 2^52 leaves no fraction
+// bits, so the sum is rounded in the default mode (which nothing changes), and subtracting it
+// again is exact. The same as std::nearbyint without a library call per channel.
+inline double NearestEven(double x) {
+  constexpr double kShift = 6755399441055744.0;  // 1.5 * 2^52
+  return (x + kShift) - kShift;
+}
+
 // One noisy channel: A*u in single precision plus the value, then minus A/2, nearest with ties
 // to even, clamped.
 inline int NoisyChannel(int value, std::uint8_t amplitude, float u) {
   const float moved = static_cast<float>(amplitude) * u + static_cast<float>(value);
-  const double n = std::nearbyint(static_cast<double>(moved) - amplitude / 2.0);
+  const double n = NearestEven(static_cast<double>(moved) - amplitude / 2.0);
   return n < 0 ? 0 : (n > 255 ? 255 : static_cast<int>(n));
 }
 
