@@ -72,8 +72,11 @@ namespace {
 
 // The diffusion pass for one kernel, fixed at compile time so that the tap loops unroll and
 // the division by the divisor becomes a multiplication.
-template <const Kernel& K>
+// (The kernel is passed by its index: clang before 18 takes no reference to an array element
+// as a template argument.)
+template <std::size_t I>
 void DiffuseWith(DitherBuffer& buffer, NearestMatcher& matcher) {
+  constexpr const Kernel& K = kKernels[I];
   // Flat byte offsets: a tap past a row's end lands at the start of the next row.
   std::ptrdiff_t offsets[K.tap_count];
   for (int t = 0; t < K.tap_count; ++t) {
@@ -222,8 +225,9 @@ inline __m128i TruncatingDivide(__m128i x) {
 // tap reaches a pixel after that. Each addition is clamped to 0..255 as it is made, so the
 // bytes come out as in the plain pass, without the plain pass's overlapping byte stores that
 // stall the processor's store forwarding at every tap.
-template <const Kernel& K>
+template <std::size_t I>
 void DiffuseWindowed(DitherBuffer& buffer, NearestMatcher& matcher) {
+  constexpr const Kernel& K = kKernels[I];
   static constexpr std::array<TapRow, 3> kRows = TapRowsOf(K);
   static_assert(kRows[0].used && kRows[0].dx_min == 1, "the next pixel is the first of row 0");
   const std::ptrdiff_t row_bytes = static_cast<std::ptrdiff_t>(buffer.stride());
@@ -347,11 +351,11 @@ void DiffuseByIndex(std::size_t index, DitherBuffer& buffer, NearestMatcher& mat
                     std::index_sequence<I...>) {
 #if defined(__SSE2__)
   if (WideFits(kKernels[index], buffer)) {
-    ((index == I ? DiffuseWindowed<kKernels[I]>(buffer, matcher) : void()), ...);
+    ((index == I ? DiffuseWindowed<I>(buffer, matcher) : void()), ...);
     return;
   }
 #endif
-  ((index == I ? DiffuseWith<kKernels[I]>(buffer, matcher) : void()), ...);
+  ((index == I ? DiffuseWith<I>(buffer, matcher) : void()), ...);
 }
 
 }  // namespace
