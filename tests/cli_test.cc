@@ -176,6 +176,8 @@ struct BadLine {
   std::vector<std::string> args;
 };
 
+void PrintTo(const BadLine& line, std::ostream* os) { *os << line.name; }
+
 class UsageErrorTest : public ::testing::TestWithParam<BadLine> {};
 
 TEST_P(UsageErrorTest, ExitsWithTwoAndSaysWhy) {
@@ -223,6 +225,8 @@ struct MethodName {
   const char* text;
   DitherMethod method;
 };
+
+void PrintTo(const MethodName& name, std::ostream* os) { *os << '"' << name.text << '"'; }
 
 class MethodNameTest : public ::testing::TestWithParam<MethodName> {};
 
@@ -326,6 +330,18 @@ struct FilesCase {
   bool resize = true;
 };
 
+std::string CaseName(const FilesCase& c) {
+  std::string name = "G" + c.mode_arg + "_";
+  for (char ch : c.method) {
+    if (std::isalnum(static_cast<unsigned char>(ch))) name += ch;
+  }
+  if (!c.resize) name += "_NoResize";
+  if (!c.extra.empty() && c.resize) name += "_OwnPalette";
+  return name;
+}
+
+void PrintTo(const FilesCase& c, std::ostream* os) { *os << CaseName(c); }
+
 class CliFilesTest : public CliTest, public ::testing::WithParamInterface<FilesCase> {};
 
 TEST_P(CliFilesTest, WritesTheModelsResult) {
@@ -391,7 +407,8 @@ INSTANTIATE_TEST_SUITE_P(
         FilesCase{TvcMode::kGraphics4, "4", "stucki", {"--palette4", "1,14,8,6"}, {1, 14, 8, 6}},
         FilesCase{
             TvcMode::kGraphics2, "2", "atkinson", {"--palette2=9,14"}, {0, 15, 9, 10}, {9, 14}},
-        FilesCase{TvcMode::kGraphics2, "2", "Pattern TVC", {}}));
+        FilesCase{TvcMode::kGraphics2, "2", "Pattern TVC", {}}),
+    [](const ::testing::TestParamInfo<FilesCase>& info) { return CaseName(info.param); });
 
 TEST_F(CliTest, ToneOptionsChainLikeSliderMovesWithSet) {
   const std::string input = Path("tones.bmp");
