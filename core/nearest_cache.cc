@@ -113,6 +113,7 @@ void NearestMatcher::BuildCell(int cell) {
 }
 
 int NearestMatcher::Search(int red, int green, int blue) {
+  if (direct_) return SearchAll(red, green, blue);
   const int cell = (red >> kCellShift) | ((green >> kCellShift) << 4) |
                    ((blue >> kCellShift) << 8);
   if (cell_first_[static_cast<std::size_t>(cell)] < 0) BuildCell(cell);
