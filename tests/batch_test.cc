@@ -126,27 +126,6 @@ TEST_F(BatchTest, ParallelRunWritesAndPrintsWhatASequentialRunDoes) {
   }
 }
 
-TEST_F(BatchTest, LinesComeInInputOrder) {
-  const ToolResult r = Run({"-m", "2", "-d", "floyd"}, "out");
-  std::vector<std::string> bases;
-  std::istringstream in(r.out);
-  std::string line;
-  while (std::getline(in, line)) bases.push_back(line.substr(0, line.find(':')));
-  const fs::path out = dir_ / "out";
-  EXPECT_EQ(bases, (std::vector<std::string>{(out / "p0").string(), (out / "coffee").string(),
-                                             (out / "p1").string(), (out / "p2").string(),
-                                             (out / "p3").string(), (out / "p4").string()}));
-  // The errors too, each input's before the next input's.
-  const std::size_t same_x = r.err.find((dir_ / "in/x/same.bmp").string() + ": ");
-  const std::size_t bad = r.err.find((dir_ / "in/bad.bmp").string() + ": ");
-  const std::size_t missing = r.err.find((dir_ / "in/missing.bmp").string() + ": ");
-  const std::size_t same_y = r.err.find((dir_ / "in/y/same.bmp").string() + ": ");
-  EXPECT_LT(same_x, bad);
-  EXPECT_LT(bad, missing);
-  EXPECT_LT(missing, same_y);
-  EXPECT_NE(same_y, std::string::npos) << r.err;
-}
-
 TEST_F(BatchTest, ProgressShowsOnlyOnATerminal) {
   const int master = posix_openpt(O_RDWR | O_NOCTTY);
   ASSERT_GE(master, 0);
@@ -173,31 +152,6 @@ TEST_F(BatchTest, ProgressShowsOnlyOnATerminal) {
   const ToolResult quiet = Run({"-q", "-m", "2"}, "quiet");
   EXPECT_EQ(quiet.out, "");
   EXPECT_EQ(quiet.err.find(" failed in "), std::string::npos) << quiet.err;
-}
-
-TEST_F(BatchTest, DamagedJpegsAreRefusedOnEveryThread) {
-  // Damage shows only as a warning of Qt's JPEG reader; reads on other threads must not stop
-  // a thread from seeing its own.
-  const Bytes whole = ReadBytes(dir_ / "in" / "coffee.jpg");
-  std::vector<std::string> args = {"-j", "4",     "-m", "2",
-                                   "-d", "floyd", "-O", (dir_ / "out").string()};
-  for (int i = 0; i < 4; ++i) {
-    const fs::path good = dir_ / "in" / ("good" + std::to_string(i) + ".jpg");
-    const fs::path cut = dir_ / "in" / ("cut" + std::to_string(i) + ".jpg");
-    fs::copy_file(dir_ / "in" / "coffee.jpg", good);
-    test::WriteBytes(cut, Bytes(whole.begin(), whole.begin() + 30000 + 5000 * i));
-    args.push_back(good.string());
-    args.push_back(cut.string());
-  }
-  const ToolResult r = test::RunTool(args, dir_);
-  EXPECT_EQ(r.code, 1);
-  for (int i = 0; i < 4; ++i) {
-    const std::string cut = (dir_ / "in" / ("cut" + std::to_string(i) + ".jpg")).string();
-    EXPECT_NE(r.err.find("tvcpix-cli: " + cut + ": "), std::string::npos) << r.err;
-    EXPECT_FALSE(fs::exists(dir_ / "out" / ("cut" + std::to_string(i) + ".bmp")));
-    EXPECT_TRUE(fs::exists(dir_ / "out" / ("good" + std::to_string(i) + ".tim")));
-  }
-  EXPECT_NE(r.err.find("4 converted, 4 failed"), std::string::npos) << r.err;
 }
 
 TEST_F(BatchTest, JobCountsAreChecked) {
