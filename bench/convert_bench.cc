@@ -1,7 +1,13 @@
-// Benchmarks of the conversion: every mode with every method, slider moves and a big load.
+// Benchmarks of the conversion: every mode with every method, slider moves (with a 20-megapixel
+// photograph loaded too) and opening big pictures beside Qt's bare decode.
 #include <benchmark/benchmark.h>
 
+#include <QDir>
+#include <QImage>
+#include <QImageReader>
+#include <QString>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -20,8 +26,8 @@ Surface Gradient(int width, int height) {
   for (int y = 0; y < height; ++y) {
     std::uint8_t* row = surface.row(y);
     for (int x = 0; x < width; ++x) {
-      row[3 * x + 0] = static_cast<std::uint8_t>(255 * y / height);                   // blue
-      row[3 * x + 1] = static_cast<std::uint8_t>((x * 7 + y * 3) & 0xFF);             // green
+      row[3 * x + 0] = static_cast<std::uint8_t>(255 * y / height);        // blue
+      row[3 * x + 1] = static_cast<std::uint8_t>((x * 7 + y * 3) & 0xFF);  // green
       const int stripe = (x / 16) % 2 == 0 ? 0 : 40;
       row[3 * x + 2] = static_cast<std::uint8_t>((255 * x / width) ^ stripe);  // red
     }
@@ -80,6 +86,81 @@ void BM_MoveSlider(benchmark::State& state, int width, int height) {
   }
 }
 
+// A 20-megapixel photograph (5472 x 3648): a bundled photo scaled up smoothly, kept for the
+// whole run.
+const Surface& Photo20Mp() {
+  static const Surface photo = [] {
+    Surface s;
+    if (!DecodePictureFile(TVCPIX_SAMPLES_DIR "/coffee_600x400.jpg", &s).ok)
+      return Gradient(5472, 3648);
+    QImage small(s.data(), s.width(), s.height(), static_cast<qsizetype>(s.stride()),
+                 QImage::Format_BGR888);
+    const QImage big = small.scaled(5472, 3648, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                           .convertToFormat(QImage::Format_BGR888);
+    Surface out("Pic1", big.width(), big.height(), 0);
+    for (int y = 0; y < big.height(); ++y)
+      std::copy_n(big.constScanLine(y), out.stride(), out.row(y));
+    return out;
+  }();
+  return photo;
+}
+
+// The same photograph as a JPEG file (quality 92) in the temporary folder.
+const std::string& Photo20MpJpeg() {
+  static const std::string path = [] {
+    const Surface& s = Photo20Mp();
+    const QImage image(s.data(), s.width(), s.height(), static_cast<qsizetype>(s.stride()),
+                       QImage::Format_BGR888);
+    const QString file = QDir::temp().filePath("tvcpix_bench_20mp.jpg");
+    image.save(file, "JPEG", 92);
+    return file.toStdString();
+  }();
+  return path;
+}
+
+// One slider move with the 20-megapixel photograph loaded, in a mode with a method: the
+// copy of the cached scale of Pic1 into Pic5, the filter and the conversion.
+void BM_MoveSlider20Mp(benchmark::State& state, TvcMode mode, DitherMethod method) {
+  Model model;
+  model.SetMode(mode);
+  model.SetMethod(method);
+  model.LoadSourcePicture(Surface(Photo20Mp()));
+  int value = 40;
+  for (auto _ : state) {
+    model.MoveSlider(1, value);
+    value = value == 40 ? 60 : 40;
+    benchmark::DoNotOptimize(model.pic2().data());
+  }
+}
+
+// Qt's bare decode of the 20-megapixel JPEG, the yardstick of opening it.
+void BM_QtDecode20Mp(benchmark::State& state) {
+  const QString file = QString::fromStdString(Photo20MpJpeg());
+  for (auto _ : state) {
+    QImageReader reader(file);
+    QImage image = reader.read();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+}
+
+// Opening the 20-megapixel JPEG: decode, colour count of Pic1, scale into Pic5 and the load
+// sequence's conversions (the window itself exists already).
+void BM_Open20Mp(benchmark::State& state) {
+  const std::string& file = Photo20MpJpeg();
+  for (auto _ : state) {
+    state.PauseTiming();
+    Model model;
+    state.ResumeTiming();
+    Surface picture;
+    if (!DecodePictureFile(file, &picture).ok) {
+      state.SkipWithError("cannot decode the JPEG");
+      break;
+    }
+    model.LoadSourcePicture(std::move(picture));
+    benchmark::DoNotOptimize(model.pic2().data());
+  }
+}
+
 // Loading a 24-megapixel photograph: the smooth scale down and the three conversions.
 void BM_Load24Mp(benchmark::State& state) {
   const Surface big = Gradient(6000, 4000);
@@ -94,8 +175,8 @@ void RegisterAll() {
   for (TvcMode mode : {TvcMode::kGraphics2, TvcMode::kGraphics4, TvcMode::kGraphics16}) {
     for (int m = 1; m <= kMethodCount; ++m) {
       const auto method = static_cast<DitherMethod>(m);
-      const std::string name = std::string("Convert/") + ModeName(mode) + "/" +
-                               std::to_string(m) + "_" + Compact(MethodCaption(method));
+      const std::string name = std::string("Convert/") + ModeName(mode) + "/" + std::to_string(m) +
+                               "_" + Compact(MethodCaption(method));
       benchmark::RegisterBenchmark(name.c_str(), BM_Convert, mode, method)
           ->Unit(benchmark::kMillisecond);
     }
@@ -105,6 +186,17 @@ void RegisterAll() {
   benchmark::RegisterBenchmark("MoveSlider/6000x4000", BM_MoveSlider, 6000, 4000)
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("Load/6000x4000", BM_Load24Mp)->Unit(benchmark::kMillisecond);
+  for (TvcMode mode : {TvcMode::kGraphics2, TvcMode::kGraphics4, TvcMode::kGraphics16}) {
+    for (int m = 1; m <= kMethodCount; ++m) {
+      const auto method = static_cast<DitherMethod>(m);
+      const std::string name = std::string("MoveSlider20Mp/") + ModeName(mode) + "/" +
+                               std::to_string(m) + "_" + Compact(MethodCaption(method));
+      benchmark::RegisterBenchmark(name.c_str(), BM_MoveSlider20Mp, mode, method)
+          ->Unit(benchmark::kMillisecond);
+    }
+  }
+  benchmark::RegisterBenchmark("Open20Mp/QtDecode", BM_QtDecode20Mp)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Open20Mp/Load", BM_Open20Mp)->Unit(benchmark::kMillisecond);
 }
 
 }  // namespace

@@ -13,8 +13,7 @@ constexpr int kCellsPerAxis = 256 >> kCellShift;
 }  // namespace
 
 NearestMatcher::NearestMatcher(const Palette& palette, const PatternFlags* flags)
-    : slots_(std::size_t{1} << kBits),
-      cell_first_(kCellsPerAxis * kCellsPerAxis * kCellsPerAxis) {
+    : slots_(std::size_t{1} << kBits), cell_first_(kCellsPerAxis * kCellsPerAxis * kCellsPerAxis) {
   // Room for every cell's list of a full pattern palette, so that reuse never allocates.
   entries_.reserve(kPatternCount);
   min_d_.reserve(kPatternCount);
@@ -114,8 +113,7 @@ void NearestMatcher::BuildCell(int cell) {
 
 int NearestMatcher::Search(int red, int green, int blue) {
   if (direct_) return SearchAll(red, green, blue);
-  const int cell = (red >> kCellShift) | ((green >> kCellShift) << 4) |
-                   ((blue >> kCellShift) << 8);
+  const int cell = (red >> kCellShift) | ((green >> kCellShift) << 4) | ((blue >> kCellShift) << 8);
   if (cell_first_[static_cast<std::size_t>(cell)] < 0) BuildCell(cell);
   const std::uint8_t* list = candidates_.data() + cell_first_[static_cast<std::size_t>(cell)];
   const int count = list[0];

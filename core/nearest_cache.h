@@ -45,15 +45,27 @@ class NearestMatcher {
   }
   const PaletteEntry& Entry(int index) const { return entries_[static_cast<std::size_t>(index)]; }
 
+  // For colours that rarely repeat (noise): with a palette of a few colours and none skipped,
+  // the plain search without the cache, else Color.
+  const PaletteEntry& ColorOnce(int red, int green, int blue) {
+    const int index = direct_ ? SearchAll(red, green, blue) : Index(red, green, blue);
+    return entries_[static_cast<std::size_t>(index)];
+  }
+  const PaletteEntry& ColorBgrOnce(std::uint32_t key) {
+    const int index =
+        direct_ ? SearchAll(static_cast<int>(key >> 16), static_cast<int>((key >> 8) & 0xFF),
+                            static_cast<int>(key & 0xFF))
+                : IndexBgr(key);
+    return entries_[static_cast<std::size_t>(index)];
+  }
+
   // Whether this matcher answers exactly as one built from the palette and flags would.
   bool Serves(const Palette& palette, const PatternFlags* flags) const;
 
  private:
   static constexpr int kBits = 15;
   static constexpr int kDirectEntries = 4;
-  static std::uint32_t Hash(std::uint32_t key) {
-    return (key * 2654435761u) >> (32 - kBits);
-  }
+  static std::uint32_t Hash(std::uint32_t key) { return (key * 2654435761u) >> (32 - kBits); }
   int Search(int red, int green, int blue);
   // The plain search over a palette of a few entries: cheaper than any cache lookup.
   int SearchAll(int red, int green, int blue) const {
@@ -76,12 +88,12 @@ class NearestMatcher {
   std::vector<PaletteEntry> entries_;
   int palette_size_ = 0;
   bool direct_ = false;  // few entries and none skipped: a miss searches them all
-  bool skips_ = false;  // excluded entries are skipped (only with a 120-entry palette)
+  bool skips_ = false;   // excluded entries are skipped (only with a 120-entry palette)
   std::array<std::uint8_t, kPatternCount> skip_{};  // 1 for excluded entries
   std::vector<std::uint32_t> slots_;
-  std::vector<std::int32_t> cell_first_;   // start of a cell's list in candidates_, -1 unbuilt
-  std::vector<std::uint8_t> candidates_;   // per cell: count, then entry indices ascending
-  std::vector<int> min_d_;                 // scratch of BuildCell, one per entry
+  std::vector<std::int32_t> cell_first_;  // start of a cell's list in candidates_, -1 unbuilt
+  std::vector<std::uint8_t> candidates_;  // per cell: count, then entry indices ascending
+  std::vector<int> min_d_;                // scratch of BuildCell, one per entry
 };
 
 // A matcher for the palette and flags, kept per thread with its filled cache and cell lists

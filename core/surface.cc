@@ -16,8 +16,15 @@ Surface::Surface(std::string name, int width, int height, ColorValue background)
 void Surface::Clear() { Fill(background_); }
 
 void Surface::Fill(ColorValue color) {
+  if (pixels_.empty()) return;
   const std::uint8_t bgr[3] = {BlueOf(color), GreenOf(color), RedOf(color)};
-  for (std::size_t i = 0; i < pixels_.size(); i += 3) std::memcpy(&pixels_[i], bgr, 3);
+  std::memcpy(pixels_.data(), bgr, 3);
+  // Doubling copies: the filled part is copied onto the part after it.
+  for (std::size_t done = 3; done < pixels_.size();) {
+    const std::size_t n = std::min(done, pixels_.size() - done);
+    std::memcpy(pixels_.data() + done, pixels_.data(), n);
+    done += n;
+  }
 }
 
 void Surface::Reshape(int width, int height) {
@@ -57,8 +64,13 @@ void Surface::FillRect(int x0, int y0, int x1, int y1, ColorValue color) {
   y0 = std::max(y0, 0);
   x1 = std::min(x1, width_ - 1);
   y1 = std::min(y1, height_ - 1);
-  for (int y = y0; y <= y1; ++y)
-    for (int x = x0; x <= x1; ++x) SetPixel(x, y, color);
+  if (x0 > x1 || y0 > y1) return;
+  const std::uint8_t bgr[3] = {BlueOf(color), GreenOf(color), RedOf(color)};
+  const std::size_t bytes = static_cast<std::size_t>(x1 - x0 + 1) * 3;
+  std::uint8_t* first = row(y0) + static_cast<std::size_t>(x0) * 3;
+  for (std::size_t i = 0; i < bytes; i += 3) std::memcpy(first + i, bgr, 3);
+  for (int y = y0 + 1; y <= y1; ++y)
+    std::memcpy(row(y) + static_cast<std::size_t>(x0) * 3, first, bytes);
 }
 
 void Surface::DrawBox(int x0, int y0, int x1, int y1, ColorValue color) {
@@ -121,7 +133,8 @@ class RowSink {
   std::uint8_t* Row(int y) { return scratch_.empty() ? destination_.row(y) : scratch_.data(); }
   void Commit(int y) {
     if (!scratch_.empty() && visible_width_ > 0)
-      std::memcpy(destination_.row(y), scratch_.data(), static_cast<std::size_t>(visible_width_) * 3);
+      std::memcpy(destination_.row(y), scratch_.data(),
+                  static_cast<std::size_t>(visible_width_) * 3);
   }
 
  private:
@@ -179,8 +192,7 @@ struct Tap {
 
 // Area coverage along one axis: destination pixel d covers [d*S, (d+1)*S) in units where a
 // source pixel is D long, so every weight is an integer and each destination's weights sum to S.
-void BuildTaps(int source_size, int dest_size, std::vector<int>& first,
-               std::vector<Tap>& taps) {
+void BuildTaps(int source_size, int dest_size, std::vector<int>& first, std::vector<Tap>& taps) {
   first.assign(static_cast<std::size_t>(dest_size) + 1, 0);
   taps.clear();
   const std::int64_t s = source_size, dn = dest_size;
@@ -308,7 +320,8 @@ void Replicate(const Surface& source, int width, int height, RowSink& sink) {
   if (!whole) {
     xmap.resize(static_cast<std::size_t>(width));
     for (int x = 0; x < width; ++x)
-      xmap[static_cast<std::size_t>(x)] = static_cast<int>(static_cast<std::int64_t>(x) * sw / width);
+      xmap[static_cast<std::size_t>(x)] =
+          static_cast<int>(static_cast<std::int64_t>(x) * sw / width);
   }
   int previous_sy = -1;
   const std::uint8_t* previous = nullptr;
@@ -341,8 +354,7 @@ void Replicate(const Surface& source, int width, int height, RowSink& sink) {
 
 }  // namespace
 
-void ScaleSurface(Surface& destination, const Surface& source, int width, int height,
-                  int smooth) {
+void ScaleSurface(Surface& destination, const Surface& source, int width, int height, int smooth) {
   if (width <= 0 || height <= 0 || source.width() <= 0 || source.height() <= 0) return;
   const bool same_size = width == source.width() && height == source.height();
   if (same_size && &destination == &source) return;  // a copy onto itself changes nothing

@@ -26,7 +26,7 @@ struct Tap {
 struct Kernel {
   DitherMethod method;
   int divisor;
-  int first_row;   // visited rows: first_row .. H + last_row_offset
+  int first_row;  // visited rows: first_row .. H + last_row_offset
   int last_row_offset;
   bool edge_fill;  // Atkinson keeps black margins
   int tap_count;
@@ -36,22 +36,80 @@ struct Kernel {
 // Taps on the current row, then one row down, then two rows down; dx from left to right.
 constexpr Kernel kKernels[] = {
     {DitherMethod::kFloyd, 16, 2, 5, true, 4, {{1, 0, 7}, {-1, 1, 3}, {0, 1, 5}, {1, 1, 1}}},
-    {DitherMethod::kAtkinson, 8, 2, 5, false, 6,
+    {DitherMethod::kAtkinson,
+     8,
+     2,
+     5,
+     false,
+     6,
      {{1, 0, 1}, {2, 0, 1}, {-1, 1, 1}, {0, 1, 1}, {1, 1, 1}, {0, 2, 1}}},
     {DitherMethod::kSierraLite, 4, 2, 5, true, 3, {{1, 0, 2}, {-1, 1, 1}, {0, 1, 1}}},
-    {DitherMethod::kBurkles, 32, 2, 5, true, 7,
+    {DitherMethod::kBurkles,
+     32,
+     2,
+     5,
+     true,
+     7,
      {{1, 0, 8}, {2, 0, 4}, {-2, 1, 2}, {-1, 1, 4}, {0, 1, 8}, {1, 1, 4}, {2, 1, 2}}},
-    {DitherMethod::kSierra2Row, 16, 2, 5, true, 7,
+    {DitherMethod::kSierra2Row,
+     16,
+     2,
+     5,
+     true,
+     7,
      {{1, 0, 4}, {2, 0, 3}, {-2, 1, 1}, {-1, 1, 2}, {0, 1, 3}, {1, 1, 2}, {2, 1, 1}}},
-    {DitherMethod::kSierra, 32, 4, 3, true, 10,
-     {{1, 0, 5}, {2, 0, 3}, {-2, 1, 2}, {-1, 1, 4}, {0, 1, 5}, {1, 1, 4}, {2, 1, 2},
-      {-1, 2, 2}, {0, 2, 3}, {1, 2, 2}}},
-    {DitherMethod::kStucky, 42, 4, 3, true, 12,
-     {{1, 0, 8}, {2, 0, 4}, {-2, 1, 2}, {-1, 1, 4}, {0, 1, 8}, {1, 1, 4}, {2, 1, 2},
-      {-2, 2, 1}, {-1, 2, 2}, {0, 2, 4}, {1, 2, 2}, {2, 2, 1}}},
-    {DitherMethod::kJarvis, 48, 4, 3, true, 12,
-     {{1, 0, 7}, {2, 0, 5}, {-2, 1, 3}, {-1, 1, 5}, {0, 1, 7}, {1, 1, 5}, {2, 1, 3},
-      {-2, 2, 1}, {-1, 2, 3}, {0, 2, 5}, {1, 2, 3}, {2, 2, 1}}},
+    {DitherMethod::kSierra,
+     32,
+     4,
+     3,
+     true,
+     10,
+     {{1, 0, 5},
+      {2, 0, 3},
+      {-2, 1, 2},
+      {-1, 1, 4},
+      {0, 1, 5},
+      {1, 1, 4},
+      {2, 1, 2},
+      {-1, 2, 2},
+      {0, 2, 3},
+      {1, 2, 2}}},
+    {DitherMethod::kStucky,
+     42,
+     4,
+     3,
+     true,
+     12,
+     {{1, 0, 8},
+      {2, 0, 4},
+      {-2, 1, 2},
+      {-1, 1, 4},
+      {0, 1, 8},
+      {1, 1, 4},
+      {2, 1, 2},
+      {-2, 2, 1},
+      {-1, 2, 2},
+      {0, 2, 4},
+      {1, 2, 2},
+      {2, 2, 1}}},
+    {DitherMethod::kJarvis,
+     48,
+     4,
+     3,
+     true,
+     12,
+     {{1, 0, 7},
+      {2, 0, 5},
+      {-2, 1, 3},
+      {-1, 1, 5},
+      {0, 1, 7},
+      {1, 1, 5},
+      {2, 1, 3},
+      {-2, 2, 1},
+      {-1, 2, 3},
+      {0, 2, 5},
+      {1, 2, 3},
+      {2, 2, 1}}},
 };
 
 const Kernel* KernelOf(DitherMethod method) {
@@ -81,7 +139,8 @@ void DiffuseWith(DitherBuffer& buffer, NearestMatcher& matcher) {
   std::ptrdiff_t offsets[K.tap_count];
   for (int t = 0; t < K.tap_count; ++t) {
     offsets[t] = (static_cast<std::ptrdiff_t>(K.taps[t].dx) +
-                  static_cast<std::ptrdiff_t>(K.taps[t].dy) * buffer.row_pixels) * 3;
+                  static_cast<std::ptrdiff_t>(K.taps[t].dy) * buffer.row_pixels) *
+                 3;
   }
   const int last_row = buffer.height + K.last_row_offset;
   for (int y = K.first_row; y <= last_row; ++y) {
@@ -109,7 +168,7 @@ void DiffuseWith(DitherBuffer& buffer, NearestMatcher& matcher) {
 struct TapRow {
   bool used = false;
   int dx_min = 0;
-  int length = 0;  // pixels, at most 5
+  int length = 0;                               // pixels, at most 5
   std::array<std::int16_t, 16> lane_weights{};  // lane 3j + c: the weight of pixel j
 };
 
@@ -275,7 +334,8 @@ void DiffuseWindowed(DitherBuffer& buffer, NearestMatcher& matcher) {
   for (std::size_t i = 0;; ++i, p += 3) {
     const std::uint32_t bgr =
         static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(current, current)));
-    const PaletteEntry& q = matcher.ColorBgr(bgr & 0xFFFFFFu);
+    // Diffused colours rarely repeat: a palette of a few colours is searched without the cache.
+    const PaletteEntry& q = matcher.ColorBgrOnce(bgr & 0xFFFFFFu);
     std::uint32_t target;
     std::memcpy(&target, &q, 4);
     // Byte 3 of the entry is 0 and lands on the next pixel, which a window holds; its byte in
@@ -285,18 +345,24 @@ void DiffuseWindowed(DitherBuffer& buffer, NearestMatcher& matcher) {
         current, _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(target)), zero)));
     if (_mm_movemask_epi8(_mm_cmpeq_epi16(e, zero)) != 0xFFFF) {
       // Lanes 3k + c of the windows take the error of channel c.
-      const __m128i e_lo = _mm_or_si128(e, _mm_or_si128(_mm_slli_si128(e, 6), _mm_slli_si128(e, 12)));
+      const __m128i e_lo =
+          _mm_or_si128(e, _mm_or_si128(_mm_slli_si128(e, 6), _mm_slli_si128(e, 12)));
       const __m128i e_hi = _mm_or_si128(_mm_srli_si128(e, 4),
                                         _mm_or_si128(_mm_slli_si128(e, 2), _mm_slli_si128(e, 8)));
-      r0.lo = _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(r0.lo, _mm_mullo_epi16(e_lo, w0_lo)), zero), top);
-      r1.lo = _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(r1.lo, _mm_mullo_epi16(e_lo, w1_lo)), zero), top);
+      r0.lo = _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(r0.lo, _mm_mullo_epi16(e_lo, w0_lo)), zero),
+                            top);
+      r1.lo = _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(r1.lo, _mm_mullo_epi16(e_lo, w1_lo)), zero),
+                            top);
       if constexpr (kL1 > 2) {
-        r1.hi = _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(r1.hi, _mm_mullo_epi16(e_hi, w1_hi)), zero), top);
+        r1.hi = _mm_min_epi16(
+            _mm_max_epi16(_mm_add_epi16(r1.hi, _mm_mullo_epi16(e_hi, w1_hi)), zero), top);
       }
       if constexpr (kRow2) {
-        r2.lo = _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(r2.lo, _mm_mullo_epi16(e_lo, w2_lo)), zero), top);
+        r2.lo = _mm_min_epi16(
+            _mm_max_epi16(_mm_add_epi16(r2.lo, _mm_mullo_epi16(e_lo, w2_lo)), zero), top);
         if constexpr (kL2 > 2) {
-          r2.hi = _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(r2.hi, _mm_mullo_epi16(e_hi, w2_hi)), zero), top);
+          r2.hi = _mm_min_epi16(
+              _mm_max_epi16(_mm_add_epi16(r2.hi, _mm_mullo_epi16(e_hi, w2_hi)), zero), top);
         }
       }
     }
@@ -339,7 +405,8 @@ bool WideFits(const Kernel& k, const DitherBuffer& buffer) {
   std::ptrdiff_t reach = 0;
   for (int t = 0; t < k.tap_count; ++t) {
     reach = std::max(reach, (static_cast<std::ptrdiff_t>(k.taps[t].dx) +
-                             static_cast<std::ptrdiff_t>(k.taps[t].dy) * buffer.row_pixels) * 3);
+                             static_cast<std::ptrdiff_t>(k.taps[t].dy) * buffer.row_pixels) *
+                                3);
   }
   const std::ptrdiff_t last_pixel = static_cast<std::ptrdiff_t>(
       buffer.Offset(buffer.row_pixels - 1, buffer.height + k.last_row_offset));

@@ -66,8 +66,8 @@ void TresholdNoise(Surface& destination, const Surface& source, const Palette& p
       const float ub = noise.Next();
       if (!picture) continue;  // filler results never reach the surface
       const PaletteEntry& q =
-          matcher.Color(NoisyChannel(red, amplitude, ur), NoisyChannel(green, amplitude, ug),
-                        NoisyChannel(blue, amplitude, ub));
+          matcher.ColorOnce(NoisyChannel(red, amplitude, ur), NoisyChannel(green, amplitude, ug),
+                            NoisyChannel(blue, amplitude, ub));
       d[3 * x] = q.blue;
       d[3 * x + 1] = q.green;
       d[3 * x + 2] = q.red;

@@ -134,7 +134,7 @@ TEST_P(ScaleEquivalenceTest, RandomSizesMatchTheDefinition) {
     ScaleSurface(dest, src, width, height, c.smooth);
     const bool same = width == sw && height == sh;
     const std::vector<std::uint8_t> want =
-        same ? std::vector<std::uint8_t>(src.data(), src.data() + src.size_bytes())
+        same            ? std::vector<std::uint8_t>(src.data(), src.data() + src.size_bytes())
         : c.smooth == 1 ? ReferenceAverage(src, width, height)
                         : ReferenceReplicate(src, width, height);
     ExpectScaled(before, dest, want, width, height);
@@ -184,9 +184,9 @@ TEST(CountColorsEquivalenceTest, RunsRepeatedRowsAndBackToBackCounts) {
   std::mt19937 rng(21);
   // One after another, so a count that left marks behind would spoil the next one; the one
   // over a million pixels takes the photograph path, which does not skip runs.
-  for (const auto& [w, h] : {std::pair{1, 1}, std::pair{1, 9}, std::pair{2, 2}, std::pair{7, 3},
-                            std::pair{64, 48}, std::pair{512, 480}, std::pair{1100, 1000},
-                            std::pair{3, 1}}) {
+  for (const auto& [w, h] :
+       {std::pair{1, 1}, std::pair{1, 9}, std::pair{2, 2}, std::pair{7, 3}, std::pair{64, 48},
+        std::pair{512, 480}, std::pair{1100, 1000}, std::pair{3, 1}}) {
     for (const bool runs : {false, true}) {
       const Surface s = RandomSurface(w, h, rng, runs);
       EXPECT_EQ(CountColors(s), ReferenceCount(s)) << w << "x" << h << (runs ? " runs" : "");
@@ -220,9 +220,9 @@ void ExpectMatches(const Palette& palette, const PatternFlags* flags, std::mt199
   }
   for (int i = 0; i < palette.size(); ++i) {
     const PaletteEntry& e = palette[i];
-    const int want = flags != nullptr ? NearestIndexUnmarked(palette, *flags, e.red, e.green,
-                                                             e.blue)
-                                      : NearestIndex(palette, e.red, e.green, e.blue);
+    const int want = flags != nullptr
+                         ? NearestIndexUnmarked(palette, *flags, e.red, e.green, e.blue)
+                         : NearestIndex(palette, e.red, e.green, e.blue);
     ASSERT_EQ(m.Index(e.red, e.green, e.blue), want);
   }
 }
