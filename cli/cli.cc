@@ -327,7 +327,8 @@ bool HasTones(const CliOptions& options) {
 // real model therefore converts once per tone before the load. Each conversion of one mode draws
 // the same number of values whatever the picture, so the draws line up exactly; every other
 // effect of those conversions is overwritten by the load ("All On" resets the pattern flags).
-// TODO(model): load without converting (steps 1-5 of the load) and use RunLoadConversions().
+// TODO(model): with a load that stops before its conversions, this becomes that load, the
+// tones on the same model, then RunLoadConversions().
 void LoadWithTones(const CliOptions& options, Surface picture, Model& model) {
   Model scratch;
   ApplySettings(options, scratch);
