@@ -33,6 +33,12 @@ void NearestMatcher::Reset(const Palette& palette, const PatternFlags* flags) {
   // An empty palette answers index 0 with black rather than reading past the end.
   if (entries_.empty()) entries_.push_back(PaletteEntry{});
   direct_ = !skips_ && entries_.size() <= kDirectEntries;
+  if (entries_.size() == 2) {
+    const auto norm = [](const PaletteEntry& e) {
+      return e.red * e.red + e.green * e.green + e.blue * e.blue;
+    };
+    two_entry_bias_ = norm(entries_[0]) - norm(entries_[1]);
+  }
   min_d_.resize(entries_.size());
   std::fill(slots_.begin(), slots_.end(), 0xFFFFFFFFu);
   std::fill(cell_first_.begin(), cell_first_.end(), -1);

@@ -69,8 +69,17 @@ class NearestMatcher {
   int Search(int red, int green, int blue);
   // The plain search over a palette of a few entries: cheaper than any cache lookup.
   int SearchAll(int red, int green, int blue) const {
-    int best = 999999999, best_index = 0;
     const int n = static_cast<int>(entries_.size());
+    if (n == 2) {
+      // d0 - d1 is linear in the colour; entry 1 only when strictly nearer (ties keep 0).
+      const PaletteEntry& a = entries_[0];
+      const PaletteEntry& b = entries_[1];
+      const int d0_minus_d1 =
+          2 * (red * (b.red - a.red) + green * (b.green - a.green) + blue * (b.blue - a.blue)) +
+          two_entry_bias_;
+      return d0_minus_d1 > 0 ? 1 : 0;
+    }
+    int best = 999999999, best_index = 0;
     for (int i = 0; i < n; ++i) {
       const PaletteEntry& e = entries_[static_cast<std::size_t>(i)];
       const int dr = red - e.red, dg = green - e.green, db = blue - e.blue;
@@ -87,8 +96,9 @@ class NearestMatcher {
 
   std::vector<PaletteEntry> entries_;
   int palette_size_ = 0;
-  bool direct_ = false;  // few entries and none skipped: a miss searches them all
-  bool skips_ = false;   // excluded entries are skipped (only with a 120-entry palette)
+  int two_entry_bias_ = 0;  // |e0|^2 - |e1|^2 of a two-entry palette
+  bool direct_ = false;     // few entries and none skipped: a miss searches them all
+  bool skips_ = false;      // excluded entries are skipped (only with a 120-entry palette)
   std::array<std::uint8_t, kPatternCount> skip_{};  // 1 for excluded entries
   std::vector<std::uint32_t> slots_;
   std::vector<std::int32_t> cell_first_;  // start of a cell's list in candidates_, -1 unbuilt
