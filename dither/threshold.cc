@@ -4,25 +4,14 @@
 #include <algorithm>
 
 #include "core/nearest_cache.h"
+#include "dither/error_diffusion.h"
 
 namespace tvcpix {
 
 void Treshold(Surface& destination, const Surface& source, const Palette& palette) {
-  // Each pixel depends on itself alone and filler pixels never reach the destination, so the
-  // picture pixels are matched directly.
-  NearestMatcher& matcher = SharedMatcher(palette, nullptr);
-  const int w = std::min(source.width(), destination.width());
-  const int h = std::min(source.height(), destination.height());
-  for (int y = 0; y < h; ++y) {
-    const std::uint8_t* s = source.row(y);
-    std::uint8_t* d = destination.row(y);
-    for (int x = 0; x < w; ++x, s += 3, d += 3) {
-      const PaletteEntry& q = matcher.Color(s[2], s[1], s[0]);
-      d[0] = q.blue;
-      d[1] = q.green;
-      d[2] = q.red;
-    }
-  }
+  // Plain nearest colour per pixel is exactly the snap pass: each pixel depends on itself alone
+  // and filler pixels of the wide buffer never reach the destination.
+  SnapToPalette(destination, source, palette);
 }
 
 namespace {
