@@ -1,74 +1,83 @@
-// Window tests of the main window: layout, file list, sliders, swatches, saving and the probe.
-#include <QCheckBox>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+// Window tests of the main window and the pattern editor, driven by real mouse and key events.
 #include <QGroupBox>
-#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QStyleOptionSlider>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
-#include <deque>
 #include <memory>
+#include <random>
+#include <tuple>
 #include <vector>
 
+#include "adjust/pattern_editor.h"
+#include "adjust/pattern_set.h"
 #include "core/model.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
-#include "ui/picture_file.h"
 #include "ui/surface_view.h"
 
-using tvcpix::ColorValue;
-using tvcpix::Form1;
-using tvcpix::Model;
-
+namespace tvcpix {
 namespace {
 
-QColor ToQColor(ColorValue c) {
-  return QColor(tvcpix::RedOf(c), tvcpix::GreenOf(c), tvcpix::BlueOf(c));
-}
+const QColor kGrey(64, 64, 64), kBlack(0, 0, 0), kBlue(0, 0, 255), kWhite(255, 255, 255),
+    kRed(255, 0, 0), kDarkRed(147, 0, 0), kMidRed(201, 0, 0);  // M(k) of dark red with red
+constexpr int kBlueBlue = PatternIndex(8, 8), kDarkRedRed = PatternIndex(2, 9),
+              kWhiteWhite = PatternIndex(14, 14);
 
+QColor ToQColor(ColorValue c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
 QColor BackColor(const QWidget* w) { return w->palette().color(QPalette::Window); }
+// The colour a widget shows at its centre, as painted.
+QColor Seen(QWidget* w) { return w->grab().toImage().pixelColor(w->width() / 2, w->height() / 2); }
+QImage Rgb888(const QImage& image) { return image.convertToFormat(QImage::Format_RGB888); }
 
-// What a control shows: caption, title, text, or a slider's value.
-QString CaptionOf(const QWidget* w) {
-  if (auto* b = qobject_cast<const QAbstractButton*>(w)) return b->text();
-  if (auto* g = qobject_cast<const QGroupBox*>(w)) return g->title();
-  if (auto* l = qobject_cast<const QLabel*>(w)) return l->text();
-  if (auto* e = qobject_cast<const QLineEdit*>(w)) return e->text();
-  if (auto* s = qobject_cast<const QScrollBar*>(w)) return QString::number(s->value());
-  return QString();
+// Four upright bands, black, blue, mid red and white; at 512 x 480 their edges fall on the
+// preview's cells.
+QImage Bands(int w = 512, int h = 480) {
+  QImage image(w, h, QImage::Format_RGB888);
+  for (int x = 0; x < w; ++x) {
+    const QColor c = x < w / 4 ? kBlack : x < w / 2 ? kBlue : x < 3 * w / 4 ? kMidRed : kWhite;
+    for (int y = 0; y < h; ++y) image.setPixelColor(x, y, c);
+  }
+  return image;
 }
 
-// Every pixel (x, y) of this picture has its own colour, so a probed colour tells the position.
-QImage UniquePixels() {
-  QImage image(512, 480, QImage::Format_RGB888);
-  for (int y = 0; y < 480; ++y) {
-    for (int x = 0; x < 512; ++x) {
-      image.setPixelColor(x, y, QColor(x & 255, y & 255, (x >> 8) * 128 + (y >> 8) * 64));
+// The magnifier as described: the 5 x 5 block round (x, y) at 24 x 24 each, white outside the
+// picture, with two square frames round the centre block.
+QImage Magnified(const Surface& s, long long x, long long y, QColor inner, QColor outer) {
+  QImage z(120, 120, QImage::Format_RGB888);
+  for (int v = 0; v < 120; ++v) {
+    for (int u = 0; u < 120; ++u) {
+      const long long sx = x - 2 + u / 24, sy = y - 2 + v / 24;
+      const bool in = sx >= 0 && sy >= 0 && sx < s.width() && sy < s.height();
+      z.setPixelColor(u, v, in ? ToQColor(PixelAt(s, int(sx), int(sy))) : kWhite);
     }
   }
-  return image;
+  for (const auto& [a, b, c] : {std::tuple(48, 70, inner), std::tuple(47, 71, outer)}) {
+    for (int t = a; t <= b; ++t)
+      for (const QPoint q : {QPoint(t, a), QPoint(t, b), QPoint(a, t), QPoint(b, t)})
+        z.setPixelColor(q, c);
+  }
+  return z;
 }
 
-QImage Quadrants(int w, int h) {
-  QImage image(w, h, QImage::Format_RGB888);
-  const QColor colours[4] = {QColor(250, 20, 20), QColor(20, 200, 40), QColor(30, 30, 220),
-                             QColor(240, 240, 60)};
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) image.setPixelColor(x, y, colours[(y * 2 / h) * 2 + x * 2 / w]);
-  }
-  return image;
+// The picture as the model receives it from a lossless file.
+Surface ToSurface(const QImage& image) {
+  Surface s("Pic1", image.width(), image.height(), 0);
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      s.SetPixel(x, y, MakeColor(c.red(), c.green(), c.blue()));
+    }
+  return s;
 }
 
 QByteArray ReadAll(const QString& path) {
@@ -76,882 +85,850 @@ QByteArray ReadAll(const QString& path) {
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void WriteAll(const QString& path, const QByteArray& bytes) {
+bool WriteAll(const QString& path, const QByteArray& bytes) {
   QFile f(path);
-  QVERIFY(f.open(QIODevice::WriteOnly));
-  f.write(bytes);
+  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// One control as the layout table writes it. Width -1: free, the control lies inside its
+// parent; width and height -1: a hidden control placed anywhere.
+QString Format(const QString& name, const QString& parent, QRect r, const QString& caption,
+               const QString& state) {
+  return QString::asprintf("%s in %s at (%d,%d %dx%d) '%s'%s", qPrintable(name), qPrintable(parent),
+                           r.x(), r.y(), r.width(), r.height(), qPrintable(caption),
+                           qPrintable(state));
+}
+
+QString Describe(const QWidget* w, QRect want) {
+  QRect g = w->geometry();
+  if (want.width() < 0 && w->parentWidget()->rect().contains(g))
+    g = want.height() < 0 ? want : QRect(g.x(), g.y(), -1, g.height());
+  QString caption, state;
+  auto* button = qobject_cast<const QAbstractButton*>(w);
+  if (button) caption = button->text();
+  if (auto* f = qobject_cast<const QGroupBox*>(w)) caption = f->title();
+  if (auto* l = qobject_cast<const QLabel*>(w)) caption = l->text();
+  if (auto* e = qobject_cast<const QLineEdit*>(w)) caption = e->text();
+  if (auto* s = qobject_cast<const QScrollBar*>(w)) {
+    caption = QString::asprintf("%d in %d..%d by %d/%d", s->value(), s->minimum(), s->maximum(),
+                                s->singleStep(), s->pageStep());
+  }
+  if (!w->isEnabled()) state += " disabled";
+  if (!w->isVisible()) state += " hidden";
+  if (button && button->isCheckable()) state += button->isChecked() ? " checked" : " unchecked";
+  // A window without an object name goes by its class.
+  const QWidget* parent = w->parentWidget();
+  const QString parent_name = parent->objectName().isEmpty()
+                                  ? QString(parent->metaObject()->className()).section("::", -1)
+                                  : parent->objectName();
+  return Format(w->objectName(), parent_name, g, caption, state);
+}
+
+struct Row {
+  Row(QString n, QString p, QRect r, QString c = {}, QString s = {})
+      : name(n), parent(p), rect(r), caption(c), state(s) {}
+  QString name, parent;
+  QRect rect;
+  QString caption, state;
+};
+
+std::vector<Row> LayoutTable() {
+  const QRect any(0, 0, -1, -1);
+  std::vector<Row> t = {
+      {"Pic5", "Form1", {8, 8, 512, 480}},
+      {"Pic2", "Form1", {528, 8, 512, 480}},
+      {"TVC2", "Form1", {8, 8, 512, 240}},
+      {"TVC4", "Form1", {8, 248, 256, 240}},
+      {"TVC16", "Form1", {392, 248, 128, 240}},
+      {"Pic1", "Form1", {392, 688, 96, 64}, "", " hidden"},
+      {"PicZ", "Form1", {608, 520, 120, 120}, "", " hidden"},
+      {"PicZZ", "Form1", {736, 520, 120, 120}, "", " hidden"},
+      {"File2", "Form1", {8, 496, 137, 201}},
+      {"Command5", "Form1", {8, 704, 137, 25}, "refresh"},
+      {"Command6", "Form1", {448, 528, 73, 33}, "Set"},
+      {"Command3", "Form1", {528, 528, 73, 33}, "Save"},
+      {"Command7", "Form1", {528, 568, 73, 33}, "Save As"},
+      {"Frame3", "Form1", {1048, 8, 145, 289}, "Color Palette"},
+      {"Frame4", "Frame3", {80, 32, 57, 81}, "", " disabled"},
+      {"Frame5", "Frame3", {80, 152, 57, 49}, "", " disabled"},
+      {"Label4", "Frame3", {80, 256, 57, 17}},
+      {"Frame2", "Form1", {1048, 304, 145, 81}, "TVC MODE"},
+      {"Frame1", "Form1", {1048, 392, 145, 337}, "DITHER MODE"},
+      {"Label5", "Form1", {168, 496, 65, 17}, "Colors Used:"},
+      {"Label6", "Form1", {240, 496, 73, 17}, "0"},
+      {"Label8", "Form1", {528, 496, 65, 17}, "Colors Used:"},
+      {"Label7", "Form1", {600, 496, 73, 17}, "0"},
+      {"Label13", "Form1", {528, 608, 73, 17}, "bmp, bin, tim"},
+      {"Shape1", "Form1", {864, 504, 33, 33}},
+      {"Shape2", "Form1", {912, 504, 17, 17}},
+      {"Shape3", "Form1", {928, 504, 17, 17}},
+      {"Shape4", "Form1", {912, 520, 17, 17}},
+      {"Shape5", "Form1", {928, 520, 17, 17}},
+      {"Label9", "Form1", {912, 544, 33, 17}, "0"},
+      {"Command1", "Form1", any, "Command1", " hidden"},
+      {"Check2", "Form1", any, "Auto Palette", " hidden unchecked"},
+      {"Check3", "Form1", any, "Resize ", " hidden checked"},
+      {"Label10", "Form1", any, "0", " hidden"},
+      {"Label11", "Form1", any, "msec", " hidden"},
+      {"Label12", "Form1", any, "Label12", " hidden"},
+      {"Pic9", "Form2", {0, 0, 312, 312}},
+      {"Command6", "Form2", {248, 328, 73, 33}, "All On"},
+      {"Command7", "Form2", {248, 368, 73, 33}, "All Off"},
+      {"Label6", "Form2", {168, 368, 33, 17}, "used :"},
+      {"Label7", "Form2", {200, 368, 33, 17}, "0"},
+  };
+  const char* tones[] = {"Brightness", "Gamma", "Color", "Contrast"};
+  for (int i = 0; i < 4; ++i) {
+    const QString frame = QString("Frame%1").arg(6 + i);
+    t.push_back({frame, "Form1", {160, 520 + 40 * i, 281, 41}, tones[i]});
+    t.push_back({QString("HScroll%1").arg(i + 1), frame, {8, 16, 209, 17}, "50 in 0..100 by 1/10"});
+    t.push_back({QString("Text%1").arg(i + 1), frame, {232, 16, 33, 19}, "50", " disabled"});
+  }
+  for (int i = 0; i < 16; ++i)
+    t.push_back({QString("Label1(%1)").arg(i), "Frame3", {8, 16 + 16 * i, 57, 17}});
+  for (int i = 0; i < 4; ++i)
+    t.push_back({QString("Label2(%1)").arg(i), "Frame4", {0, 8 + 16 * i, 57, 17}, "", " disabled"});
+  for (int i = 0; i < 2; ++i)
+    t.push_back({QString("Label3(%1)").arg(i), "Frame5", {0, 8 + 16 * i, 57, 17}, "", " disabled"});
+  const char* modes[] = {"Graphics 2", "Graphics 4", "Graphics 16"};
+  for (int i = 0; i < 3; ++i) {
+    t.push_back({QString("Option2(%1)").arg(i),
+                 "Frame2",
+                 {8, 24 + 16 * i, 81, 17},
+                 modes[i],
+                 i == 2 ? " checked" : " unchecked"});
+  }
+  const char* methods[] = {
+      "Atkinson",  "Floyd",     "Treshold",    "Treshold+Noise", "Halftone 2x2", "Halftone 3x3",
+      "Bayer 2x2", "Bayer 4x4", "Bayer 8x8",   "News 4x4",       "Sierra",       "Burkles",
+      "Stucky",    "Jarvis",    "Sierra Lite", "Sierra2 Row",    "Pattern TVC"};
+  for (int i = 1; i <= 17; ++i) {
+    t.push_back({QString("Option1(%1)").arg(i),
+                 "Frame1",
+                 {16, i <= 16 ? 8 + 16 * i : 288, -1, 17},
+                 methods[i - 1],
+                 i == 17 ? " checked" : " unchecked"});
+  }
+  return t;
+}
+
+// Whether swatch k of the editor's picture shows a look: on is the whole 13 x 13 square in
+// M(k); off is a white outline round M(k) (the ring between keeps what was there before).
+bool Shows(const Surface& pic9, int k, bool off) {
+  int i = 0, j = 0;
+  PatternPair(k, &i, &j);
+  const ColorValue c = ColorFromEntry(MatchColor(k)), white = MakeColor(255, 255, 255);
+  for (int dy = 0; dy <= 12; ++dy) {
+    for (int dx = 0; dx <= 12; ++dx) {
+      const ColorValue v = PixelAt(pic9, SwatchLeft(j) + dx, SwatchTop(i) + dy);
+      const bool edge = dx % 12 == 0 || dy % 12 == 0;
+      const bool inner = dx >= 2 && dx <= 10 && dy >= 2 && dy <= 10;
+      if (off ? (edge && v != white) || (inner && v != c) : v != c) return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
 
-class Form1Test : public QObject {
+class WindowTest : public QObject {
   Q_OBJECT
-
- private slots:
-  void initTestCase();
-  void init();
-  void cleanup();
-
-  void WindowSizeAndCaption();
-  void Layout_data();
-  void Layout();
-  void StartColours();
-  void FileListFiltersAndSorts();
-  void ClickLoadsFromTheListFolder();
-  void ListKeysLoadLikeClicks();
-  void UnloadableFileChangesNothing_data();
-  void UnloadableFileChangesNothing();
-  void SliderKeysConvertOncePerChange_data();
-  void SliderKeysConvertOncePerChange();
-  void SliderDragConvertsOnEveryStep();
-  void LoadResetsSlidersWithoutExtraRuns();
-  void SwatchesAndFrames();
-  void OptionGroupsAreIndependent();
-  void SaveWritesThreeFilesAndMovesTheList();
-  void SaveFallsBackToUserFolder();
-  void SaveFailureShowsErrorNumber();
-  void SaveAsWritesThreeFiles();
-  void SaveAsCancelWritesNothing();
-  void SaveAsAsksOnceBeforeReplacing_data();
-  void SaveAsAsksOnceBeforeReplacing();
-  void SaveAsFailureShowsErrorNumber();
-  void ProbeFollowsMouseInWholePixels();
-  void ProbeClicksSwitchAndSwapPatterns();
-  void EditorConversionRefreshesViews();
-  void DroppedPictureLoadsAndMovesTheList();
-  void ShortcutsRunTheCommands();
-  void GrabWindow();
-  void ClosingTheMainWindowQuits();
 
  private:
   template <typename T = QWidget>
   T* Find(const QString& name) {
     T* w = form_->findChild<T*>(name);
-    if (w == nullptr) qWarning("no control %s", qPrintable(name));
+    if (w == nullptr) w = editor_->findChild<T*>(name);
+    if (w == nullptr) qFatal("no control %s", qPrintable(name));
     return w;
   }
   void Click(QWidget* w, Qt::MouseButton button = Qt::LeftButton, QPoint at = QPoint()) {
     QTest::mouseClick(w, button, Qt::NoModifier, at.isNull() ? w->rect().center() : at);
   }
+  void Click(const QString& name) { Click(Find(name)); }
   void ClickOption(const QString& name) { Click(Find(name), Qt::LeftButton, QPoint(6, 8)); }
-  void ClickFile(const QString& name);
-  tvcpix::Surface Decode(const QString& path);
+  void ClickFile(const QString& name) {
+    auto* list = Find<QListWidget>("File2");
+    const QList<QListWidgetItem*> items = list->findItems(name, Qt::MatchExactly);
+    QCOMPARE(items.size(), 1);
+    list->scrollToItem(items.front());
+    Click(list->viewport(), Qt::LeftButton, list->visualItemRect(items.front()).center());
+  }
+  void ClickSwatch(Qt::MouseButton button, int k, int dx = 6, int dy = 6) {
+    int i = 0, j = 0;
+    PatternPair(k, &i, &j);
+    Click(Find("Pic9"), button, QPoint(SwatchLeft(j) + dx, SwatchTop(i) + dy));
+  }
+  // A pointer movement over the result view; sent directly so that any position can be used.
+  void Move(double x, double y, Qt::MouseButtons held = Qt::NoButton) {
+    QWidget* view = Find("Pic2");
+    QMouseEvent e(QEvent::MouseMove, QPointF(x, y), view->mapToGlobal(QPointF(x, y)), Qt::NoButton,
+                  held, Qt::NoModifier);
+    QApplication::sendEvent(view, &e);
+  }
+  QStringList Listed() {
+    QStringList names;
+    for (int i = 0; i < Find<QListWidget>("File2")->count(); ++i)
+      names << Find<QListWidget>("File2")->item(i)->text();
+    return names;
+  }
+  QString Text(const char* name) { return Find<QLabel>(name)->text(); }
+  QWidget* InEditor(const char* name) { return editor_->findChild<QWidget*>(name); }
+  QString EditorCount() { return qobject_cast<QLabel*>(InEditor("Label7"))->text(); }
+  const PatternFlags& Flags() { return model_->pattern_flags(); }
+  int Excluded() {
+    return static_cast<int>(std::count(Flags().excluded.begin(), Flags().excluded.end(), 1));
+  }
+  // Every swatch shows its switch, and the editor shows the model's picture.
+  QString LooksWrong() {
+    for (int k = 0; k < kPatternCount; ++k)
+      if (!Shows(model_->pic9(), k, Flags().excluded[k] == 1)) return QString("pattern %1").arg(k);
+    auto* pic9 = Find<PictureView>("Pic9");
+    return Rgb888(pic9->grab().toImage()) == Rgb888(pic9->ToImage()) ? QString() : "screen";
+  }
+  // The only message box must start with "Error #<errnum> - <reason>" and name the files.
+  void ExpectError(int errnum, const QStringList& files) {
+    QCOMPARE(messages_.size(), 1);
+    const QString text = messages_.takeFirst();
+    QVERIFY2(text.startsWith(QString("Error #%1 - %2").arg(errnum).arg(std::strerror(errnum))),
+             qPrintable(text));
+    for (const QString& f : files) QVERIFY2(text.contains(f), qPrintable(text + " / " + f));
+  }
 
   QTemporaryDir tmp_;
-  QString pictures_;  // the folder the list shows in most tests
+  QString pictures_;  // the folder the list shows
   std::unique_ptr<Model> model_;
+  std::unique_ptr<Form2> editor_;
   std::unique_ptr<Form1> form_;
-  std::vector<std::pair<QMessageBox::Icon, QString>> messages_;
-  std::deque<QString> save_paths_;
-  std::vector<QString> questions_;
+  QStringList messages_, questions_, save_paths_;
   bool answer_ = false;
   int dialogs_ = 0;
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(tmp_.isValid());
+    pictures_ = tmp_.filePath("pictures");
+    QVERIFY(QDir().mkpath(pictures_));
+    const QDir dir(pictures_);
+    QVERIFY(Bands(64, 48).save(dir.filePath("b_small.bmp")));
+    QVERIFY(Bands().save(dir.filePath("a_bands.BMP"), "BMP"));
+    QVERIFY(WriteAll(dir.filePath("broken.jpg"), "this is not a picture"));
+    QVERIFY(WriteAll(dir.filePath("notes.txt"), "text"));
+    QVERIFY(dir.mkdir("folder.bmp"));
+    // A BMP header claiming 60000 x 60000 pixels in a tiny file.
+    QVERIFY(WriteAll(dir.filePath("bomb.bmp"),
+                     QByteArray::fromHex("424d000000000000000036000000280000006"
+                                         "0ea000060ea000001001800") +
+                         QByteArray(40, '\0')));
+    QVERIFY(QFile::link("/dev/zero", dir.filePath("zero.bmp")));
+    QVERIFY(WriteAll(dir.filePath("short.tim"), QByteArray(16399, '\0')));
+  }
+
+  void init() {
+    model_ = std::make_unique<Model>();
+    editor_ = std::make_unique<Form2>(model_.get());
+    form_ = std::make_unique<Form1>(model_.get(), editor_.get());
+    messages_.clear();
+    questions_.clear();
+    save_paths_.clear();
+    dialogs_ = 0;
+    answer_ = false;
+    form_->show_message = [this](QMessageBox::Icon, const QString& text) { messages_ << text; };
+    form_->ask_yes_no = [this](const QString& text) {
+      questions_ << text;
+      return answer_;
+    };
+    form_->choose_save_path = [this](const QString&) {
+      ++dialogs_;
+      return save_paths_.isEmpty() ? QString() : save_paths_.takeFirst();
+    };
+    form_->SetFileListFolder(pictures_);
+    form_->show();
+    editor_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(editor_.get()));
+  }
+
+  void cleanup() {
+    form_.reset();
+    editor_.reset();
+    model_.reset();
+  }
+
+  // ---------------------------------------------------------------- main window
+
+  void Layout() {
+    QCOMPARE(form_->windowTitle(), QString("tvcpix 1.03"));
+    QCOMPARE(form_->size(), QSize(1197, 730));
+    QCOMPARE(form_->minimumSize(), form_->maximumSize());
+    QCOMPARE(editor_->windowTitle(), QString("TVC Pattern"));
+    QCOMPARE(editor_->size(), QSize(333, 414));
+    for (const Row& r : LayoutTable()) {
+      QWidget* window = r.parent == "Form2" ? static_cast<QWidget*>(editor_.get()) : form_.get();
+      const QList<QWidget*> found = window->findChildren<QWidget*>(r.name);
+      QVERIFY2(found.size() == 1, qPrintable(r.name));
+      QCOMPARE(Describe(found[0], r.rect), Format(r.name, r.parent, r.rect, r.caption, r.state));
+    }
+  }
+
+  void StartState() {
+    for (int i = 0; i < 16; ++i)
+      QCOMPARE(BackColor(Find(QString("Label1(%1)").arg(i))), ToQColor(model_->label1(i)));
+    QCOMPARE(BackColor(Find("Label4")), kGrey);
+    // Nothing is converted at start: both views show their grey backgrounds.
+    const QImage shot = form_->grab().toImage();
+    for (const QPoint p : {QPoint(8, 8), QPoint(519, 487), QPoint(828, 208), QPoint(1039, 487)})
+      QCOMPARE(shot.pixelColor(p), kGrey);
+    QCOMPARE(model_->convert_count(), 0u);
+    // The editor: every swatch of the upper triangle in M(k), gaps and the rest background.
+    const QImage swatches = Find("Pic9")->grab().toImage();
+    for (int y = 0; y < 312; ++y) {
+      for (int x = 0; x < 312; ++x) {
+        const int j = (x - 8) / 20, i = (y - 11) / 20;
+        const bool on =
+            x >= 8 && y >= 11 && (x - 8) % 20 <= 12 && (y - 11) % 20 <= 12 && j <= 14 && i <= j;
+        const QColor want =
+            ToQColor(on ? ColorFromEntry(MatchColor(PatternIndex(i, j))) : kSwatchBackground);
+        if (swatches.pixelColor(x, y) != want) QFAIL(qPrintable(QString("(%1,%2)").arg(x).arg(y)));
+      }
+    }
+  }
+
+  void FileListLoadsOnClicksAndKeysOnly() {
+    QCOMPARE(Listed(), QStringList({"a_bands.BMP", "b_small.bmp", "bomb.bmp", "broken.jpg",
+                                    "short.tim", "zero.bmp"}));
+    QCOMPARE(QDir::currentPath(), QDir(pictures_).absolutePath());
+    // Focus makes the list pick a current entry; that must not load it.
+    auto* list = Find<QListWidget>("File2");
+    form_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+    list->setFocus(Qt::TabFocusReason);
+    QTest::qWait(20);
+    QCOMPARE(list->currentRow(), 0);
+    QCOMPARE(model_->convert_count(), 0u);
+    QCOMPARE(Text("Label6"), QString("0"));
+
+    // "refresh" lists files that appeared since.
+    QVERIFY(Bands(8, 8).save(QDir(pictures_).filePath("c_new.JPEG"), "JPEG"));
+    Click("Command5");
+    QVERIFY(Listed().contains("c_new.JPEG"));
+    QVERIFY(QFile::remove(QDir(pictures_).filePath("c_new.JPEG")));
+
+    // A click loads from the list's folder, never a same-named file in the current directory;
+    // the load resets the sliders and runs exactly the conversions of the load sequence.
+    const QString decoy = tmp_.filePath("decoy");
+    QVERIFY(QDir().mkpath(decoy));
+    QVERIFY(Bands(32, 32).save(QDir(decoy).filePath("b_small.bmp")));
+    QDir::setCurrent(decoy);
+    Model reference;
+    reference.MoveSlider(1, 60);
+    reference.LoadSourcePicture(ToSurface(Bands(64, 48)));
+    Find<QScrollBar>("HScroll1")->setValue(60);
+    ClickFile("b_small.bmp");
+    QVERIFY(messages_.isEmpty());
+    QVERIFY(model_->pic1() == reference.pic1());
+    QVERIFY(model_->pic2() == reference.pic2());
+    QCOMPARE(model_->convert_count(), reference.convert_count());
+    QCOMPARE(Find<QScrollBar>("HScroll1")->value(), 50);
+    QCOMPARE(Find<QLineEdit>("Text1")->text(), QString("50"));
+    QCOMPARE(Text("Label6"), QString("4"));
+
+    // The arrow keys move through the list and load like clicks.
+    QTest::keyClick(list, Qt::Key_Up);
+    QVERIFY(model_->pic1() == ToSurface(Bands()));
+  }
+
+  void UnloadableFileChangesNothing_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("text") << "broken.jpg"
+                          << "not a picture";
+    QTest::newRow("removed since listing") << "gone.bmp"
+                                           << "No such file";
+    QTest::newRow("huge header") << "bomb.bmp"
+                                 << "picture too large";
+    QTest::newRow("link to a device") << "zero.bmp"
+                                      << "not a regular file";
+    QTest::newRow("short screen") << "short.tim"
+                                  << "16399 bytes";
+  }
+
+  void UnloadableFileChangesNothing() {
+    QFETCH(QString, file);
+    QFETCH(QString, reason);
+    ClickFile("b_small.bmp");
+    ClickOption("Option2(1)");
+    Find<QScrollBar>("HScroll2")->setValue(70);
+    const QString path = QDir(pictures_).filePath(file);
+    if (file == "gone.bmp") {
+      QVERIFY(Bands(8, 8).save(path));
+      Click("Command5");
+      QVERIFY(QFile::remove(path));
+    }
+    auto state = [this] {
+      const Model& m = *model_;
+      return std::make_tuple(m.pic1(), m.pic5(), m.pic2(), m.tvc4(), m.convert_count(),
+                             m.source_colors_caption(), m.result_colors_caption(), m.slider(2),
+                             m.mode(), Find<QLineEdit>("Text2")->text(), Text("Label6"));
+    };
+    const auto before = state();
+    ClickFile(file);
+    QCOMPARE(messages_.size(), 1);
+    QVERIFY2(messages_[0].startsWith(path + ": ") && messages_[0].contains(reason),
+             qPrintable(messages_[0]));
+    QVERIFY(state() == before);
+  }
+
+  void SlidersConvertOncePerChange() {
+    // Keys: Right raises the value (Qt's horizontal scroll bars would invert the arrows).
+    const struct {
+      int slider;
+      std::vector<Qt::Key> keys;
+      int value, changes;
+    } key_cases[] = {{1, {Qt::Key_Right}, 51, 1},
+                     {2, {Qt::Key_Left}, 49, 1},
+                     {3, {Qt::Key_PageDown, Qt::Key_PageDown}, 30, 2},
+                     {4, {Qt::Key_End, Qt::Key_End}, 100, 1},
+                     {1, {Qt::Key_Home, Qt::Key_Left}, 0, 1}};
+    for (const auto& c : key_cases) {
+      auto* scroll = Find<QScrollBar>(QString("HScroll%1").arg(c.slider));
+      const auto before = model_->convert_count();
+      for (Qt::Key key : c.keys) QTest::keyClick(scroll, key);
+      QCOMPARE(scroll->value(), c.value);
+      QCOMPARE(model_->slider(c.slider), c.value);
+      QCOMPARE(Find<QLineEdit>(QString("Text%1").arg(c.slider))->text(), QString::number(c.value));
+      QCOMPARE(model_->convert_count() - before, static_cast<std::uint64_t>(c.changes));
+    }
+
+    // A drag: the text and the model follow the thumb (at the centre at 50), one conversion per
+    // change.
+    ClickFile("b_small.bmp");
+    auto* scroll = Find<QScrollBar>("HScroll3");
+    QSignalSpy moved(scroll, &QScrollBar::valueChanged);
+    const auto before = model_->convert_count();
+    QPoint p = scroll->rect().center();
+    QTest::mousePress(scroll, Qt::LeftButton, Qt::NoModifier, p);
+    QStringList texts;
+    for (int step = 0; step < 4; ++step) {
+      p += QPoint(12, 0);
+      QMouseEvent move(QEvent::MouseMove, p, scroll->mapToGlobal(p), Qt::NoButton, Qt::LeftButton,
+                       Qt::NoModifier);
+      QApplication::sendEvent(scroll, &move);
+      texts << Find<QLineEdit>("Text3")->text();
+    }
+    QTest::mouseRelease(scroll, Qt::LeftButton, Qt::NoModifier, p);
+    QVERIFY2(moved.count() >= 3 && texts.front() != texts.back(), qPrintable(texts.join(",")));
+    QCOMPARE(texts.back(), QString::number(scroll->value()));
+    QVERIFY(scroll->value() > 50);
+    QCOMPARE(model_->slider(3), scroll->value());
+    QCOMPARE(model_->convert_count() - before, static_cast<std::uint64_t>(moved.count()));
+
+    // A click on the track left of the thumb pages down by 10, converting once.
+    const auto at = model_->convert_count();
+    const int old = scroll->value();
+    Click(scroll, Qt::LeftButton, QPoint(scroll->width() / 4, scroll->height() / 2));
+    QCOMPARE(scroll->value(), old - 10);
+    QCOMPARE(Find<QLineEdit>("Text3")->text(), QString::number(old - 10));
+    QCOMPARE(model_->convert_count() - at, 1u);
+  }
+
+  void SwatchesAndFramesFollowTheMode() {
+    QWidget* frame4 = Find("Frame4");
+    QWidget* frame5 = Find("Frame5");
+    const ColorValue red = model_->label1(12), old4 = model_->label2(2), old2 = model_->label3(0);
+    // A pick changes only the current colour; in "Graphics 16" neither row takes it.
+    Click("Label1(12)");
+    QCOMPARE(BackColor(Find("Label4")), ToQColor(red));
+    Click("Label2(2)");
+    Click("Label3(0)");
+    QCOMPARE(model_->label2(2), old4);
+    QCOMPARE(model_->label3(0), old2);
+    QCOMPARE(model_->convert_count(), 0u);
+
+    // "Graphics 4" converts, then enables only the 4-colour row; a pick there converts again.
+    ClickOption("Option2(1)");
+    QCOMPARE(model_->mode(), TvcMode::kGraphics4);
+    QCOMPARE(model_->convert_count(), 1u);
+    QVERIFY(frame4->isEnabled() && !frame5->isEnabled());
+    Click("Label2(2)");
+    Click("Label3(1)");
+    QCOMPARE(BackColor(Find("Label2(2)")), ToQColor(red));
+    QCOMPARE(model_->convert_count(), 2u);
+
+    // "Graphics 2": the 2-colour row instead; colours stay shown on rows disabled again.
+    ClickOption("Option2(0)");
+    QVERIFY(!frame4->isEnabled() && frame5->isEnabled());
+    Click("Label1(3)");
+    Click("Label3(1)");
+    QCOMPARE(model_->label3(1), model_->label1(3));
+    ClickOption("Option2(2)");
+    QVERIFY(!frame4->isEnabled() && !frame5->isEnabled());
+    QCOMPARE(BackColor(Find("Label3(1)")), ToQColor(model_->label1(3)));
+    QCOMPARE(BackColor(Find("Label2(2)")), ToQColor(red));
+    QCOMPARE(model_->method(), DitherMethod::kPatternTvc);  // the mode group leaves the method
+  }
+
+  // ---------------------------------------------------------------- saving
+
+  void Save() {
+    const QDir program(tmp_.filePath("program"));
+    QVERIFY(QDir().mkpath(program.path()));
+    form_->set_program_folder(program.path());
+    form_->set_fallback_folder(tmp_.filePath("unused-fallback"));
+    ClickFile("b_small.bmp");
+    Click("Command3");
+    QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join("\n")));
+    QCOMPARE(QFileInfo(program.filePath("out24.bmp")).size(), 54 + 512 * 480 * 3);
+    const QByteArray tim = ReadAll(program.filePath("out24.tim"));
+    QCOMPARE(tim.size(), 16400);
+    QCOMPARE(tim.mid(16), ReadAll(program.filePath("out24.bin")));
+    QCOMPARE(Rgb888(QImage(program.filePath("out24.bmp"))),
+             Rgb888(Find<PictureView>("Pic2")->ToImage()));
+    // The list and the current directory move to the folder; the new screen is listed.
+    QCOMPARE(QDir::currentPath(), program.absolutePath());
+    QCOMPARE(Listed(), QStringList({"out24.bmp", "out24.tim"}));
+    QCOMPARE(Text("Label12"), program.filePath("out24"));
+    QVERIFY(!QFileInfo::exists(tmp_.filePath("unused-fallback")));
+
+    // The screen loads back; Floyd changes nothing on a picture of TVC colours in whole cells,
+    // so saving again replaces the files, without asking, with the same bytes.
+    ClickOption("Option1(2)");
+    ClickFile("out24.tim");
+    Click("Command3");
+    QVERIFY(messages_.isEmpty() && questions_.isEmpty());
+    QCOMPARE(ReadAll(program.filePath("out24.tim")), tim);
+
+    // A program folder that cannot be written: the per-user folder, made on demand, and a
+    // message saying so; if that cannot be made either, "Error #" with the system's reason.
+    form_->set_program_folder(tmp_.filePath("no-such-program-folder"));
+    const QString fallback = tmp_.filePath("home/Pictures/tvcpix");
+    form_->set_fallback_folder(fallback);
+    Click("Command3");
+    QVERIFY(QFileInfo(QDir(fallback).filePath("out24.tim")).size() == 16400);
+    QCOMPARE(messages_.size(), 1);
+    QVERIFY2(messages_.takeFirst().contains(QDir(fallback).absolutePath()), qPrintable(fallback));
+    QCOMPARE(QDir::currentPath(), QDir(fallback).absolutePath());
+    QVERIFY(WriteAll(tmp_.filePath("a-file"), "x"));
+    form_->set_fallback_folder(tmp_.filePath("a-file/tvcpix"));
+    Click("Command3");
+    ExpectError(ENOTDIR, {});
+    QCOMPARE(QDir::currentPath(), QDir(fallback).absolutePath());
+  }
+
+  void SaveAs() {
+    const QDir out(tmp_.filePath("chosen"));
+    QVERIFY(QDir().mkpath(out.path()));
+    const QString base = out.filePath("holiday");
+    // Cancel writes nothing and shows nothing.
+    Click("Command7");
+    QCOMPARE(dialogs_, 1);
+    QVERIFY(messages_.isEmpty() && questions_.isEmpty());
+    QCOMPARE(model_->output_base_path(), std::string("Label12"));
+    QVERIFY(out.isEmpty());
+
+    // A folder that does not exist: "Error #" with the system's reason, naming the file.
+    save_paths_ << tmp_.filePath("no-such-folder/holiday");
+    Click("Command7");
+    ExpectError(ENOENT, {"holiday.bmp"});
+    QVERIFY(!QFileInfo::exists(tmp_.filePath("no-such-folder")));
+    QCOMPARE(form_->file_list_folder(), QDir(pictures_).absolutePath());
+
+    // Any of the three names existing: one question, default No keeps the user's file.
+    QVERIFY(WriteAll(base + ".bin", "the user's own file"));
+    for (const bool yes : {false, true}) {
+      answer_ = yes;
+      save_paths_ << base;
+      Click("Command7");
+      QCOMPARE(questions_.size(), 1);
+      QVERIFY(questions_.takeFirst().contains("holiday.bin"));
+      QCOMPARE(ReadAll(base + ".bin") == "the user's own file", !yes);
+      QCOMPARE(out.entryList(QDir::Files | QDir::Hidden).size(), yes ? 3 : 1);
+    }
+    QVERIFY(messages_.isEmpty());
+    QCOMPARE(QFileInfo(base + ".bmp").size(), 54 + 512 * 480 * 3);
+    QCOMPARE(QFileInfo(base + ".tim").size(), 16400);
+    QCOMPARE(Text("Label12"), base);
+    QCOMPARE(form_->file_list_folder(), out.absolutePath());
+    QCOMPARE(QDir::currentPath(), out.absolutePath());
+  }
+
+  // ---------------------------------------------------------------- pattern editor
+
+  void SwatchGeometry_data() {
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<int>("pattern");  // -1: the press must do nothing
+    QTest::newRow("top-left outline of (0,0)") << QPoint(8, 11) << 0;
+    QTest::newRow("bottom-right outline of (0,0)") << QPoint(20, 23) << 0;
+    QTest::newRow("top-right outline of (0,14)") << QPoint(300, 11) << 14;
+    QTest::newRow("bottom-left outline of (3,7)") << QPoint(148, 83) << PatternIndex(3, 7);
+    QTest::newRow("right outline of (14,14)") << QPoint(300, 297) << 119;
+    QTest::newRow("gap right of (0,0)") << QPoint(21, 11) << -1;
+    QTest::newRow("gap left of (0,0)") << QPoint(7, 17) << -1;
+    QTest::newRow("above row 0") << QPoint(14, 10) << -1;
+    QTest::newRow("gap between rows 13 and 14") << QPoint(294, 287) << -1;
+    QTest::newRow("below the triangle at (5,2)") << QPoint(54, 117) << -1;
+    QTest::newRow("right of column 14") << QPoint(301, 11) << -1;
+    QTest::newRow("picture corner") << QPoint(311, 311) << -1;
+  }
+
+  void SwatchGeometry() {
+    QFETCH(QPoint, at);
+    QFETCH(int, pattern);
+    Click(Find("Pic9"), Qt::LeftButton, at);
+    QCOMPARE(Excluded(), pattern < 0 ? 0 : 1);
+    if (pattern >= 0) QCOMPARE(Flags().excluded[pattern], 1);
+    QCOMPARE(model_->convert_count(), pattern < 0 ? 0u : 1u);
+    QCOMPARE(LooksWrong(), QString());
+  }
+
+  void SwatchButtonsAndStaleCount() {
+    Click(InEditor("Command6"));
+    QCOMPARE(EditorCount(), QString("120"));
+    const int k = PatternIndex(2, 11);
+    // Left switches; a click on the white outline of a switched-off swatch switches it on.
+    ClickSwatch(Qt::LeftButton, k);
+    QCOMPARE(Flags().excluded[k], 1);
+    QVERIFY(Shows(model_->pic9(), k, true));
+    ClickSwatch(Qt::LeftButton, k, 12, 0);
+    QCOMPARE(Flags().excluded[k], 0);
+    ClickSwatch(Qt::LeftButton, 0);
+    ClickSwatch(Qt::LeftButton, kWhiteWhite);
+    QCOMPARE(Excluded(), 2);
+    QCOMPARE(EditorCount(), QString("120"));  // stale until the next redraw
+    QCOMPARE(LooksWrong(), QString());
+
+    // Right swaps A and B and toggles the (invisible) mark, leaving the switch; the second
+    // right click, on the outline's corner, swaps back. Equal pairs take the mark alike.
+    const int p = kDarkRedRed, same = PatternIndex(6, 6);
+    const PaletteEntry a = model_->pattern_set().A(p), b = model_->pattern_set().B(p);
+    ClickSwatch(Qt::RightButton, p);
+    ClickSwatch(Qt::RightButton, same);
+    QCOMPARE(model_->pattern_set().A(p), b);
+    QCOMPARE(model_->pattern_set().B(p), a);
+    QCOMPARE(Flags().swapped[p], 1);
+    QCOMPARE(Flags().swapped[same], 1);
+    QCOMPARE(Excluded(), 2);
+    QCOMPARE(LooksWrong(), QString());
+    ClickSwatch(Qt::RightButton, p, 0, 12);
+    QCOMPARE(model_->pattern_set().A(p), a);
+    QCOMPARE(Flags().swapped[p], 0);
+
+    // The middle button only converts.
+    const PatternFlags flags = Flags();
+    const auto runs = model_->convert_count();
+    ClickSwatch(Qt::MiddleButton, 0);
+    ClickSwatch(Qt::MiddleButton, same);
+    QVERIFY(Flags().excluded == flags.excluded && Flags().swapped == flags.swapped);
+    QCOMPARE(model_->convert_count(), runs + 2);
+    QCOMPARE(model_->convert_count(), 10u);  // All On and every click converted once
+  }
+
+  void AllOnAllOff() {
+    ClickFile("a_bands.BMP");
+    // "Pattern TVC" at start: the load keeps only the four patterns of the bands on.
+    QCOMPARE(EditorCount(), QString("4"));
+    QCOMPARE(Excluded(), 116);
+    for (int k : {0, kBlueBlue, kDarkRedRed, kWhiteWhite}) QCOMPARE(Flags().excluded[k], 0);
+    QCOMPARE(LooksWrong(), QString());
+    const int k = PatternIndex(2, 13);
+    const PaletteEntry a = model_->pattern_set().A(k), b = model_->pattern_set().B(k);
+    ClickSwatch(Qt::RightButton, k);
+    const auto runs = model_->convert_count();
+    Click(InEditor("Command7"));
+    QCOMPARE(EditorCount(), QString("0"));
+    QCOMPARE(Excluded(), 120);
+    QCOMPARE(Flags().swapped[k], 0);
+    QCOMPARE(model_->pattern_set().A(k), b);  // the colours stay swapped
+    QCOMPARE(LooksWrong(), QString());
+    Click(InEditor("Command6"));
+    QCOMPARE(EditorCount(), QString("120"));
+    QCOMPARE(Excluded(), 0);
+    QCOMPARE(LooksWrong(), QString());
+    QCOMPARE(model_->convert_count(), runs + 2);
+    QCOMPARE(Text("Label7"), QString::fromStdString(model_->result_colors_caption()));
+    // With the mark gone, the next right click restores the start order and sets the mark.
+    ClickSwatch(Qt::RightButton, k);
+    QCOMPARE(model_->pattern_set().A(k), a);
+    QCOMPARE(Flags().swapped[k], 1);
+  }
+
+  // ---------------------------------------------------------------- probe and magnifier
+
+  void ProbeValues_data() {
+    QTest::addColumn<QPointF>("at");
+    QTest::addColumn<QColor>("source");
+    QTest::addColumn<int>("pattern");
+    QTest::addColumn<QColor>("a");  // Shape2 and Shape5
+    QTest::addColumn<QColor>("b");  // Shape3 and Shape4
+    // Black is a colour like any other, not a failed read; fractions round down.
+    QTest::newRow("black") << QPointF(127.9, 100) << kBlack << 0 << kBlack << kBlack;
+    QTest::newRow("blue") << QPointF(128, 50.5) << kBlue << kBlueBlue << kBlue << kBlue;
+    QTest::newRow("mid red") << QPointF(300, 200) << kMidRed << kDarkRedRed << kRed << kDarkRed;
+    QTest::newRow("white") << QPointF(511.9, 479.9) << kWhite << kWhiteWhite << kWhite << kWhite;
+  }
+
+  void ProbeValues() {
+    QFETCH(QPointF, at);
+    QFETCH(QColor, source);
+    QFETCH(int, pattern);
+    QFETCH(QColor, a);
+    QFETCH(QColor, b);
+    ClickFile("a_bands.BMP");
+    Move(at.x(), at.y());
+    QCOMPARE(Text("Label9"), QString::number(pattern));
+    const QColor seen[] = {source, a, b, b, a};
+    for (int n = 1; n <= 5; ++n) QCOMPARE(Seen(Find(QString("Shape%1").arg(n))), seen[n - 1]);
+    QCOMPARE(EditorCount(), QString("4"));  // moving changes no table
+  }
+
+  void MagnifierAndExtremePositions() {
+    ClickFile("a_bands.BMP");
+    // Beside an edge, at the corners, then outside: just left (a fraction rounds down), dragged
+    // far out and near the int limits, where the block's arithmetic once overflowed. Outside,
+    // the probe keeps what it showed.
+    const QPointF points[] = {
+        {129, 10},         {0, 0},    {511, 479},  {300, 200},
+        {-0.5, 10},        {512, 10}, {-300, 900}, {2147483000.0, 2147483000.0},
+        {-2147483000.0, 7}};
+    for (int n = 0; n < 9; ++n) {
+      const QPointF p = points[n];
+      Move(p.x(), p.y(), Qt::LeftButton);
+      const long long x = std::floor(p.x()), y = std::floor(p.y());
+      const QString at = QString("at %1,%2").arg(p.x()).arg(p.y());
+      QVERIFY2(
+          Rgb888(Find("PicZ")->grab().toImage()) == Magnified(model_->pic5(), x, y, kWhite, kBlack),
+          qPrintable(at));
+      QVERIFY2(Rgb888(Find("PicZZ")->grab().toImage()) ==
+                   Magnified(model_->pic2(), x, y, kBlack, kWhite),
+               qPrintable(at));
+      if (n >= 3) {
+        QCOMPARE(Text("Label9"), QString::number(kDarkRedRed));
+        QCOMPARE(Seen(Find("Shape1")), kMidRed);
+      }
+    }
+  }
+
+  void ResultViewClicks() {
+    ClickFile("a_bands.BMP");
+    QWidget* pic2 = Find("Pic2");
+    // A press before any movement acts on the probe's "0"; the middle button switches it on.
+    Click(pic2, Qt::LeftButton, QPoint(300, 200));
+    QCOMPARE(Flags().excluded[0], 1);
+    QCOMPARE(EditorCount(), QString("3"));  // the editor redrew and counted
+    Click(pic2, Qt::MiddleButton, QPoint(300, 200));
+    QCOMPARE(Excluded(), 116);
+
+    // Right swaps A and B without a mark: every cell of the band takes the other colour; a
+    // second right click swaps back.
+    Move(300, 200);
+    const QImage before = pic2->grab().toImage();
+    Click(pic2, Qt::RightButton, QPoint(300, 200));
+    QCOMPARE(Flags().swapped[kDarkRedRed], 0);
+    QCOMPARE(ToQColor(ColorFromEntry(model_->pattern_set().A(kDarkRedRed))), kDarkRed);
+    QCOMPARE(Seen(Find("Shape2")), kDarkRed);
+    QCOMPARE(Seen(Find("Shape4")), kRed);
+    const QImage swapped = pic2->grab().toImage();
+    for (int y = 0; y < 480; y += 3)
+      for (int x = 256; x < 384; x += 5)
+        QCOMPARE(swapped.pixelColor(x, y), before.pixelColor(x, y) == kRed ? kDarkRed : kRed);
+    Click(pic2, Qt::RightButton, QPoint(300, 200));
+    QCOMPARE(pic2->grab().toImage(), before);
+
+    // After an editor swap (with the mark), a click shows the squares in the marked order.
+    ClickSwatch(Qt::RightButton, kDarkRedRed);
+    Move(300, 200);
+    QCOMPARE(Seen(Find("Shape2")), kDarkRed);
+    Click(pic2, Qt::MiddleButton, QPoint(300, 200));
+    QCOMPARE(Seen(Find("Shape2")), kRed);
+    QCOMPARE(Seen(Find("Shape3")), kDarkRed);
+
+    // Left switches the pattern off (and keeps it off); the band then takes the nearest
+    // pattern still on, and the probe skips the switched-off one too.
+    Click(pic2, Qt::LeftButton, QPoint(300, 200));
+    Click(pic2, Qt::LeftButton, QPoint(300, 200));
+    QCOMPARE(Flags().excluded[kDarkRedRed], 1);
+    QCOMPARE(EditorCount(), QString("3"));
+    QVERIFY(Shows(model_->pic9(), kDarkRedRed, true));
+    QCOMPARE(pic2->grab().toImage().pixelColor(300, 200), kBlack);
+    Move(300, 201);
+    QCOMPARE(Text("Label9"), QString("0"));
+  }
+
+  // ---------------------------------------------------------------- both windows
+
+  // Random real events on both windows (TVCPIX_GUI_SESSION_EVENTS, default 150): after each,
+  // every control shows the model's state.
+  void RandomSession() {
+    const int events = qEnvironmentVariableIntValue("TVCPIX_GUI_SESSION_EVENTS") > 0
+                           ? qEnvironmentVariableIntValue("TVCPIX_GUI_SESSION_EVENTS")
+                           : 150;
+    std::mt19937 rng(7);
+    auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    const Qt::MouseButton buttons[] = {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton};
+    const Qt::Key keys[] = {Qt::Key_Left,     Qt::Key_Right, Qt::Key_PageUp,
+                            Qt::Key_PageDown, Qt::Key_Home,  Qt::Key_End};
+    form_->set_program_folder(tmp_.filePath("session"));
+    QVERIFY(QDir().mkpath(tmp_.filePath("session")));
+    form_->ask_yes_no = [&](const QString&) { return pick(2) == 0; };
+    form_->choose_save_path = [&](const QString&) {
+      return pick(4) == 0 ? QString() : tmp_.filePath("session/shot%1").arg(pick(3));
+    };
+    for (int e = 0; e < events; ++e) {
+      const int roll = pick(10);
+      const QString what = QString("event %1 (%2)").arg(e).arg(roll);
+      if (roll == 0) ClickOption(QString("Option1(%1)").arg(1 + pick(17)));
+      if (roll == 1) ClickOption(QString("Option2(%1)").arg(pick(3)));
+      const int row = pick(3), swatches[] = {16, 4, 2};
+      if (roll == 2) Click(QString("Label%1(%2)").arg(row + 1).arg(pick(swatches[row])));
+      if (roll == 3) {
+        auto* bar = Find<QScrollBar>(QString("HScroll%1").arg(1 + pick(4)));
+        QTest::keyClick(bar, keys[pick(6)]);
+        Click(bar, Qt::LeftButton, QPoint(1 + pick(bar->width() - 2), 8));
+      }
+      if (roll == 4 && !Listed().isEmpty())
+        ClickFile(Listed()[pick(static_cast<int>(Listed().size()))]);
+      if (roll == 5 || roll == 6) Move(pick(3000) - 1500, pick(1500) - 500);
+      if (roll == 6) Click(Find("Pic2"), buttons[pick(3)], QPoint(pick(512), pick(480)));
+      if (roll == 7) Click(Find("Pic9"), buttons[pick(3)], QPoint(pick(312), pick(312)));
+      if (roll == 8) Click(InEditor(pick(2) ? "Command6" : "Command7"));
+      if (roll == 9) Click(QString("Command%1").arg(QString("3567")[pick(4)]));
+      const Model& m = *model_;
+      const int size = m.palette().size();
+      QVERIFY2(size == 2 || size == 4 || size == 16 || size == kPatternCount, qPrintable(what));
+      // What the controls show against what the model holds, with the event for context.
+      QStringList shown{what}, held{what};
+      shown << Text("Label6") << Text("Label7") << Text("Label9") << EditorCount();
+      for (const std::string& c : {m.source_colors_caption(), m.result_colors_caption(),
+                                   m.probe_caption(), m.patterns_used_caption()})
+        held << QString::fromStdString(c);
+      for (int n = 1; n <= 4; ++n) {
+        shown << QString::number(Find<QScrollBar>(QString("HScroll%1").arg(n))->value())
+              << Find<QLineEdit>(QString("Text%1").arg(n))->text();
+        held << QString::number(m.slider(n)) << QString::number(m.slider(n));
+      }
+      for (int i = 0; i <= 19; ++i) {
+        const QString name =
+            i < 3 ? QString("Option2(%1)").arg(i) : QString("Option1(%1)").arg(i - 2);
+        shown << QString::number(Find<QRadioButton>(name)->isChecked());
+        held << QString::number(i < 3 ? int(m.mode()) == i : int(m.method()) == i - 2);
+      }
+      QCOMPARE(shown.join(' '), held.join(' '));
+      QCOMPARE(Rgb888(Find("Pic2")->grab().toImage()),
+               Rgb888(Find<PictureView>("Pic2")->ToImage()));
+    }
+    QVERIFY(model_->convert_count() > 50);
+  }
+
+  // Closing the main window ends the program, and the open editor with it.
+  void ClosingTheMainWindowQuits() {
+    QTimer::singleShot(0, form_.get(), [this] { form_->close(); });
+    QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(!editor_->isVisible());
+  }
 };
 
-void Form1Test::initTestCase() {
-  QVERIFY(tmp_.isValid());
-  pictures_ = tmp_.filePath("pictures");
-  QVERIFY(QDir().mkpath(pictures_));
-  QDir dir(pictures_);
-  QVERIFY(Quadrants(64, 48).save(dir.filePath("b_quads.bmp")));
-  QVERIFY(UniquePixels().save(dir.filePath("A_unique.PNG")));
-  WriteAll(dir.filePath("broken.jpg"), QByteArray("this is not a picture"));
-  WriteAll(dir.filePath("notes.txt"), QByteArray("text"));
-  QVERIFY(dir.mkdir("folder.bmp"));
-}
+}  // namespace tvcpix
 
-void Form1Test::init() {
-  model_ = std::make_unique<Model>();
-  form_ = std::make_unique<Form1>(model_.get(), nullptr);
-  messages_.clear();
-  save_paths_.clear();
-  questions_.clear();
-  dialogs_ = 0;
-  answer_ = false;
-  form_->show_message = [this](QMessageBox::Icon icon, const QString& text) {
-    messages_.emplace_back(icon, text);
-  };
-  form_->ask_yes_no = [this](const QString& text) {
-    questions_.push_back(text);
-    return answer_;
-  };
-  form_->choose_save_path = [this](const QString&) {
-    ++dialogs_;
-    if (save_paths_.empty()) return QString();
-    const QString p = save_paths_.front();
-    save_paths_.pop_front();
-    return p;
-  };
-  form_->SetFileListFolder(pictures_);
-  form_->show();
-  QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-}
-
-void Form1Test::cleanup() {
-  form_.reset();
-  model_.reset();
-}
-
-void Form1Test::ClickFile(const QString& name) {
-  auto* list = Find<QListWidget>("File2");
-  const QList<QListWidgetItem*> items = list->findItems(name, Qt::MatchExactly);
-  QCOMPARE(items.size(), 1);
-  list->scrollToItem(items.front());
-  Click(list->viewport(), Qt::LeftButton, list->visualItemRect(items.front()).center());
-}
-
-tvcpix::Surface Form1Test::Decode(const QString& path) {
-  tvcpix::Surface s;
-  const tvcpix::DecodeResult r =
-      tvcpix::DecodePictureFile(QFile::encodeName(path).toStdString(), &s);
-  if (!r.ok) qWarning("%s", r.message.c_str());
-  return s;
-}
-
-// ---------------------------------------------------------------- layout
-
-void Form1Test::WindowSizeAndCaption() {
-  QCOMPARE(form_->windowTitle(), QString("tvcpix 1.03"));
-  QCOMPARE(form_->size(), QSize(1197, 730));
-  QCOMPARE(form_->minimumSize(), form_->maximumSize());
-}
-
-void Form1Test::Layout_data() {
-  QTest::addColumn<QString>("parent");
-  QTest::addColumn<QRect>("geometry");  // width < 0: not fixed by the design, only inside parent
-  QTest::addColumn<QString>("caption");
-  QTest::addColumn<bool>("enabled");
-  QTest::addColumn<bool>("shown");
-  QTest::addColumn<int>("checked");  // -1 where it does not apply
-
-  const QRect any(0, 0, -1, -1);
-  auto row = [](const QString& name, const QString& parent, QRect g, const QString& caption,
-                bool enabled = true, bool shown = true, int checked = -1) {
-    QTest::newRow(qPrintable(name)) << parent << g << caption << enabled << shown << checked;
-  };
-  row("Pic5", "Form1", QRect(8, 8, 512, 480), "");
-  row("Pic2", "Form1", QRect(528, 8, 512, 480), "");
-  row("TVC2", "Form1", QRect(8, 8, 512, 240), "");
-  row("TVC4", "Form1", QRect(8, 248, 256, 240), "");
-  row("TVC16", "Form1", QRect(392, 248, 128, 240), "");
-  row("Pic1", "Form1", QRect(392, 688, 96, 64), "", true, false);
-  row("PicZ", "Form1", QRect(608, 520, 120, 120), "", true, false);
-  row("PicZZ", "Form1", QRect(736, 520, 120, 120), "", true, false);
-  row("File2", "Form1", QRect(8, 496, 137, 201), "");
-  row("Command5", "Form1", QRect(8, 704, 137, 25), "refresh");
-  const char* captions[4] = {"Brightness", "Gamma", "Color", "Contrast"};
-  for (int i = 0; i < 4; ++i) {
-    const QString frame = QString("Frame%1").arg(6 + i);
-    row(frame, "Form1", QRect(160, 520 + 40 * i, 281, 41), captions[i]);
-    row(QString("HScroll%1").arg(i + 1), frame, QRect(8, 16, 209, 17), "50");
-    row(QString("Text%1").arg(i + 1), frame, QRect(232, 16, 33, 19), "50", false);
-  }
-  row("Command6", "Form1", QRect(448, 528, 73, 33), "Set");
-  row("Command3", "Form1", QRect(528, 528, 73, 33), "Save");
-  row("Command7", "Form1", QRect(528, 568, 73, 33), "Save As");
-  row("Frame3", "Form1", QRect(1048, 8, 145, 289), "Color Palette");
-  for (int i = 0; i < 16; ++i)
-    row(QString("Label1(%1)").arg(i), "Frame3", QRect(8, 16 + 16 * i, 57, 17), "");
-  row("Frame4", "Frame3", QRect(80, 32, 57, 81), "", false);
-  for (int i = 0; i < 4; ++i)
-    row(QString("Label2(%1)").arg(i), "Frame4", QRect(0, 8 + 16 * i, 57, 17), "", false);
-  row("Frame5", "Frame3", QRect(80, 152, 57, 49), "", false);
-  for (int i = 0; i < 2; ++i)
-    row(QString("Label3(%1)").arg(i), "Frame5", QRect(0, 8 + 16 * i, 57, 17), "", false);
-  row("Label4", "Frame3", QRect(80, 256, 57, 17), "");
-  row("Frame2", "Form1", QRect(1048, 304, 145, 81), "TVC MODE");
-  const char* modes[3] = {"Graphics 2", "Graphics 4", "Graphics 16"};
-  for (int i = 0; i < 3; ++i) {
-    row(QString("Option2(%1)").arg(i), "Frame2", QRect(8, 24 + 16 * i, 81, 17), modes[i], true,
-        true, i == 2 ? 1 : 0);
-  }
-  row("Frame1", "Form1", QRect(1048, 392, 145, 337), "DITHER MODE");
-  const char* methods[18] = {"",
-                             "Atkinson",
-                             "Floyd",
-                             "Treshold",
-                             "Treshold+Noise",
-                             "Halftone 2x2",
-                             "Halftone 3x3",
-                             "Bayer 2x2",
-                             "Bayer 4x4",
-                             "Bayer 8x8",
-                             "News 4x4",
-                             "Sierra",
-                             "Burkles",
-                             "Stucky",
-                             "Jarvis",
-                             "Sierra Lite",
-                             "Sierra2 Row",
-                             "Pattern TVC"};
-  for (int i = 1; i <= 17; ++i) {
-    const int y = i <= 16 ? 24 + 16 * (i - 1) : 288;
-    row(QString("Option1(%1)").arg(i), "Frame1", QRect(16, y, -1, 17), methods[i], true, true,
-        i == 17 ? 1 : 0);
-  }
-  row("Label5", "Form1", QRect(168, 496, 65, 17), "Colors Used:");
-  row("Label6", "Form1", QRect(240, 496, 73, 17), "0");
-  row("Label8", "Form1", QRect(528, 496, 65, 17), "Colors Used:");
-  row("Label7", "Form1", QRect(600, 496, 73, 17), "0");
-  row("Label13", "Form1", QRect(528, 608, 73, 17), "bmp, bin, tim");
-  row("Shape1", "Form1", QRect(864, 504, 33, 33), "");
-  row("Shape2", "Form1", QRect(912, 504, 17, 17), "");
-  row("Shape3", "Form1", QRect(928, 504, 17, 17), "");
-  row("Shape4", "Form1", QRect(912, 520, 17, 17), "");
-  row("Shape5", "Form1", QRect(928, 520, 17, 17), "");
-  row("Label9", "Form1", QRect(912, 544, 33, 17), "0");
-  row("Command1", "Form1", any, "Command1", true, false);
-  row("Check2", "Form1", any, "Auto Palette", true, false, 0);
-  row("Check3", "Form1", any, "Resize ", true, false, 1);
-  row("Label10", "Form1", any, "0", true, false);
-  row("Label11", "Form1", any, "msec", true, false);
-  row("Label12", "Form1", any, "Label12", true, false);
-}
-
-void Form1Test::Layout() {
-  QFETCH(QString, parent);
-  QFETCH(QRect, geometry);
-  QFETCH(QString, caption);
-  QFETCH(bool, enabled);
-  QFETCH(bool, shown);
-  QFETCH(int, checked);
-
-  const QString name = QTest::currentDataTag();
-  QWidget* w = Find(name);
-  QVERIFY(w != nullptr);
-  QCOMPARE(form_->findChildren<QWidget*>(name).size(), 1);
-  QCOMPARE(w->parentWidget()->objectName(), parent);
-  if (geometry.width() >= 0) {
-    QCOMPARE(w->geometry(), geometry);
-  } else if (geometry.height() >= 0) {
-    QCOMPARE(w->pos(), geometry.topLeft());
-    QCOMPARE(w->height(), geometry.height());
-    QVERIFY(w->parentWidget()->rect().contains(w->geometry()));
-  }
-  QCOMPARE(CaptionOf(w), caption);
-  QCOMPARE(w->isEnabled(), enabled);
-  QCOMPARE(w->isVisible(), shown);
-  if (checked >= 0) {
-    auto* b = qobject_cast<QAbstractButton*>(w);
-    QVERIFY(b != nullptr);
-    QCOMPARE(b->isChecked(), checked == 1);
-  }
-  if (auto* s = qobject_cast<QScrollBar*>(w)) {
-    QCOMPARE(s->orientation(), Qt::Horizontal);
-    QCOMPARE(s->minimum(), 0);
-    QCOMPARE(s->maximum(), 100);
-    QCOMPARE(s->pageStep(), 10);
-    QCOMPARE(s->singleStep(), 1);
-  }
-}
-
-void Form1Test::StartColours() {
-  const QColor grey(64, 64, 64);
-  for (int i = 0; i < 16; ++i) {
-    QCOMPARE(BackColor(Find(QString("Label1(%1)").arg(i))), ToQColor(model_->label1(i)));
-  }
-  for (int i = 0; i < 4; ++i) {
-    QCOMPARE(BackColor(Find(QString("Label2(%1)").arg(i))), ToQColor(model_->label2(i)));
-  }
-  for (int i = 0; i < 2; ++i) {
-    QCOMPARE(BackColor(Find(QString("Label3(%1)").arg(i))), ToQColor(model_->label3(i)));
-  }
-  QCOMPARE(BackColor(Find("Label4")), grey);
-  // Nothing is converted at start: the views show their backgrounds, drawn 1:1.
-  const QImage pic5 = form_->grab(QRect(8, 8, 512, 480)).toImage();
-  QCOMPARE(pic5.size(), QSize(512, 480));
-  QCOMPARE(pic5.pixelColor(0, 0), grey);
-  QCOMPARE(pic5.pixelColor(511, 479), grey);
-  QCOMPARE(form_->grab(QRect(528, 8, 512, 480)).toImage().pixelColor(300, 200), grey);
-  QCOMPARE(model_->convert_count(), 0u);
-}
-
-// ---------------------------------------------------------------- file list and loading
-
-void Form1Test::FileListFiltersAndSorts() {
-  auto* list = Find<QListWidget>("File2");
-  QStringList shown;
-  for (int i = 0; i < list->count(); ++i) shown << list->item(i)->text();
-  QCOMPARE(shown, QStringList({"A_unique.PNG", "b_quads.bmp", "broken.jpg"}));
-  QCOMPARE(QDir::currentPath(), QDir(pictures_).absolutePath());
-
-  // "refresh" picks up files that appeared since the listing.
-  const QString extra = QDir(pictures_).filePath("c_new.JPEG");
-  QVERIFY(Quadrants(8, 8).save(extra, "JPEG"));
-  QCOMPARE(list->count(), 3);
-  Click(Find("Command5"));
-  QCOMPARE(list->count(), 4);
-  QCOMPARE(list->item(3)->text(), QString("c_new.JPEG"));
-  QFile::remove(extra);
-}
-
-void Form1Test::ClickLoadsFromTheListFolder() {
-  // A same-named file in the current directory must not be what a click loads.
-  const QString decoy = tmp_.filePath("decoy");
-  QVERIFY(QDir().mkpath(decoy));
-  QVERIFY(Quadrants(32, 32).save(QDir(decoy).filePath("b_quads.bmp")));
-  QDir::setCurrent(decoy);
-
-  ClickFile("b_quads.bmp");
-  QVERIFY(messages_.empty());
-  QCOMPARE(model_->pic1().width(), 64);
-  QCOMPARE(model_->pic1().height(), 48);
-  QCOMPARE(Find<QLabel>("Label6")->text(), QString("4"));
-  QVERIFY(model_->convert_count() >= 3);
-  QCOMPARE(Find<QLabel>("Label7")->text(), QString::fromStdString(model_->result_colors_caption()));
-  QVERIFY(Find<QLabel>("Label7")->text() != "0");
-  // The views now show the model's pixels, not their grey backgrounds.
-  QCOMPARE(form_->grab(QRect(528, 8, 512, 480)).toImage().convertToFormat(QImage::Format_RGB888),
-           qobject_cast<tvcpix::PictureView*>(Find("Pic2"))
-               ->ToImage()
-               .convertToFormat(QImage::Format_RGB888));
-  QVERIFY(form_->grab(QRect(8, 8, 512, 480)).toImage().pixelColor(4, 4) != QColor(64, 64, 64));
-}
-
-void Form1Test::ListKeysLoadLikeClicks() {
-  ClickFile("A_unique.PNG");
-  QCOMPARE(model_->pic1().width(), 512);
-  const auto before = model_->convert_count();
-  Model reference;
-  reference.LoadSourcePicture(Decode(QDir(pictures_).filePath("b_quads.bmp")));
-  QTest::keyClick(Find("File2"), Qt::Key_Down);
-  QCOMPARE(model_->pic1().width(), 64);
-  QCOMPARE(model_->convert_count() - before, reference.convert_count());
-  QVERIFY(model_->pic2() == reference.pic2());
-}
-
-void Form1Test::UnloadableFileChangesNothing_data() {
-  QTest::addColumn<QString>("file");
-  QTest::addColumn<bool>("remove_after_listing");
-  QTest::newRow("not a picture") << "broken.jpg" << false;
-  QTest::newRow("removed since listing") << "gone.bmp" << true;
-}
-
-void Form1Test::UnloadableFileChangesNothing() {
-  QFETCH(QString, file);
-  QFETCH(bool, remove_after_listing);
-  ClickFile("b_quads.bmp");
-  Find<QScrollBar>("HScroll2")->setValue(70);
-  const QString path = QDir(pictures_).filePath(file);
-  if (remove_after_listing) {
-    QVERIFY(Quadrants(8, 8).save(path));
-    Click(Find("Command5"));
-    QVERIFY(QFile::remove(path));
-  }
-
-  const tvcpix::Surface pic1 = model_->pic1(), pic5 = model_->pic5(), pic2 = model_->pic2();
-  const auto converts = model_->convert_count();
-  const QString label6 = Find<QLabel>("Label6")->text();
-  ClickFile(file);
-  QCOMPARE(messages_.size(), std::size_t{1});
-  QVERIFY2(messages_[0].second.contains(file), qPrintable(messages_[0].second));
-  QVERIFY(model_->pic1() == pic1);
-  QVERIFY(model_->pic5() == pic5);
-  QVERIFY(model_->pic2() == pic2);
-  QCOMPARE(model_->convert_count(), converts);
-  QCOMPARE(Find<QLabel>("Label6")->text(), label6);
-  QCOMPARE(Find<QScrollBar>("HScroll2")->value(), 70);
-  QCOMPARE(Find<QLineEdit>("Text2")->text(), QString("70"));
-}
-
-// ---------------------------------------------------------------- sliders
-
-void Form1Test::SliderKeysConvertOncePerChange_data() {
-  QTest::addColumn<int>("slider");
-  QTest::addColumn<QList<int>>("keys");
-  QTest::addColumn<int>("value");
-  QTest::addColumn<int>("changes");
-  QTest::newRow("arrow right") << 1 << QList<int>{Qt::Key_Right} << 51 << 1;
-  QTest::newRow("arrow left") << 2 << QList<int>{Qt::Key_Left} << 49 << 1;
-  QTest::newRow("page up") << 3 << QList<int>{Qt::Key_PageUp} << 60 << 1;
-  QTest::newRow("page down twice")
-      << 4 << QList<int>{Qt::Key_PageDown, Qt::Key_PageDown} << 30 << 2;
-  QTest::newRow("end, end again") << 1 << QList<int>{Qt::Key_End, Qt::Key_End} << 100 << 1;
-  QTest::newRow("home, then left at 0") << 2 << QList<int>{Qt::Key_Home, Qt::Key_Left} << 0 << 1;
-}
-
-void Form1Test::SliderKeysConvertOncePerChange() {
-  QFETCH(int, slider);
-  QFETCH(QList<int>, keys);
-  QFETCH(int, value);
-  QFETCH(int, changes);
-  auto* scroll = Find<QScrollBar>(QString("HScroll%1").arg(slider));
-  const auto before = model_->convert_count();
-  for (int key : keys) QTest::keyClick(scroll, static_cast<Qt::Key>(key));
-  QCOMPARE(scroll->value(), value);
-  QCOMPARE(model_->slider(slider), value);
-  QCOMPARE(Find<QLineEdit>(QString("Text%1").arg(slider))->text(), QString::number(value));
-  QCOMPARE(model_->convert_count() - before, static_cast<std::uint64_t>(changes));
-}
-
-void Form1Test::SliderDragConvertsOnEveryStep() {
-  ClickFile("b_quads.bmp");
-  auto* scroll = Find<QScrollBar>("HScroll3");
-  QStyleOptionSlider opt;
-  opt.initFrom(scroll);
-  opt.orientation = Qt::Horizontal;
-  opt.minimum = scroll->minimum();
-  opt.maximum = scroll->maximum();
-  opt.sliderPosition = opt.sliderValue = scroll->value();
-  opt.singleStep = scroll->singleStep();
-  opt.pageStep = scroll->pageStep();
-  opt.upsideDown = false;
-  opt.subControls = QStyle::SC_All;
-  const QRect thumb = scroll->style()->subControlRect(QStyle::CC_ScrollBar, &opt,
-                                                      QStyle::SC_ScrollBarSlider, scroll);
-  QVERIFY(thumb.isValid());
-
-  QSignalSpy moved(scroll, &QScrollBar::valueChanged);
-  const auto before = model_->convert_count();
-  QPoint p = thumb.center();
-  QTest::mousePress(scroll, Qt::LeftButton, Qt::NoModifier, p);
-  QStringList texts;
-  for (int step = 0; step < 4; ++step) {
-    p += QPoint(12, 0);
-    QMouseEvent move(QEvent::MouseMove, p, scroll->mapToGlobal(p), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(scroll, &move);
-    texts << Find<QLineEdit>("Text3")->text();
-  }
-  QTest::mouseRelease(scroll, Qt::LeftButton, Qt::NoModifier, p);
-  // The text and the model follow the thumb during the drag, not only at its end.
-  QVERIFY2(moved.count() >= 3, qPrintable(texts.join(",")));
-  QCOMPARE(texts.size(), 4);
-  QVERIFY(texts.front() != texts.back());
-  QCOMPARE(texts.back(), QString::number(scroll->value()));
-  QVERIFY(scroll->value() > 50);
-  QCOMPARE(model_->slider(3), scroll->value());
-  QCOMPARE(model_->convert_count() - before, static_cast<std::uint64_t>(moved.count()));
-
-  // A click on the track left of the thumb pages down by 10, converting once.
-  const auto at = model_->convert_count();
-  const int old = scroll->value();
-  opt.sliderPosition = opt.sliderValue = old;
-  const QRect track = scroll->style()->subControlRect(QStyle::CC_ScrollBar, &opt,
-                                                      QStyle::SC_ScrollBarSubPage, scroll);
-  Click(scroll, Qt::LeftButton, track.center());
-  QCOMPARE(scroll->value(), old - 10);
-  QCOMPARE(Find<QLineEdit>("Text3")->text(), QString::number(old - 10));
-  QCOMPARE(model_->convert_count() - at, 1u);
-}
-
-void Form1Test::LoadResetsSlidersWithoutExtraRuns() {
-  // The same steps on a bare model count the conversions the window may run, no more.
-  const QString path = QDir(pictures_).filePath("b_quads.bmp");
-  Model reference;
-  reference.MoveSlider(1, 60);
-  reference.MoveSlider(4, 0);
-  const auto ref_before = reference.convert_count();
-  reference.LoadSourcePicture(Decode(path));
-  const auto ref_load = reference.convert_count() - ref_before;
-
-  Find<QScrollBar>("HScroll1")->setValue(60);
-  QTest::keyClick(Find("HScroll4"), Qt::Key_Home);
-  QCOMPARE(model_->convert_count(), ref_before);
-  ClickFile("b_quads.bmp");
-  QCOMPARE(model_->convert_count() - ref_before, ref_load);
-  for (int n = 1; n <= 4; ++n) {
-    QCOMPARE(Find<QScrollBar>(QString("HScroll%1").arg(n))->value(), 50);
-    QCOMPARE(Find<QLineEdit>(QString("Text%1").arg(n))->text(), QString("50"));
-  }
-  QVERIFY(model_->pic2() == reference.pic2());
-  QVERIFY(model_->pic5() == reference.pic5());
-}
-
-// ---------------------------------------------------------------- swatches and options
-
-void Form1Test::SwatchesAndFrames() {
-  auto* frame4 = Find("Frame4");
-  auto* frame5 = Find("Frame5");
-  const ColorValue red = model_->label1(12);
-  const auto start = model_->convert_count();
-
-  // A pick changes only the current colour.
-  Click(Find("Label1(12)"));
-  QCOMPARE(model_->label4(), red);
-  QCOMPARE(BackColor(Find("Label4")), ToQColor(red));
-  QCOMPARE(model_->convert_count(), start);
-
-  // "Graphics 16": neither palette row reacts.
-  const ColorValue old4 = model_->label2(2), old2 = model_->label3(0);
-  Click(Find("Label2(2)"));
-  Click(Find("Label3(0)"));
-  QCOMPARE(model_->label2(2), old4);
-  QCOMPARE(model_->label3(0), old2);
-  QCOMPARE(model_->convert_count(), start);
-
-  // "Graphics 4": converts once, then only the 4-colour row is editable.
-  ClickOption("Option2(1)");
-  QCOMPARE(model_->mode(), tvcpix::TvcMode::kGraphics4);
-  QCOMPARE(model_->convert_count() - start, 1u);
-  QVERIFY(frame4->isEnabled());
-  QVERIFY(!frame5->isEnabled());
-  Click(Find("Label2(2)"));
-  QCOMPARE(model_->label2(2), red);
-  QCOMPARE(BackColor(Find("Label2(2)")), ToQColor(red));
-  QCOMPARE(model_->convert_count() - start, 2u);
-  Click(Find("Label3(1)"));
-  QCOMPARE(model_->convert_count() - start, 2u);
-
-  // "Graphics 2": the 2-colour row instead.
-  ClickOption("Option2(0)");
-  QVERIFY(!frame4->isEnabled());
-  QVERIFY(frame5->isEnabled());
-  Click(Find("Label1(3)"));
-  Click(Find("Label3(1)"));
-  QCOMPARE(model_->label3(1), model_->label1(3));
-  QCOMPARE(BackColor(Find("Label3(1)")), ToQColor(model_->label1(3)));
-  // The colour stays visible on a row that is disabled again.
-  ClickOption("Option2(2)");
-  QVERIFY(!frame4->isEnabled());
-  QVERIFY(!frame5->isEnabled());
-  QCOMPARE(BackColor(Find("Label3(1)")), ToQColor(model_->label1(3)));
-  QCOMPARE(BackColor(Find("Label2(2)")), ToQColor(red));
-}
-
-void Form1Test::OptionGroupsAreIndependent() {
-  const auto start = model_->convert_count();
-  ClickOption("Option1(2)");
-  QCOMPARE(model_->method(), tvcpix::DitherMethod::kFloyd);
-  QCOMPARE(model_->convert_count() - start, 1u);
-  QVERIFY(Find<QRadioButton>("Option2(2)")->isChecked());
-  QVERIFY(!Find<QRadioButton>("Option1(17)")->isChecked());
-  ClickOption("Option2(1)");
-  QVERIFY(Find<QRadioButton>("Option1(2)")->isChecked());
-  QCOMPARE(model_->mode(), tvcpix::TvcMode::kGraphics4);
-  // Keys move within one group only.
-  form_->activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(form_.get()));
-  Find("Option1(2)")->setFocus();
-  QTest::keyClick(Find("Option1(2)"), Qt::Key_Down);
-  QCOMPARE(model_->method(), tvcpix::DitherMethod::kTreshold);
-  QCOMPARE(model_->mode(), tvcpix::TvcMode::kGraphics4);
-  QCOMPARE(model_->convert_count() - start, 3u);
-}
-
-// ---------------------------------------------------------------- saving
-
-void Form1Test::SaveWritesThreeFilesAndMovesTheList() {
-  const QString program = tmp_.filePath("program");
-  QVERIFY(QDir().mkpath(program));
-  form_->set_program_folder(program);
-  form_->set_fallback_folder(tmp_.filePath("unused-fallback"));
-  ClickOption("Option2(1)");
-  ClickFile("b_quads.bmp");
-  for (int round = 0; round < 2; ++round) {  // the second save replaces without asking
-    Click(Find("Command3"));
-    QVERIFY2(messages_.empty(), messages_.empty() ? "" : qPrintable(messages_[0].second));
-    QVERIFY(questions_.empty());
-    QDir dir(program);
-    QCOMPARE(QFileInfo(dir.filePath("out24.bmp")).size(), 54 + 512 * 480 * 3);
-    QCOMPARE(QFileInfo(dir.filePath("out24.bin")).size(), 16384);
-    QCOMPARE(QFileInfo(dir.filePath("out24.tim")).size(), 16400);
-    QCOMPARE(ReadAll(dir.filePath("out24.tim")).mid(16), ReadAll(dir.filePath("out24.bin")));
-    QCOMPARE(ReadAll(dir.filePath("out24.tim"))[3], char(1));  // "Graphics 4"
-    QCOMPARE(QImage(dir.filePath("out24.bmp")).convertToFormat(QImage::Format_RGB888),
-             qobject_cast<tvcpix::PictureView*>(Find("Pic2"))
-                 ->ToImage()
-                 .convertToFormat(QImage::Format_RGB888));
-  }
-  QCOMPARE(form_->file_list_folder(), QDir(program).absolutePath());
-  QCOMPARE(QDir::currentPath(), QDir(program).absolutePath());
-  // The new BMP file is listed, and the new screen beside it (it can be loaded back).
-  QCOMPARE(Find<QListWidget>("File2")->count(), 2);
-  QCOMPARE(Find<QListWidget>("File2")->item(0)->text(), QString("out24.bmp"));
-  QCOMPARE(Find<QListWidget>("File2")->item(1)->text(), QString("out24.tim"));
-  QCOMPARE(Find<QLabel>("Label12")->text(), QDir(program).filePath("out24"));
-  QVERIFY(!QFileInfo::exists(tmp_.filePath("unused-fallback")));
-}
-
-void Form1Test::SaveFallsBackToUserFolder() {
-  // A program folder that cannot be written (here: one that does not exist).
-  form_->set_program_folder(tmp_.filePath("no-such-program-folder"));
-  const QString fallback = tmp_.filePath("home/Pictures/tvcpix");
-  form_->set_fallback_folder(fallback);
-  Click(Find("Command3"));
-  QVERIFY(QFileInfo::exists(QDir(fallback).filePath("out24.bmp")));
-  QVERIFY(QFileInfo::exists(QDir(fallback).filePath("out24.bin")));
-  QVERIFY(QFileInfo::exists(QDir(fallback).filePath("out24.tim")));
-  QCOMPARE(messages_.size(), std::size_t{1});
-  QCOMPARE(messages_[0].first, QMessageBox::Information);
-  QVERIFY2(messages_[0].second.contains(QDir(fallback).absolutePath()),
-           qPrintable(messages_[0].second));
-  QCOMPARE(form_->file_list_folder(), QDir(fallback).absolutePath());
-  QCOMPARE(QDir::currentPath(), QDir(fallback).absolutePath());
-
-  // "Save As" starts its dialog in that folder too.
-  QString started;
-  form_->choose_save_path = [&started](const QString& start) {
-    started = start;
-    return QString();
-  };
-  Click(Find("Command7"));
-  QCOMPARE(started, QDir(fallback).absolutePath());
-}
-
-void Form1Test::SaveFailureShowsErrorNumber() {
-  const QString blocker = tmp_.filePath("a-file");
-  WriteAll(blocker, "x");
-  form_->set_program_folder(tmp_.filePath("no-such-program-folder"));
-  form_->set_fallback_folder(blocker + "/tvcpix");  // cannot be created under a file
-  Click(Find("Command3"));
-  QCOMPARE(messages_.size(), std::size_t{1});
-  const QString expected = QString("Error #%1 - %2").arg(ENOTDIR).arg(std::strerror(ENOTDIR));
-  QVERIFY2(messages_[0].second.startsWith(expected), qPrintable(messages_[0].second));
-  QCOMPARE(form_->file_list_folder(), QDir(pictures_).absolutePath());
-}
-
-void Form1Test::SaveAsWritesThreeFiles() {
-  const QString out = tmp_.filePath("chosen");
-  QVERIFY(QDir().mkpath(out));
-  ClickFile("b_quads.bmp");
-  save_paths_.push_back(QDir(out).filePath("holiday"));
-  Click(Find("Command7"));
-  QCOMPARE(dialogs_, 1);
-  QVERIFY(messages_.empty());
-  QVERIFY(questions_.empty());
-  QDir dir(out);
-  QCOMPARE(QFileInfo(dir.filePath("holiday.bmp")).size(), 54 + 512 * 480 * 3);
-  QCOMPARE(QFileInfo(dir.filePath("holiday.bin")).size(), 16384);
-  QCOMPARE(QFileInfo(dir.filePath("holiday.tim")).size(), 16400);
-  QCOMPARE(Find<QLabel>("Label12")->text(), dir.filePath("holiday"));
-  QCOMPARE(form_->file_list_folder(), dir.absolutePath());
-  QCOMPARE(QDir::currentPath(), dir.absolutePath());
-  QCOMPARE(Find<QListWidget>("File2")->item(0)->text(), QString("holiday.bmp"));
-
-  // A chosen "x.bmp" is a base name like any other: x.bmp.bmp, x.bmp.bin, x.bmp.tim.
-  save_paths_.push_back(dir.filePath("holiday.bmp"));
-  Click(Find("Command7"));
-  QVERIFY(questions_.empty());  // none of the three names it writes exists yet
-  QVERIFY(QFileInfo::exists(dir.filePath("holiday.bmp.bmp")));
-  QVERIFY(QFileInfo::exists(dir.filePath("holiday.bmp.tim")));
-}
-
-void Form1Test::SaveAsCancelWritesNothing() {
-  const QStringList before = QDir(pictures_).entryList(QDir::Files);
-  Click(Find("Command7"));  // no path queued: the dialog is cancelled
-  QCOMPARE(dialogs_, 1);
-  QVERIFY(messages_.empty());
-  QVERIFY(questions_.empty());
-  QCOMPARE(Find<QLabel>("Label12")->text(), QString("Label12"));
-  QCOMPARE(model_->output_base_path(), std::string("Label12"));
-  QCOMPARE(form_->file_list_folder(), QDir(pictures_).absolutePath());
-  QCOMPARE(QDir(pictures_).entryList(QDir::Files), before);
-}
-
-void Form1Test::SaveAsAsksOnceBeforeReplacing_data() {
-  QTest::addColumn<QString>("existing");
-  QTest::addColumn<bool>("yes");
-  QTest::newRow("bin exists, no") << ".bin" << false;
-  QTest::newRow("bin exists, yes") << ".bin" << true;
-  QTest::newRow("bmp exists, no") << ".bmp" << false;
-  QTest::newRow("tim exists, yes") << ".tim" << true;
-}
-
-void Form1Test::SaveAsAsksOnceBeforeReplacing() {
-  QFETCH(QString, existing);
-  QFETCH(bool, yes);
-  QTemporaryDir out;
-  const QString base = QDir(out.path()).filePath("holiday");
-  WriteAll(base + existing, "the user's own file");
-  answer_ = yes;
-  save_paths_.push_back(base);
-  Click(Find("Command7"));
-  QCOMPARE(questions_.size(), std::size_t{1});
-  QVERIFY(questions_[0].contains("holiday" + existing));
-  QVERIFY(messages_.empty());
-  if (yes) {
-    QCOMPARE(QFileInfo(base + ".bin").size(), 16384);
-    QCOMPARE(QFileInfo(base + ".tim").size(), 16400);
-    QCOMPARE(QFileInfo(base + ".bmp").size(), 54 + 512 * 480 * 3);
-    QCOMPARE(form_->file_list_folder(), QDir(out.path()).absolutePath());
-  } else {
-    QCOMPARE(ReadAll(base + existing), QByteArray("the user's own file"));
-    QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
-    QCOMPARE(model_->output_base_path(), std::string("Label12"));
-    QCOMPARE(form_->file_list_folder(), QDir(pictures_).absolutePath());
-  }
-}
-
-void Form1Test::SaveAsFailureShowsErrorNumber() {
-  save_paths_.push_back(tmp_.filePath("no-such-folder/holiday"));
-  Click(Find("Command7"));
-  QCOMPARE(messages_.size(), std::size_t{1});
-  const QString expected = QString("Error #%1 - %2").arg(ENOENT).arg(std::strerror(ENOENT));
-  QVERIFY2(messages_[0].second.startsWith(expected), qPrintable(messages_[0].second));
-  QVERIFY(messages_[0].second.contains("holiday.bmp"));
-  QCOMPARE(form_->file_list_folder(), QDir(pictures_).absolutePath());
-  QVERIFY(!QFileInfo::exists(tmp_.filePath("no-such-folder")));
-}
-
-// ---------------------------------------------------------------- probe
-
-void Form1Test::ProbeFollowsMouseInWholePixels() {
-  ClickFile("A_unique.PNG");
-  QWidget* pic2 = Find("Pic2");
-  auto move = [pic2](QPointF p) {
-    QMouseEvent e(QEvent::MouseMove, p, pic2->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
-                  Qt::NoModifier);
-    QApplication::sendEvent(pic2, &e);
-  };
-  // Fractions round down: (100.7, 50.9) is pixel (100, 50).
-  move(QPointF(100.7, 50.9));
-  QCOMPARE(BackColor(Find("Shape1")), QColor(100, 50, 0));
-  QCOMPARE(Find<QLabel>("Label9")->text(), QString::fromStdString(model_->probe_caption()));
-  for (int n = 2; n <= 5; ++n) {
-    QCOMPARE(BackColor(Find(QString("Shape%1").arg(n))), ToQColor(model_->shape(n)));
-  }
-  QCOMPARE(BackColor(Find("Shape2")), BackColor(Find("Shape5")));
-  QCOMPARE(BackColor(Find("Shape3")), BackColor(Find("Shape4")));
-  // Just left of the view is pixel -1, outside: the probe keeps what it showed.
-  move(QPointF(-0.5, 3.2));
-  QCOMPARE(BackColor(Find("Shape1")), QColor(100, 50, 0));
-  move(QPointF(300.2, 400.0));
-  QCOMPARE(BackColor(Find("Shape1")), QColor(300 & 255, 400 & 255, 128 + 64));
-  // The hidden magnifier follows: the centre block shows the pixel under the pointer.
-  QCOMPARE(ToQColor(tvcpix::PixelAt(model_->picz(), 60, 60)), QColor(300 & 255, 400 & 255, 192));
-}
-
-void Form1Test::ProbeClicksSwitchAndSwapPatterns() {
-  ClickFile("A_unique.PNG");
-  QWidget* pic2 = Find("Pic2");
-  QTest::mouseMove(pic2, QPoint(200, 100));
-  const int k = Find<QLabel>("Label9")->text().toInt();
-  QCOMPARE(QString::number(k), QString::fromStdString(model_->probe_caption()));
-  const QColor a = BackColor(Find("Shape2")), b = BackColor(Find("Shape3"));
-
-  auto converts = model_->convert_count();
-  Click(pic2, Qt::LeftButton, QPoint(200, 100));
-  QCOMPARE(model_->pattern_flags().excluded[static_cast<std::size_t>(k)], 1);
-  QVERIFY(model_->convert_count() > converts);
-  QCOMPARE(Find<QLabel>("Label7")->text(), QString::fromStdString(model_->result_colors_caption()));
-
-  Click(pic2, Qt::MiddleButton, QPoint(200, 100));
-  QCOMPARE(model_->pattern_flags().excluded[static_cast<std::size_t>(k)], 0);
-  QCOMPARE(BackColor(Find("Shape2")), a);
-
-  converts = model_->convert_count();
-  Click(pic2, Qt::RightButton, QPoint(200, 100));
-  QCOMPARE(model_->pattern_flags().excluded[static_cast<std::size_t>(k)], 0);
-  QCOMPARE(BackColor(Find("Shape2")), b);
-  QCOMPARE(BackColor(Find("Shape3")), a);
-  QVERIFY(model_->convert_count() > converts);
-}
-
-void Form1Test::EditorConversionRefreshesViews() {
-  form_.reset();
-  model_ = std::make_unique<Model>();
-  tvcpix::Form2 editor(model_.get());
-  form_ = std::make_unique<Form1>(model_.get(), &editor);
-  form_->SetFileListFolder(pictures_);
-  ClickFile("b_quads.bmp");
-  auto* label7 = Find<QLabel>("Label7");
-  label7->setText("stale");
-  auto* all_on = editor.findChild<QPushButton*>("Command6");
-  QVERIFY(all_on != nullptr);
-  Click(all_on);
-  QCOMPARE(label7->text(), QString::fromStdString(model_->result_colors_caption()));
-}
-
-// ---------------------------------------------------------------- desktop conveniences
-
-void Form1Test::DroppedPictureLoadsAndMovesTheList() {
-  const QString zone = tmp_.filePath("dropzone");
-  QVERIFY(QDir().mkpath(zone));
-  const QString picture = QDir(zone).filePath("dropped.bmp");
-  QVERIFY(Quadrants(40, 30).save(picture));
-  WriteAll(QDir(zone).filePath("readme.txt"), "text");
-
-  auto drag = [this](const QString& path) {
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(path)});
-    const QPoint at(300, 300);
-    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form_.get(), &enter);
-    if (!enter.isAccepted()) return false;
-    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form_.get(), &drop);
-    return true;
-  };
-  QVERIFY(!drag(QDir(zone).filePath("readme.txt")));
-  QCOMPARE(form_->file_list_folder(), QDir(pictures_).absolutePath());
-
-  Model reference;
-  reference.LoadSourcePicture(Decode(picture));
-  QVERIFY(drag(picture));
-  QVERIFY(messages_.empty());
-  QCOMPARE(model_->pic1().width(), 40);
-  QCOMPARE(model_->convert_count(), reference.convert_count());  // loaded once
-  QCOMPARE(form_->file_list_folder(), QDir(zone).absolutePath());
-  QCOMPARE(QDir::currentPath(), QDir(zone).absolutePath());
-  QCOMPARE(Find<QListWidget>("File2")->currentItem()->text(), QString("dropped.bmp"));
-}
-
-void Form1Test::ShortcutsRunTheCommands() {
-  form_->activateWindow();
-  QVERIFY(QTest::qWaitForWindowActive(form_.get()));
-  const QString program = tmp_.filePath("shortcut-program");
-  QVERIFY(QDir().mkpath(program));
-  form_->set_program_folder(program);
-
-  // F5 re-reads the folder.
-  const QString extra = QDir(pictures_).filePath("d_extra.bmp");
-  QVERIFY(Quadrants(8, 8).save(extra));
-  QTest::keyClick(form_.get(), Qt::Key_F5);
-  QCOMPARE(Find<QListWidget>("File2")->count(), 4);
-  QVERIFY(QFile::remove(extra));
-
-  // Ctrl+O chooses the folder of the list; cancel keeps it.
-  QStringList asked;
-  QString answer;
-  form_->choose_folder = [&](const QString& current) {
-    asked << current;
-    return answer;
-  };
-  QTest::keyClick(form_.get(), Qt::Key_O, Qt::ControlModifier);
-  QCOMPARE(asked, QStringList({QDir(pictures_).absolutePath()}));
-  QCOMPARE(form_->file_list_folder(), QDir(pictures_).absolutePath());
-  answer = program;
-  QTest::keyClick(form_.get(), Qt::Key_O, Qt::ControlModifier);
-  QCOMPARE(form_->file_list_folder(), QDir(program).absolutePath());
-  QCOMPARE(QDir::currentPath(), QDir(program).absolutePath());
-
-  // Ctrl+S is "Save", Ctrl+Shift+S "Save As".
-  QTest::keyClick(form_.get(), Qt::Key_S, Qt::ControlModifier);
-  QVERIFY(QFileInfo::exists(QDir(program).filePath("out24.tim")));
-  QCOMPARE(dialogs_, 0);
-  save_paths_.push_back(QDir(program).filePath("keyed"));
-  QTest::keyClick(form_.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
-  QCOMPARE(dialogs_, 1);
-  QVERIFY(QFileInfo::exists(QDir(program).filePath("keyed.bin")));
-}
-
-void Form1Test::GrabWindow() {
-  // A real photograph from the bundled samples when present, else the generated one.
-  const QString samples = QFileInfo(QStringLiteral(__FILE__)).dir().filePath("../samples");
-  if (QFileInfo::exists(QDir(samples).filePath("parrot_495x498.jpg"))) {
-    form_->SetFileListFolder(samples);
-    ClickFile("parrot_495x498.jpg");
-  } else {
-    ClickFile("A_unique.PNG");
-  }
-  QVERIFY(messages_.empty());
-  QTest::mouseMove(Find("Pic2"), QPoint(250, 200));
-  const QImage shot = form_->grab().toImage();
-  QCOMPARE(shot.size() / shot.devicePixelRatio(), QSize(1197, 730));
-  QVERIFY(shot.save("/tmp/form1.png"));
-}
-
-void Form1Test::ClosingTheMainWindowQuits() {
-  // The pattern editor is open; closing the main window still ends the program and the
-  // editor closes with it.
-  tvcpix::Form2 editor(model_.get());
-  editor.show();
-  QTimer::singleShot(0, form_.get(), [this] { form_->close(); });
-  QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
-  QCOMPARE(QCoreApplication::exec(), 0);
-  QVERIFY(!editor.isVisible());
-}
-
-QTEST_MAIN(Form1Test)
+QTEST_MAIN(tvcpix::WindowTest)
 #include "gui_form1_test.moc"
