@@ -1,12 +1,16 @@
-// Tests of the "Pattern TVC" pass and of Auto Palette.
+// Tests of the pattern tables, the "Pattern TVC" pass against a plain reference, Auto Palette
+// and the pattern editor's hit test.
 #include "dither/pattern.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <random>
+#include <utility>
 #include <vector>
 
+#include "adjust/pattern_editor.h"
 #include "adjust/pattern_set.h"
-#include "core/color.h"
 #include "core/palette.h"
 #include "core/surface.h"
 
@@ -15,12 +19,43 @@ namespace {
 
 ColorValue Color(const PaletteEntry& e) { return ColorFromEntry(e); }
 
-std::vector<int> Enabled(const PatternFlags& flags) {
-  std::vector<int> on;
-  for (int k = 0; k < kPatternCount; ++k) {
-    if (flags.excluded[static_cast<std::size_t>(k)] == 0) on.push_back(k);
-  }
-  return on;
+TEST(PatternSetTest, ChartNumberingMatchColoursAndPairs) {
+  constexpr int kChart[][4] = {{0, 0, 0, 0},       {1, 0, 0, 147}, {2, 147, 0, 0},
+                               {7, 147, 147, 147}, {8, 0, 0, 255}, {9, 255, 0, 0},
+                               {14, 255, 255, 255}};
+  for (const auto& [n, r, g, b] : kChart) EXPECT_EQ(Color(ChartColor(n)), MakeColor(r, g, b)) << n;
+  int k = 0;
+  for (int i = 0; i <= 14; ++i)
+    for (int j = i; j <= 14; ++j, ++k) {
+      ASSERT_EQ(PatternIndex(i, j), k);
+      int pi = -1, pj = -1;
+      PatternPair(k, &pi, &pj);
+      ASSERT_EQ(pi * 15 + pj, i * 15 + j) << k;
+    }
+  EXPECT_EQ(k, kPatternCount);
+  // Per channel (a + b + 1) / 2: 147 with black 74, 255 with black 128, 147 with 255 201.
+  EXPECT_EQ(Color(MatchColor(1)), MakeColor(0, 0, 74));
+  EXPECT_EQ(Color(MatchColor(93)), MakeColor(128, 0, 128));
+  EXPECT_EQ(Color(MatchColor(PatternIndex(7, 14))), MakeColor(201, 201, 201));
+  EXPECT_EQ(MatchColor(PatternIndex(5, 5)), ChartColor(5));
+  Palette palette;
+  FillPatternPalette(palette);
+  ASSERT_EQ(palette.size(), kPatternCount);
+  for (int p = 0; p < kPatternCount; ++p) EXPECT_EQ(palette[p], MatchColor(p)) << p;
+
+  // A is the later chart colour; a swap goes through the scratch slot and two swaps restore.
+  PatternSet set;
+  FillPatternPairs(set);
+  EXPECT_EQ(Color(set.A(1)), MakeColor(0, 0, 147));
+  EXPECT_EQ(Color(set.B(1)), MakeColor(0, 0, 0));
+  const PatternSet start = set;
+  SwapPattern(set, 93);
+  EXPECT_EQ(Color(set.A(93)), MakeColor(0, 0, 255));
+  EXPECT_EQ(Color(set.B(93)), MakeColor(255, 0, 0));
+  EXPECT_EQ(set.columns[2][93], start.B(93));
+  SwapPattern(set, 93);
+  EXPECT_EQ(set.columns[0], start.columns[0]);
+  EXPECT_EQ(set.columns[1], start.columns[1]);
 }
 
 class PatternTest : public testing::Test {
@@ -30,20 +65,25 @@ class PatternTest : public testing::Test {
     FillPatternPairs(patterns_);
   }
 
-  Surface Uniform(int width, int height, ColorValue color) const {
-    Surface s("TVC16", width, height, MakeColor(192, 192, 255));
-    s.Fill(color);
-    return s;
+  // The pass by its definition: each pixel takes the nearest switched-on pattern of its own
+  // colour, A on even x + y, B on odd.
+  Surface Reference(const Surface& source) const {
+    Surface out = source;
+    for (int y = 0; y < source.height(); ++y)
+      for (int x = 0; x < source.width(); ++x) {
+        const ColorValue c = PixelAt(source, x, y);
+        const int k = NearestIndexUnmarked(palette_, flags_, RedOf(c), GreenOf(c), BlueOf(c));
+        out.SetPixel(x, y, Color((x + y) % 2 == 0 ? patterns_.A(k) : patterns_.B(k)));
+      }
+    return out;
   }
 
-  // Every pixel must be A(k) on even x + y and B(k) on odd.
-  void ExpectCheckerboard(const Surface& s, int k) const {
-    for (int y = 0; y < s.height(); ++y) {
-      for (int x = 0; x < s.width(); ++x) {
-        const PaletteEntry& e = (x + y) % 2 == 0 ? patterns_.A(k) : patterns_.B(k);
-        EXPECT_EQ(PixelAt(s, x, y), Color(e)) << x << "," << y;
-      }
-    }
+  std::vector<int> AutoPaletteOf(const Surface& s, const Palette& palette) {
+    AutoPalette(s, palette, flags_);
+    std::vector<int> on;
+    for (int k = 0; k < kPatternCount; ++k)
+      if (flags_.excluded[static_cast<std::size_t>(k)] == 0) on.push_back(k);
+    return on;
   }
 
   Palette palette_;
@@ -51,108 +91,92 @@ class PatternTest : public testing::Test {
   PatternSet patterns_;
 };
 
-// (128, 0, 128) is the match colour of pattern 10 (black, magenta) and of pattern 93 (blue,
-// red); the lower index wins.
+TEST_F(PatternTest, PassMatchesTheReference) {
+  std::mt19937 rng(4);
+  for (const auto& [w, h] :
+       {std::pair{37, 11}, std::pair{1, 1}, std::pair{5, 3}, std::pair{128, 24}})
+    for (int round = 0; round < 3; ++round) {
+      // Match colours (ties between patterns) mixed with random ones; some patterns switched off
+      // or swapped; in round 2 everything off, which leaves pattern 0.
+      for (int k = 0; k < kPatternCount; ++k)
+        flags_.excluded[static_cast<std::size_t>(k)] = round == 2 || (round == 1 && rng() % 3 == 0);
+      if (round == 1) SwapPattern(patterns_, static_cast<int>(rng() % kPatternCount));
+      Surface source("TVC16", w, h, 0);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+          source.SetPixel(x, y,
+                          rng() % 2 ? Color(MatchColor(static_cast<int>(rng() % 120)))
+                                    : static_cast<ColorValue>(rng() & 0xFFFFFF));
+      const Surface want = Reference(source);
+      Surface dest("TVC16", w + 1, h + 1, MakeColor(192, 192, 255));
+      PatternDither(dest, source, palette_, flags_, patterns_);
+      for (int y = 0; y <= h; ++y)
+        for (int x = 0; x <= w; ++x)
+          ASSERT_EQ(PixelAt(dest, x, y),
+                    x < w && y < h ? PixelAt(want, x, y) : MakeColor(192, 192, 255))
+              << w << "x" << h << " round " << round << " at " << x << "," << y;
+    }
+}
+
+// (128, 0, 128) is the match colour of pattern 10 (black, magenta) and of 93 (blue, red).
 constexpr ColorValue kPurple = MakeColor(128, 0, 128);
 
-TEST_F(PatternTest, UniformMatchColourGivesCheckerboardFromTopLeft) {
-  ASSERT_EQ(Color(MatchColor(10)), kPurple);
-  ASSERT_EQ(Color(MatchColor(93)), kPurple);
-  Surface s = Uniform(5, 3, kPurple);  // odd width: the last column still keeps its phase
+TEST_F(PatternTest, LowerIndexWinsAndExcludedPatternsAreSkipped) {
+  Surface s("TVC16", 3, 2, kPurple);
   PatternDither(s, s, palette_, flags_, patterns_);
-  EXPECT_EQ(PixelAt(s, 0, 0), MakeColor(255, 0, 255));
+  EXPECT_EQ(PixelAt(s, 0, 0), MakeColor(255, 0, 255));  // A(10), from the top-left pixel
   EXPECT_EQ(PixelAt(s, 1, 0), MakeColor(0, 0, 0));
-  ExpectCheckerboard(s, 10);
-}
-
-TEST_F(PatternTest, ExcludedPatternIsNeverChosen) {
   flags_.excluded[10] = 1;
-  Surface s = Uniform(4, 4, kPurple);
+  s.Fill(kPurple);
   PatternDither(s, s, palette_, flags_, patterns_);
-  EXPECT_EQ(PixelAt(s, 0, 0), MakeColor(255, 0, 0));  // A(93): red
-  EXPECT_EQ(PixelAt(s, 1, 0), MakeColor(0, 0, 255));  // B(93): blue
-  ExpectCheckerboard(s, 93);
-}
-
-TEST_F(PatternTest, EveryPatternSwitchedOffFallsBackToPatternZero) {
-  for (auto& f : flags_.excluded) f = 1;
-  Surface s = Uniform(3, 3, MakeColor(255, 255, 255));
-  PatternDither(s, s, palette_, flags_, patterns_);
-  ExpectCheckerboard(s, 0);  // black on black
-  EXPECT_EQ(PixelAt(s, 2, 2), MakeColor(0, 0, 0));
-}
-
-TEST_F(PatternTest, SwappedPatternSwapsThePhases) {
-  SwapPattern(patterns_, 10);
-  Surface s = Uniform(4, 2, kPurple);
-  PatternDither(s, s, palette_, flags_, patterns_);
-  EXPECT_EQ(PixelAt(s, 0, 0), MakeColor(0, 0, 0));
-  EXPECT_EQ(PixelAt(s, 1, 0), MakeColor(255, 0, 255));
-  EXPECT_EQ(PixelAt(s, 0, 1), MakeColor(255, 0, 255));
-}
-
-// Each pixel picks its own pattern from its own colour; the phase is the pixel's position.
-TEST_F(PatternTest, EveryPixelChoosesItsOwnPattern) {
-  const int dark_blue = PatternIndex(0, 1);  // black + (0, 0, 147): match (0, 0, 74)
-  const int red_white = PatternIndex(9, 14);
-  Surface s = Uniform(2, 2, Color(MatchColor(dark_blue)));
-  s.SetPixel(1, 0, Color(MatchColor(red_white)));
-  s.SetPixel(0, 1, Color(MatchColor(red_white)));
-  PatternDither(s, s, palette_, flags_, patterns_);
-  EXPECT_EQ(PixelAt(s, 0, 0), Color(patterns_.A(dark_blue)));
-  EXPECT_EQ(PixelAt(s, 1, 0), Color(patterns_.B(red_white)));
-  EXPECT_EQ(PixelAt(s, 0, 1), Color(patterns_.B(red_white)));
-  EXPECT_EQ(PixelAt(s, 1, 1), Color(patterns_.A(dark_blue)));
-}
-
-TEST_F(PatternTest, WritesIntoTopLeftOfAnotherDestination) {
-  const Surface source = Uniform(3, 1, kPurple);
-  const ColorValue keep = MakeColor(192, 192, 255);
-  Surface destination("TVC16", 4, 2, keep);
-  PatternDither(destination, source, palette_, flags_, patterns_);
-  EXPECT_EQ(PixelAt(destination, 2, 0), MakeColor(255, 0, 255));
-  EXPECT_EQ(PixelAt(destination, 3, 0), keep);
-  EXPECT_EQ(PixelAt(destination, 0, 1), keep);
-  EXPECT_EQ(PixelAt(source, 0, 0), kPurple);
-}
-
-// ---- Auto Palette
-
-TEST_F(PatternTest, AutoPaletteKeepsOnlyTheNearestOfASingleColour) {
-  AutoPalette(Uniform(7, 5, kPurple), palette_, flags_);
-  EXPECT_EQ(Enabled(flags_), std::vector<int>{10});
-  // Run again with pattern 10 the only one left: the colour still picks it.
-  AutoPalette(Uniform(7, 5, kPurple), palette_, flags_);
-  EXPECT_EQ(Enabled(flags_), std::vector<int>{10});
+  EXPECT_EQ(PixelAt(s, 0, 1), MakeColor(0, 0, 255));  // B(93)
+  EXPECT_EQ(PixelAt(s, 1, 1), MakeColor(255, 0, 0));
 }
 
 TEST_F(PatternTest, AutoPaletteOnlyNarrows) {
-  // Pattern 10 is off: the purple pixels now choose 93. Pattern 10 stays off although its
-  // match colour occurs in the picture.
-  flags_.excluded[10] = 1;
-  Surface s = Uniform(4, 4, kPurple);
+  Surface s("TVC16", 7, 5, kPurple);
+  EXPECT_EQ(AutoPaletteOf(s, palette_), std::vector<int>{10});
+  EXPECT_EQ(AutoPaletteOf(s, palette_), std::vector<int>{10});
+  flags_.excluded.fill(0);
+  flags_.excluded[10] = 1;  // stays off although its colour occurs; purple now chooses 93
   s.SetPixel(3, 3, Color(MatchColor(1)));
-  AutoPalette(s, palette_, flags_);
-  EXPECT_EQ(Enabled(flags_), (std::vector<int>{1, 93}));
-}
-
-TEST_F(PatternTest, AutoPaletteWithEverythingOffLeavesPatternZero) {
-  for (auto& f : flags_.excluded) f = 1;
-  Surface s = Uniform(3, 2, MakeColor(255, 255, 255));
-  s.SetPixel(0, 0, kPurple);
-  AutoPalette(s, palette_, flags_);
-  EXPECT_EQ(Enabled(flags_), std::vector<int>{0});
-}
-
-TEST_F(PatternTest, AutoPaletteIgnoresFlagsUnlessThePaletteHas120Entries) {
-  // With the 16-colour table every pixel maps by plain nearest colour, flags or not.
+  EXPECT_EQ(AutoPaletteOf(s, palette_), (std::vector<int>{1, 93}));
+  flags_.excluded.fill(1);
+  EXPECT_EQ(AutoPaletteOf(s, palette_), std::vector<int>{0});
+  // The flags count only with the 120-entry palette.
   Palette tvc16;
   BuildPalette16(tvc16);
-  for (auto& f : flags_.excluded) f = 1;
-  Surface s = Uniform(2, 1, MakeColor(0, 0, 255));  // index 9
-  s.SetPixel(1, 0, MakeColor(145, 145, 145));       // index 7
-  AutoPalette(s, tvc16, flags_);
-  EXPECT_EQ(Enabled(flags_), (std::vector<int>{7, 9}));
+  s.Fill(MakeColor(0, 0, 255));
+  s.SetPixel(1, 0, MakeColor(145, 145, 145));
+  EXPECT_EQ(AutoPaletteOf(s, tvc16), (std::vector<int>{7, 9}));
+}
+
+TEST(PatternEditorTest, HitTestFindsSwatchesOnlyInsideTheTriangle) {
+  Surface pic9("Pic9", 312, 312, kSwatchBackground);
+  for (int i = 0; i <= 14; ++i)
+    for (int j = i; j <= 14; ++j)
+      DrawSwatchOn(pic9, SwatchLeft(j), SwatchTop(i), Color(MatchColor(PatternIndex(i, j))));
+  for (int i = 0; i <= 14; ++i)
+    for (int j = i; j <= 14; ++j) {
+      const int k = PatternIndex(i, j), x = SwatchLeft(j), y = SwatchTop(i);
+      EXPECT_EQ(SwatchAt(pic9, x, y), k);  // pattern 0 is black, which is not the background
+      EXPECT_EQ(SwatchAt(pic9, x + 12, y + 12), k);
+      EXPECT_EQ(SwatchAt(pic9, x + 13, y), std::nullopt) << k;  // the gaps
+      EXPECT_EQ(SwatchAt(pic9, x, y + 19), std::nullopt) << k;
+    }
+  // Outside the picture, and stray pixels below the diagonal or right of the last column.
+  EXPECT_EQ(SwatchAt(pic9, -1, 15), std::nullopt);
+  EXPECT_EQ(SwatchAt(pic9, 400, 11), std::nullopt);
+  pic9.SetPixel(SwatchLeft(1) + 3, SwatchTop(3) + 3, MakeColor(255, 255, 255));
+  pic9.SetPixel(SwatchLeft(15), SwatchTop(0), MakeColor(255, 255, 255));
+  EXPECT_EQ(SwatchAt(pic9, SwatchLeft(1) + 3, SwatchTop(3) + 3), std::nullopt);
+  EXPECT_EQ(SwatchAt(pic9, SwatchLeft(15), SwatchTop(0)), std::nullopt);
+  // The off look: a white outline, which a click hits, round the colour.
+  const int x = SwatchLeft(5), y = SwatchTop(2);
+  DrawSwatchOff(pic9, x, y, MakeColor(9, 9, 9));
+  EXPECT_EQ(PixelAt(pic9, x + 12, y + 6), MakeColor(255, 255, 255));
+  EXPECT_EQ(PixelAt(pic9, x + 6, y + 6), MakeColor(9, 9, 9));
+  EXPECT_EQ(SwatchAt(pic9, x, y + 6), PatternIndex(2, 5));
 }
 
 }  // namespace
