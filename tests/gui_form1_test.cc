@@ -624,12 +624,12 @@ class WindowTest : public QObject {
         {{0, 0}, 0, kBlack, kBlack, kBlack},
         {{511.9, 479.9}, kWhiteWhite, kWhite, kWhite, kWhite},
         {{300, 200}, kDarkRedRed, kMidRed, kRed, kDarkRed},
-        // Outside the probe keeps what it showed: just left, beside, dragged far out, and near
+        // Outside the probe keeps what it showed: just left, dragged far out, and at
         // the int limits, where the magnifier's arithmetic once overflowed.
         {{-0.5, 10}, kDarkRedRed, kMidRed, kRed, kDarkRed},
         {{-300, 900}, kDarkRedRed, kMidRed, kRed, kDarkRed},
-        {{2147483000.0, 2147483000.0}, kDarkRedRed, kMidRed, kRed, kDarkRed},
-        {{-2147483000.0, 7}, kDarkRedRed, kMidRed, kRed, kDarkRed},
+        {{2147483647.0, 2147483647.0}, kDarkRedRed, kMidRed, kRed, kDarkRed},
+        {{-2147483648.0, 7}, kDarkRedRed, kMidRed, kRed, kDarkRed},
     };
     for (const auto& c : cases) {
       Move(c.at.x(), c.at.y(), Qt::LeftButton);
