@@ -42,23 +42,10 @@ TEST(PixelBufferTest, BottomUpRowsPaddedWithBlackFiller) {
         for (int c = 0; c < 3; ++c)
           ASSERT_EQ(b.bytes[static_cast<std::size_t>(3 * (row * r + x) + c)],
                     x < w ? s.row(4 - r)[3 * x + c] : 0);
-    // Written back: filler dropped; into a larger surface, the rest kept.
-    Surface same = s, large = RandomSurface(w + 5, 9, rng);
-    const Surface large_before = large;
-    WriteSurface(b, same);
-    WriteSurface(b, large);
-    EXPECT_EQ(same, s);
-    for (int y = 0; y < 9; ++y)
-      for (int x = 0; x < w + 5; ++x)
-        ASSERT_EQ(PixelAt(large, x, y),
-                  x < w && y < 5 ? PixelAt(s, x, y) : PixelAt(large_before, x, y));
+    Surface back = RandomSurface(w, 5, rng);  // written back: the filler dropped
+    WriteSurface(b, back);
+    EXPECT_EQ(back, s);
   }
-  // The first three bytes are blue, green, red of the bottom-left pixel; red is the low byte.
-  Surface s("test", 3, 2, 0);
-  s.SetPixel(0, 1, MakeColor(10, 20, 30));
-  const PixelBuffer b = ReadSurface(s, false);
-  EXPECT_EQ(std::vector<int>(b.bytes.begin(), b.bytes.begin() + 3), (std::vector<int>{30, 20, 10}));
-  EXPECT_EQ(PixelAt(s, 0, 1), 10u | (20u << 8) | (30u << 16));
 }
 
 // Area average from the definition: destination pixel (dx, dy) covers the source area
@@ -74,7 +61,6 @@ std::vector<std::uint8_t> ReferenceAverage(const Surface& src, int width, int he
     for (int dx = 0; dx < width; ++dx)
       for (int c = 0; c < 3; ++c) {
         std::uint64_t sum = 0;
-        // Only the source rows and columns that can overlap.
         for (std::int64_t sy = dy * sh / height; sy < sh && sy * height < (dy + 1) * sh; ++sy)
           for (std::int64_t sx = dx * sw / width; sx < sw && sx * width < (dx + 1) * sw; ++sx)
             sum += src.row(static_cast<int>(sy))[3 * sx + c] *
@@ -117,11 +103,12 @@ void ExpectScale(Surface dest, const Surface& src, int width, int height, int sm
 
 TEST(ScaleSurfaceTest, RandomSizesMatchTheDefinition) {
   std::mt19937 rng(3);
-  for (int round = 0; round < 240; ++round) {
+  for (int round = 0; round < 300; ++round) {
     const bool whole = round % 2 == 0;  // whole-number ratios: block means, replication
     const int smooth = std::vector<int>{1, 1, 0, 2, -1}[round % 5];
-    int width = 1 + static_cast<int>(rng() % (whole ? 9 : 23));
-    int height = 1 + static_cast<int>(rng() % (whole ? 9 : 23));
+    // Up to the previews' sizes now and then, as the work picture is scaled into them.
+    int width = 1 + static_cast<int>(rng() % (whole ? round % 30 ? 9 : 128 : 23));
+    int height = 1 + static_cast<int>(rng() % (whole ? round % 30 ? 9 : 240 : 23));
     int sw = whole ? width * (1 + static_cast<int>(rng() % 6)) : 1 + static_cast<int>(rng() % 23);
     int sh = whole ? height * (1 + static_cast<int>(rng() % 6)) : 1 + static_cast<int>(rng() % 23);
     if (whole && rng() % 2 == 0) std::swap(width, sw), std::swap(height, sh);  // enlarge
@@ -137,17 +124,6 @@ TEST(ScaleSurfaceTest, RandomSizesMatchTheDefinition) {
     ScaleSurface(want, src, width, height, smooth);
     ASSERT_EQ(self, want);
     if (HasFatalFailure()) return;
-  }
-}
-
-TEST(ScaleSurfaceTest, WorkPictureIntoPreviewsAndBack) {
-  std::mt19937 rng(5);
-  const Surface work = RandomSurface(512, 480, rng);
-  for (const auto& [w, h] : {std::pair{512, 240}, std::pair{256, 240}, std::pair{128, 240}}) {
-    Surface preview("preview", w, h, 0);
-    ScaleSurface(preview, work, w, h, 1);
-    ExpectScale(preview, work, w, h, 1);
-    ExpectScale(Surface("Pic2", 512, 480, 0), preview, 512, 480, 0);
   }
 }
 
@@ -178,9 +154,6 @@ TEST(RunTimerTest, RoundsToNearestMillisecondTiesToEven) {
                                         {2'500'001, ns, 3}, {3'499'999, ns, 3}};
   for (const auto& [ticks, freq, ms] : kCases)
     EXPECT_EQ(RunTimer::ToMilliseconds(ticks, freq), ms) << ticks << "/" << freq;
-  RunTimer timer;
-  timer.Start();
-  EXPECT_GE(timer.Elapsed(), 0);
 }
 
 }  // namespace
