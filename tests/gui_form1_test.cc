@@ -260,7 +260,7 @@ class WindowTest : public QObject {
   static QString SaveError(int errnum, const QString& file) {
     return QString("Error #%1 - %2\n%3: %2 (no file was replaced)")
         .arg(errnum)
-        .arg(strerror(errnum), file);
+        .arg(std::strerror(errnum), file);
   }
 
   QTemporaryDir tmp_;
@@ -294,7 +294,7 @@ class WindowTest : public QObject {
     editor_.reset();
     model_ = std::make_unique<Model>();
     editor_ = std::make_unique<Form2>(model_.get());
-    editor_->setObjectName("Form2");  // the layout table names the window so
+    editor_->setObjectName("Form2");  // the layout table calls the editor window so
     form_ = std::make_unique<Form1>(model_.get(), editor_.get());
     for (QStringList* list : {&messages_, &questions_, &save_paths_, &starts_}) list->clear();
     answer_ = false;
