@@ -1,5 +1,5 @@
-// Tests of the method catalogue and of the methods that search the palette per pixel (the eight
-// error-diffusion kernels, the snap pass, "Treshold", "Treshold+Noise") against plain references.
+// Tests of the dithering methods against plain references: the eight error-diffusion kernels,
+// the snap pass, "Treshold", "Treshold+Noise", the Bayer screens and the block halftones.
 #include "dither/error_diffusion.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +18,7 @@
 #include "core/palette.h"
 #include "core/surface.h"
 #include "dither/method.h"
+#include "dither/ordered.h"
 #include "dither/threshold.h"
 
 namespace tvcpix {
@@ -65,8 +66,37 @@ Surface RefSnap(const Surface& source, const Palette& palette) {
   return out;
 }
 
+// The working buffer: the picture at (m, m) in rows of W + pad + 2m pixels, all else black;
+// with `edges`, each of the four lines outside each edge copies it.
+struct RefBuffer {
+  int m, w, h, r;
+  std::vector<int> bytes;
+  int& At(int x, int y, int c) { return bytes[static_cast<std::size_t>(3 * (y * r + x) + c)]; }
+  int& Flat(int pixel, int c) { return bytes[static_cast<std::size_t>(3 * pixel + c)]; }
+  Surface Picture(Surface out) {
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < 3 * w; ++x)
+        out.row(y)[x] = static_cast<std::uint8_t>(At(m + x / 3, m + y, x % 3));
+    return out;
+  }
+};
+
+RefBuffer MakeBuffer(const Surface& source, int m, bool edges) {
+  const int w = source.width(), h = source.height(), r = w + (4 - w % 4) % 4 + 2 * m;
+  RefBuffer b{m, w, h, r, std::vector<int>(static_cast<std::size_t>(3 * r * (h + 2 * m)), 0)};
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < 3 * w; ++x) b.At(m + x / 3, m + y, x % 3) = source.row(y)[x];
+  for (int d = 1; edges && d <= 4; ++d)
+    for (int c = 0; c < 3; ++c) {
+      for (int x = m; x < m + w; ++x) b.At(x, m - d, c) = b.At(x, m, c);
+      for (int x = m; x < m + w; ++x) b.At(x, m + h - 1 + d, c) = b.At(x, m + h - 1, c);
+      for (int y = m; y < m + h; ++y) b.At(m - d, y, c) = b.At(m, y, c);
+      for (int y = m; y < m + h; ++y) b.At(m + w - 1 + d, y, c) = b.At(m + w - 1, y, c);
+    }
+  return b;
+}
+
 Surface RefDiffuse(const Surface& source, const RefKernel& k, const Palette& palette) {
-  // Taps as flat offsets (dx + dy * r) with weights, from the text.
   std::vector<std::array<int, 3>> taps;  // dx, dy, w
   std::istringstream text(k.taps);
   int dy = 0;
@@ -75,41 +105,22 @@ Surface RefDiffuse(const Surface& source, const RefKernel& k, const Palette& pal
     dy += t == "|";
     if (std::sscanf(t.c_str(), "%d:%d", &dx, &w) == 2) taps.push_back({dx, dy, w});
   }
-  const bool atkinson = k.method == DitherMethod::kAtkinson;
-  const int w = source.width(), h = source.height(), r = w + (4 - w % 4) % 4 + 8;
-  std::vector<std::uint8_t> b(static_cast<std::size_t>(3 * r * (h + 8)), 0);
-  const auto at = [&](int x, int y, int c) -> std::uint8_t& {
-    return b[static_cast<std::size_t>(3 * (y * r + x) + c)];
-  };
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < 3 * w; ++x) at(4 + x / 3, 4 + y, x % 3) = source.row(y)[x];
-  if (!atkinson)  // the four lines outside each edge copy it; corners stay black
-    for (int d = 1; d <= 4; ++d)
-      for (int c = 0; c < 3; ++c) {
-        for (int x = 4; x < 4 + w; ++x) at(x, 4 - d, c) = at(x, 4, c);
-        for (int x = 4; x < 4 + w; ++x) at(x, 3 + h + d, c) = at(x, 3 + h, c);
-        for (int y = 4; y < 4 + h; ++y) at(4 - d, y, c) = at(4, y, c);
-        for (int y = 4; y < 4 + h; ++y) at(3 + w + d, y, c) = at(3 + w, y, c);
-      }
-  const bool two_down = dy == 2 && !atkinson;
-  for (int y = two_down ? 4 : 2; y <= (two_down ? h + 3 : h + 5); ++y)
-    for (int x = 0; x < r; ++x) {
-      const PaletteEntry q = RefNearest(palette, at(x, y, 2), at(x, y, 1), at(x, y, 0));
+  const bool atkinson = k.method == DitherMethod::kAtkinson, two_down = dy == 2 && !atkinson;
+  RefBuffer b = MakeBuffer(source, 4, !atkinson);
+  for (int y = two_down ? 4 : 2; y <= (two_down ? b.h + 3 : b.h + 5); ++y)
+    for (int x = 0; x < b.r; ++x) {
+      const PaletteEntry q = RefNearest(palette, b.At(x, y, 2), b.At(x, y, 1), b.At(x, y, 0));
       const int target[3] = {q.blue, q.green, q.red};
       for (int c = 0; c < 3; ++c) {
-        const int e = (at(x, y, c) - target[c]) / k.divisor;  // truncates toward zero
-        at(x, y, c) = static_cast<std::uint8_t>(target[c]);
-        for (const auto& [tx, ty, tw] : taps) {
-          // A flat offset: a tap past the row's end lands at the next row's start.
-          std::uint8_t& n = b[static_cast<std::size_t>(3 * (y * r + x + tx + ty * r) + c)];
-          n = static_cast<std::uint8_t>(std::clamp(n + tw * e, 0, 255));
-        }
+        const int e = (b.At(x, y, c) - target[c]) / k.divisor;  // truncates toward zero
+        b.At(x, y, c) = target[c];
+        // Flat offsets: a tap past the row's end lands at the next row's start.
+        for (const auto& [tx, ty, tw] : taps)
+          b.Flat(y * b.r + x + tx + ty * b.r, c) =
+              std::clamp(b.Flat(y * b.r + x + tx + ty * b.r, c) + tw * e, 0, 255);
       }
     }
-  Surface out = source;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < 3 * w; ++x) out.row(y)[x] = at(4 + x / 3, 4 + y, x % 3);
-  return out;
+  return b.Picture(source);
 }
 
 // The noisy channel: A*u + value in single precision, then minus A/2 in double, nearest with
@@ -232,6 +243,82 @@ TEST(TresholdNoiseTest, SameSequenceFromEveryStartWithinFifteen) {
     EXPECT_EQ(*seen.rbegin(), MakeColor(high, 0, 0)) << value;
     EXPECT_EQ(static_cast<int>(seen.size()), high - low + 1) << value;
   }
+}
+
+// ---- Ordered dithering
+
+using M = DitherMethod;
+
+// The ordered passes written out plainly, one channel at a time.
+Surface RefOrdered(const Surface& source, M method) {
+  constexpr int kBayer2[] = {63, 127, 191, 0};
+  constexpr int kBayer4[] = {32, 159, 64, 191, 255, 96,  223, 128,
+                             48, 175, 16, 143, 207, 112, 239, 80};
+  constexpr int kBayer8[] = {0,  32, 8,  40, 2,  34, 10, 42, 48, 16, 56, 24, 50, 18, 58, 26,
+                             12, 44, 4,  36, 14, 46, 6,  38, 60, 28, 52, 20, 62, 30, 54, 22,
+                             3,  35, 11, 43, 1,  33, 9,  41, 51, 19, 59, 27, 49, 17, 57, 25,
+                             15, 47, 7,  39, 13, 45, 5,  37, 63, 31, 55, 23, 61, 29, 53, 21};
+  constexpr int kNews[] = {12, 4, 11, 15, 5, 0, 3, 10, 6, 5, 2, 9, 13, 7, 8, 14};
+  constexpr int kRank3[] = {5, 1, 6, 7, 2, 9, 4, 3, 8};
+  const bool bayer = method == M::kBayer2x2 || method == M::kBayer4x4 || method == M::kBayer8x8;
+  RefBuffer b = MakeBuffer(source, method == M::kNews4x4 ? 8 : 4, !bayer);
+  const int m = b.m, w = b.w, h = b.h;
+  const auto at = [&b](int x, int y, int c) -> int& { return b.At(x, y, c); };
+  const auto lit = [](bool on) { return on ? 255 : 0; };
+  if (method == M::kBayer2x2) {  // phases run on across rows and are shared by the channels
+    int row = 0, col = 0;
+    for (int y = 4; y <= h + 4; ++y, row = (row + 1) % 2)
+      for (int x = 4; x <= w + 4; ++x, col = (col + 1) % 2)
+        for (int c = 0; c < 3; ++c) at(x, y, c) = lit(at(x, y, c) > kBayer2[2 * row + col]);
+  } else if (bayer) {  // one pass per channel from the buffer's corner, phases restarting
+    const int n = method == M::kBayer4x4 ? 4 : 8;
+    for (int c = 0; c < 3; ++c) {
+      int row = 0, col = 0;
+      for (int y = 0; y <= h + 3; ++y, row = (row + 1) % n)
+        for (int x = 0; x <= w + 3; ++x, col = (col + 1) % n) {
+          const int v = n == 4 ? at(x, y, c) : static_cast<int>(std::nearbyint(at(x, y, c) / 4.0));
+          at(x, y, c) = lit(v >= (n == 4 ? kBayer4 : kBayer8)[n * row + col]);
+        }
+    }
+  } else {
+    const int n = method == M::kHalftone2x2 ? 2 : method == M::kHalftone3x3 ? 3 : 4;
+    for (int y0 = m; y0 <= h + m; y0 += n)
+      for (int x0 = m; x0 <= w + m; x0 += n)
+        for (int c = 0; c < 3; ++c) {
+          int s = 0;
+          for (int k = 0; k < n * n; ++k) s += at(x0 + k % n, y0 + k / n, c);
+          for (int k = 0; k < n * n; ++k) {    // cell k: column k % n, row k / n
+            const int rank2[] = {1, 4, 3, 2};  // top-left, top-right, bottom-left, bottom-right
+            at(x0 + k % n, y0 + k / n, c) = lit(n == 2   ? s > 204 * rank2[k]
+                                                : n == 3 ? s > 229 * kRank3[k]
+                                                         : s / 512 > kNews[k] * 0.5);
+          }
+        }
+  }
+  return b.Picture(source);
+}
+
+constexpr M kMethods[] = {M::kHalftone2x2, M::kHalftone3x3, M::kBayer2x2,
+                          M::kBayer4x4,    M::kBayer8x8,    M::kNews4x4};
+
+TEST(OrderedDitherTest, EveryMethodMatchesTheReference) {
+  std::mt19937 rng(12345);
+  for (const M method : kMethods)
+    for (const auto& [w, h] : {std::pair{37, 23}, std::pair{1, 1}, std::pair{5, 7}, std::pair{2, 3},
+                               std::pair{128, 24}, std::pair{10, 9}})
+      for (int picture = 0; picture < 3; ++picture) {
+        // Random bytes, and flat grey pictures, where whole blocks sit on a threshold.
+        Surface source = Picture(w, h, rng);
+        const int grey = static_cast<int>(rng() % 256);
+        for (std::size_t i = 0; picture > 0 && i < source.size_bytes(); ++i)
+          source.data()[i] = static_cast<std::uint8_t>(grey + i % 3);
+        const Surface want = RefOrdered(source, method);
+        Surface dest("TVC4", w, h, 0), in_place = source;
+        OrderedDither(dest, source, method);
+        OrderedDither(in_place, in_place, method);
+        ASSERT_EQ(dest, want) << MethodCaption(method) << " " << w << "x" << h;
+        ASSERT_EQ(in_place, want) << MethodCaption(method) << " " << w << "x" << h;
+      }
 }
 
 // ---- The catalogue

@@ -152,28 +152,6 @@ TEST(ModelTest, PatternPaletteIsBuiltOnceInGraphics16AndEveryTimeElsewhere) {
   EXPECT_EQ(m.convert_count(), 3u + 5u);
 }
 
-TEST(ModelTest, ResizeOffCopiesUnscaledAndKeepsTheRest) {
-  Model m;
-  m.SetMethod(DitherMethod::kTreshold);
-  m.LoadSourcePicture(Picture(512, 480, 7));
-  const Surface work = m.pic5(), view = m.pic2();
-  m.SetResize(false);
-  m.Convert();
-  Surface corner("TVC16", 128, 240, 0);
-  ScaleSurface(corner, m.pic5(), 512, 480, 1);  // equal sizes: the top-left 128 x 240, clipped
-  Treshold(corner, corner, Table16());
-  EXPECT_EQ(m.tvc16(), corner);
-  Surface want = view;
-  ScaleSurface(want, m.tvc16(), 128, 240, 0);
-  EXPECT_EQ(m.pic2(), want);
-  // Loading a 640 x 400 picture: columns from 512 on cut, rows 400 to 479 kept.
-  const Surface wide = Picture(640, 400, 8);
-  m.LoadSourcePicture(wide);
-  want = work;
-  ScaleSurface(want, wide, 640, 400, 0);
-  EXPECT_EQ(m.pic5(), want);
-}
-
 TEST(ModelTest, LoadSlidersAndSet) {
   Model m;
   m.SetMethod(DitherMethod::kTreshold);
