@@ -1,218 +1,60 @@
-// tvcpix-cli end to end: option parsing, exit codes, and the three files it writes.
+// tvcpix-cli end to end: usage errors, the files it writes against the model, tones and the noise
+// sequence, failures per input, exports and "view", and batches equal to single runs.
 #include "cli/cli.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
+#include <QImage>
 #include <algorithm>
-#include <array>
-#include <cctype>
-#include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <set>
+#include <cstring>
+#include <map>
+#include <regex>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "core/color.h"
-#include "core/mode.h"
 #include "core/model.h"
 #include "core/palette.h"
 #include "core/run_timer.h"
-#include "core/surface.h"
-#include "dither/method.h"
-#include "gtest/gtest.h"
+#include "output/bmp.h"
+#include "output/screen_decode.h"
 #include "output/screen_file.h"
+#include "tests/tool_run.h"
 #include "ui/picture_file.h"
-
-extern char** environ;
 
 namespace tvcpix {
 namespace {
 
+using test::Bytes;
+using test::ReadBytes;
+using test::ToolResult;
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
 
-Bytes ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string ReadText(const fs::path& path) {
-  const Bytes bytes = ReadBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-void Put(Bytes& b, std::size_t at, std::uint32_t v, int n) {
-  for (int i = 0; i < n; ++i) b[at + static_cast<std::size_t>(i)] = (v >> (8 * i)) & 0xFF;
-}
-
-std::uint32_t Get(const Bytes& b, std::size_t at, int n) {
-  std::uint32_t v = 0;
-  for (int i = n - 1; i >= 0; --i) v = (v << 8) | b[at + static_cast<std::size_t>(i)];
-  return v;
-}
-
-// A 24-bit bottom-up BMP of a deterministic colourful picture; seed varies the content.
-void WritePicture(const fs::path& path, int width, int height, int seed) {
-  const std::size_t row = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
-  Bytes b(54 + row * static_cast<std::size_t>(height), 0);
-  b[0] = 'B';
-  b[1] = 'M';
-  Put(b, 2, static_cast<std::uint32_t>(b.size()), 4);
-  Put(b, 10, 54, 4);
-  Put(b, 14, 40, 4);
-  Put(b, 18, static_cast<std::uint32_t>(width), 4);
-  Put(b, 22, static_cast<std::uint32_t>(height), 4);
-  Put(b, 26, 1, 2);
-  Put(b, 28, 24, 2);
-  for (int y = 0; y < height; ++y) {
-    std::uint8_t* p = b.data() + 54 + row * static_cast<std::size_t>(height - 1 - y);
-    for (int x = 0; x < width; ++x) {
-      p[3 * x + 0] = static_cast<std::uint8_t>(x * 255 / width);
-      p[3 * x + 1] = static_cast<std::uint8_t>((x * 37 + y * 11 + seed * 53) % 256);
-      p[3 * x + 2] = static_cast<std::uint8_t>((y * 255 / height) ^ seed);
-    }
-  }
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-}
-
-// An uncompressed 24-bit BMP as top-down BGR rows without padding; empty when it is not one.
-struct Bmp {
-  int width = 0;
-  int height = 0;
-  Bytes bgr;
-};
-
-Bmp ReadBmp24(const fs::path& path) {
-  const Bytes b = ReadBytes(path);
-  Bmp bmp;
-  if (b.size() < 54 || b[0] != 'B' || b[1] != 'M' || Get(b, 28, 2) != 24 || Get(b, 30, 4) != 0) {
-    return bmp;
-  }
-  const int width = static_cast<int>(Get(b, 18, 4));
-  const int raw_height = static_cast<std::int32_t>(Get(b, 22, 4));
-  const int height = raw_height < 0 ? -raw_height : raw_height;
-  const std::size_t row = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
-  const std::size_t offset = Get(b, 10, 4);
-  if (b.size() < offset + row * static_cast<std::size_t>(height)) return bmp;
-  bmp.width = width;
-  bmp.height = height;
-  for (int y = 0; y < height; ++y) {
-    const int stored = raw_height < 0 ? y : height - 1 - y;
-    const auto* p = b.data() + offset + row * static_cast<std::size_t>(stored);
-    bmp.bgr.insert(bmp.bgr.end(), p, p + 3 * width);
-  }
-  return bmp;
-}
-
-Bytes SurfaceBytes(const Surface& s) { return Bytes(s.data(), s.data() + s.size_bytes()); }
-
-struct ToolResult {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-class CliTest : public ::testing::Test {
+class CliTest : public test::ScratchTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "tvcpix_cli_XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+  // The words of a line; "D/..." is a path in the scratch folder, '' an empty word.
+  std::vector<std::string> Words(const std::string& line) const {
+    std::vector<std::string> words;
+    std::istringstream in(line);
+    for (std::string w; in >> w;)
+      words.push_back(w == "''" ? "" : w.rfind("D/", 0) == 0 ? Path(w.substr(2)) : w);
+    return words;
   }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  // Runs the real tool with stdout and stderr caught in files.
-  ToolResult Run(std::vector<std::string> args) {
-    args.insert(args.begin(), TVCPIX_CLI_PATH);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ToolResult result;
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-      int status = 0;
-      waitpid(pid, &status, 0);
-      result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    result.out = ReadText(out);
-    result.err = ReadText(err);
-    return result;
-  }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-  fs::path dir_;
+  ToolResult Run(const std::string& line) { return ScratchTest::Run(Words(line)); }
 };
 
-// ---- Command line
-
-std::string UsageError(std::vector<std::string> args) {
-  args.insert(args.begin(), "tvcpix-cli");
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  std::ostringstream out, err;
-  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-  EXPECT_EQ(code, kExitUsage);
-  EXPECT_EQ(out.str(), "");
-  return err.str();
+// A colourful test picture; seed varies it.
+void WritePicture(const std::string& path, int width, int height, int seed) {
+  QImage image(width, height, QImage::Format_RGB888);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x)
+      image.setPixel(x, y,
+                     qRgb(x * 255 / width, x * 37 + y * 11 + seed * 53, y * 255 / height ^ seed));
+  }
+  ASSERT_TRUE(image.save(QString::fromStdString(path), "BMP"));
 }
 
-struct BadLine {
-  const char* name;
-  std::vector<std::string> args;
-};
-
-void PrintTo(const BadLine& line, std::ostream* os) { *os << line.name; }
-
-class UsageErrorTest : public ::testing::TestWithParam<BadLine> {};
-
-TEST_P(UsageErrorTest, ExitsWithTwoAndSaysWhy) {
-  const std::string err = UsageError(GetParam().args);
-  EXPECT_EQ(err.rfind("tvcpix-cli: ", 0), 0u) << err;
-  EXPECT_NE(err.find("--help"), std::string::npos) << err;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    BadCommandLines, UsageErrorTest,
-    ::testing::Values(BadLine{"Nothing", {}}, BadLine{"NoInput", {"-O", "out"}},
-                      BadLine{"NoOutput", {"a.bmp"}},
-                      BadLine{"BothOutputs", {"-o", "x", "-O", "y", "a.bmp"}},
-                      BadLine{"BaseForTwoInputs", {"-o", "x", "a.bmp", "b.bmp"}},
-                      BadLine{"EmptyBase", {"-o", "", "a.bmp"}},
-                      BadLine{"UnknownLong", {"--frobnicate", "-O", "o", "a.bmp"}},
-                      BadLine{"UnknownShort", {"-x", "-O", "o", "a.bmp"}},
-                      BadLine{"MissingValue", {"-O", "o", "a.bmp", "--mode"}},
-                      BadLine{"Mode8", {"-O", "o", "-m", "8", "a.bmp"}},
-                      BadLine{"Method0", {"-O", "o", "-d", "0", "a.bmp"}},
-                      BadLine{"Method18", {"-O", "o", "-d", "18", "a.bmp"}},
-                      BadLine{"MethodName", {"-O", "o", "-d", "nosuch", "a.bmp"}},
-                      BadLine{"Palette4Short", {"-O", "o", "--palette4", "0,1,2", "a.bmp"}},
-                      BadLine{"Palette4Index16", {"-O", "o", "--palette4", "0,1,2,16", "a.bmp"}},
-                      BadLine{"Palette4Trailing", {"-O", "o", "--palette4", "0,1,2,3,", "a.bmp"}},
-                      BadLine{"Palette2Letters", {"-O", "o", "--palette2", "a,b", "a.bmp"}},
-                      BadLine{"Tone101", {"-O", "o", "--brightness", "101", "a.bmp"}},
-                      BadLine{"ToneNegative", {"-O", "o", "--gamma", "-1", "a.bmp"}},
-                      BadLine{"ToneJunk", {"-O", "o", "--contrast", "5x", "a.bmp"}},
-                      BadLine{"FlagWithValue", {"-O", "o", "--no-resize=1", "a.bmp"}}),
-    [](const ::testing::TestParamInfo<BadLine>& info) { return std::string(info.param.name); });
-
-CliOptions Parse(std::vector<std::string> args) {
-  args.insert(args.begin(), "tvcpix-cli");
-  std::vector<const char*> argv;
+CliOptions Parse(const std::vector<std::string>& args) {
+  std::vector<const char*> argv = {"tvcpix-cli"};
   for (const std::string& a : args) argv.push_back(a.c_str());
   CliOptions options;
   std::string error;
@@ -221,302 +63,248 @@ CliOptions Parse(std::vector<std::string> args) {
   return options;
 }
 
-struct MethodName {
-  const char* text;
-  DitherMethod method;
-};
-
-void PrintTo(const MethodName& name, std::ostream* os) { *os << '"' << name.text << '"'; }
-
-class MethodNameTest : public ::testing::TestWithParam<MethodName> {};
-
-TEST_P(MethodNameTest, SelectsTheMethod) {
-  EXPECT_EQ(Parse({"-d", GetParam().text, "-O", "o", "a.bmp"}).method, GetParam().method);
+Surface Picture(const std::string& path) {
+  Surface s;
+  const DecodeResult r = DecodePictureFile(path, &s);
+  EXPECT_TRUE(r.ok) << r.message;
+  return s;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Names, MethodNameTest,
-    ::testing::Values(MethodName{"floyd", DitherMethod::kFloyd},
-                      MethodName{"Sierra Lite", DitherMethod::kSierraLite},
-                      MethodName{"SIERRALITE", DitherMethod::kSierraLite},
-                      MethodName{"tresholdnoise", DitherMethod::kTresholdNoise},
-                      MethodName{"Treshold+Noise", DitherMethod::kTresholdNoise},
-                      MethodName{"patterntvc", DitherMethod::kPatternTvc},
-                      MethodName{"bayer4x4", DitherMethod::kBayer4x4},
-                      MethodName{"threshold", DitherMethod::kTreshold},
-                      MethodName{"burkes", DitherMethod::kBurkles},
-                      MethodName{"stucki", DitherMethod::kStucky},
-                      MethodName{"sierra2row", DitherMethod::kSierra2Row},
-                      MethodName{"1", DitherMethod::kAtkinson},
-                      MethodName{"10", DitherMethod::kNews4x4},
-                      MethodName{"17", DitherMethod::kPatternTvc}),
-    [](const ::testing::TestParamInfo<MethodName>& info) {
-      std::string name;
-      for (const char* p = info.param.text; *p != 0; ++p) {
-        if (std::isalnum(static_cast<unsigned char>(*p))) name += *p;
-      }
-      return name;
-    });
-
-TEST(CliOptionsTest, EveryNumberSelectsItsMethod) {
-  for (int m = 1; m <= kMethodCount; ++m) {
-    EXPECT_EQ(Parse({"--dither", std::to_string(m), "-O", "o", "a.bmp"}).method,
-              static_cast<DitherMethod>(m));
-  }
-}
-
-TEST(CliOptionsTest, DefaultsAndSpellings) {
-  const CliOptions d = Parse({"-O", "o", "a.bmp"});
-  EXPECT_EQ(d.mode, TvcMode::kGraphics16);
-  EXPECT_EQ(d.method, DitherMethod::kPatternTvc);
-  EXPECT_EQ(d.palette4, (std::array<int, 4>{0, 15, 9, 10}));
-  EXPECT_EQ(d.palette2, (std::array<int, 2>{0, 15}));
-  for (const auto& tone : d.tones) EXPECT_FALSE(tone.has_value());
-  EXPECT_TRUE(d.resize);
-  EXPECT_FALSE(d.quiet);
-
-  const CliOptions o = Parse({"--mode=4", "-qd", "floyd", "--gamma", "50", "--no-resize",
-                              "--palette2=3,12", "-O", "o", "--", "-odd.bmp", "b.bmp"});
-  EXPECT_EQ(o.mode, TvcMode::kGraphics4);
-  EXPECT_EQ(o.method, DitherMethod::kFloyd);
-  EXPECT_TRUE(o.quiet);
-  EXPECT_FALSE(o.resize);
-  EXPECT_EQ(o.tones[1], 50);  // a given 50 is still applied
-  EXPECT_FALSE(o.tones[0].has_value());
-  EXPECT_EQ(o.palette2, (std::array<int, 2>{3, 12}));
-  EXPECT_EQ(o.inputs, (std::vector<std::string>{"-odd.bmp", "b.bmp"}));
-  EXPECT_EQ(Parse({"-m2", "-o", "x", "a.bmp"}).mode, TvcMode::kGraphics2);
-}
-
-TEST(CliOptionsTest, OutputBaseUnderDirDropsOnlyTheLastExtension) {
-  const CliOptions o = Parse({"-O", "out", "x/a.jpg", "y/b.tar.bmp", "noext"});
-  EXPECT_EQ(OutputBases(o), (std::vector<std::string>{"out/a", "out/b.tar", "out/noext"}));
-}
-
-TEST_F(CliTest, HelpAndVersion) {
-  const ToolResult version = Run({"--version"});
-  EXPECT_EQ(version.code, 0);
-  EXPECT_EQ(version.out, "tvcpix-cli 1.03\n");
-  const ToolResult help = Run({"-h"});
-  EXPECT_EQ(help.code, 0);
-  EXPECT_NE(help.out.find("--output-dir"), std::string::npos);
-  EXPECT_EQ(help.err, "");
-}
-
-// ---- Conversions
 
 // The window's load sequence on the same picture and settings, in this process.
-Model Reference(const std::string& input, TvcMode mode, DitherMethod method, bool resize,
-                std::array<int, 4> palette4, std::array<int, 2> palette2) {
-  Surface picture;
-  EXPECT_TRUE(DecodePictureFile(input, &picture).ok);
+Model Reference(const std::string& input, const CliOptions& o) {
   Model model;
-  model.SetMode(mode);
-  model.SetMethod(method);
-  model.SetResize(resize);
-  for (int i = 0; i < 4; ++i) model.SetSwatch4(i, ColorFromEntry(Tvc16Color(palette4[i])));
-  for (int i = 0; i < 2; ++i) model.SetSwatch2(i, ColorFromEntry(Tvc16Color(palette2[i])));
-  model.LoadSourcePicture(std::move(picture));
+  model.SetMode(o.mode);
+  model.SetMethod(o.method);
+  model.SetResize(o.resize);
+  for (int i = 0; i < 4; ++i) model.SetSwatch4(i, ColorFromEntry(Tvc16Color(o.palette4[i])));
+  for (int i = 0; i < 2; ++i) model.SetSwatch2(i, ColorFromEntry(Tvc16Color(o.palette2[i])));
+  model.LoadSourcePicture(Picture(input));
   return model;
 }
 
-struct FilesCase {
-  TvcMode mode;
-  std::string mode_arg;
-  std::string method;
-  std::vector<std::string> extra;
-  std::array<int, 4> palette4 = {0, 15, 9, 10};
-  std::array<int, 2> palette2 = {0, 15};
-  bool resize = true;
-};
+// ---------------------------------------------------------------- the command line
 
-std::string CaseName(const FilesCase& c) {
-  std::string name = "G" + c.mode_arg + "_";
-  for (char ch : c.method) {
-    if (std::isalnum(static_cast<unsigned char>(ch))) name += ch;
-  }
-  if (!c.resize) name += "_NoResize";
-  if (!c.extra.empty() && c.resize) name += "_OwnPalette";
-  return name;
-}
-
-void PrintTo(const FilesCase& c, std::ostream* os) { *os << CaseName(c); }
-
-class CliFilesTest : public CliTest, public ::testing::WithParamInterface<FilesCase> {};
-
-TEST_P(CliFilesTest, WritesTheModelsResult) {
-  const FilesCase& c = GetParam();
-  const std::string input = Path("in.bmp");
-  WritePicture(input, 70, 46, 3);
-  const std::string base = Path("result");
-  std::vector<std::string> args = {"-m", c.mode_arg, "-d", c.method, "-o", base, input};
-  args.insert(args.begin(), c.extra.begin(), c.extra.end());
-  const ToolResult r = Run(args);
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.err, "");
-
-  const Model ref =
-      Reference(input, c.mode, *ParseMethod(c.method), c.resize, c.palette4, c.palette2);
-  EXPECT_EQ(r.out, base + ": " + std::to_string(CountColors(ref.pic2())) + " colours\n");
-
-  const Bmp bmp = ReadBmp24(base + ".bmp");
-  ASSERT_EQ(bmp.width, 512);
-  ASSERT_EQ(bmp.height, 480);
-  EXPECT_TRUE(bmp.bgr == SurfaceBytes(ref.pic2()));
-
-  const Bytes bin = ReadBytes(base + ".bin");
-  const Bytes tim = ReadBytes(base + ".tim");
-  ASSERT_EQ(bin.size(), 16384u);
-  ASSERT_EQ(tim.size(), 16400u);
-  EXPECT_TRUE(bin == BuildScreenImage(ref.preview(c.mode), c.mode, ref.palette()));
-  EXPECT_EQ(std::string(tim.begin(), tim.begin() + 3), "TIM");
-  EXPECT_EQ(tim[3], InfoOf(c.mode).mode_byte);
-  EXPECT_TRUE(std::equal(bin.begin(), bin.end(), tim.begin() + 16));
-  EXPECT_TRUE(std::all_of(tim.begin() + 8, tim.begin() + 16, [](auto b) { return b == 0; }));
-
-  // In the 2- and 4-colour modes the header carries the chosen colours, and the picture uses
-  // nothing else.
-  std::vector<int> chosen;
-  if (c.mode == TvcMode::kGraphics4) chosen.assign(c.palette4.begin(), c.palette4.end());
-  if (c.mode == TvcMode::kGraphics2) chosen.assign(c.palette2.begin(), c.palette2.end());
-  std::set<ColorValue> allowed;
-  for (std::size_t i = 0; i < 4; ++i) {
-    const std::uint8_t code = i < chosen.size() ? TvcColorCode(Tvc16Color(chosen[i])) : 0;
-    EXPECT_EQ(tim[4 + i], code) << "palette code " << i;
-    if (i < chosen.size()) allowed.insert(ColorFromEntry(Tvc16Color(chosen[i])));
-  }
-  if (!chosen.empty() && c.resize) {
-    for (std::size_t p = 0; p < bmp.bgr.size(); p += 3) {
-      ASSERT_EQ(allowed.count(MakeColor(bmp.bgr[p + 2], bmp.bgr[p + 1], bmp.bgr[p])), 1u) << p;
-    }
+TEST_F(CliTest, UsageErrorsExitWithTwoAndWriteNothing) {
+  WritePicture(Path("a.bmp"), 20, 20, 1);
+  test::WriteBytes(Path("a.tim"), Bytes(16400, 0));
+  // One line each, split at '|'.
+  const std::string lines =
+      "|-O D/o|D/a.bmp|-o D/x -O D/y D/a.bmp|-o D/x D/a.bmp D/a.bmp|-o '' D/a.bmp|"
+      "--frobnicate -O D/o D/a.bmp|-x -O D/o D/a.bmp|-O D/o D/a.bmp --mode|-O D/o -m 8 D/a.bmp|"
+      "-O D/o -d 0 D/a.bmp|-O D/o -d 18 D/a.bmp|-O D/o -d no D/a.bmp|-O D/o --palette4 0,1,2 "
+      "D/a.bmp|-O D/o --palette4 0,1,2,16 D/a.bmp|-O D/o --palette4 0,1,2,3, D/a.bmp|"
+      "-O D/o --palette2 a,b D/a.bmp|-O D/o --brightness 101 D/a.bmp|-O D/o --gamma -1 D/a.bmp|"
+      "-O D/o --contrast 5x D/a.bmp|-O D/o --no-resize=1 D/a.bmp|-j 0 -O D/o D/a.bmp|"
+      "-j 257 -O D/o D/a.bmp|-j x -O D/o D/a.bmp|-o D/s --asm D/s.asm D/a.bmp D/a.bmp|"
+      "-o D/s --png D/s.bmp D/a.bmp|-o D/s --png D/x --asm D/./x D/a.bmp|view D/a.tim|"
+      "view -o D/x.png|view D/a.tim D/a.tim -o D/x.png|view D/a.tim -m 4 -o D/x.png|"
+      "view D/a.bin -m 8 -o D/x.png|view D/a.bin --palette4 0,1,2 -o D/x.png|"
+      "view D/a.bin --dither floyd -o D/x.png";
+  std::istringstream in(lines);
+  for (std::string line; std::getline(in, line, '|');) {
+    const ToolResult r = Run(line);
+    EXPECT_EQ(r.code, kExitUsage) << line;
+    EXPECT_EQ(r.out + r.err.substr(0, 12), "tvcpix-cli: ") << line;
+    EXPECT_EQ(Listing(dir_.string()), (std::set<std::string>{"a.bmp", "a.tim"})) << line;
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, CliFilesTest,
-    ::testing::Values(
-        FilesCase{TvcMode::kGraphics16, "16", "patterntvc", {}},
-        FilesCase{TvcMode::kGraphics16,
-                  "16",
-                  "Bayer 4x4",
-                  {"--no-resize"},
-                  {0, 15, 9, 10},
-                  {0, 15},
-                  false},
-        FilesCase{TvcMode::kGraphics4, "4", "floyd", {}},
-        FilesCase{TvcMode::kGraphics4, "4", "stucki", {"--palette4", "1,14,8,6"}, {1, 14, 8, 6}},
-        FilesCase{
-            TvcMode::kGraphics2, "2", "atkinson", {"--palette2=9,14"}, {0, 15, 9, 10}, {9, 14}},
-        FilesCase{TvcMode::kGraphics2, "2", "Pattern TVC", {}}),
-    [](const ::testing::TestParamInfo<FilesCase>& info) { return CaseName(info.param); });
+// ---------------------------------------------------------------- conversions
 
-TEST_F(CliTest, ToneOptionsChainLikeSliderMovesWithSet) {
-  const std::string input = Path("tones.bmp");
-  WritePicture(input, 90, 60, 5);
-  const ToolResult r = Run({"-m", "4", "-d", "floyd", "--contrast", "70", "--brightness", "40",
-                            "-q", "-o", Path("t"), input});
+TEST_F(CliTest, WritesTheModelsResultInEveryMode) {
+  WritePicture(Path("in.bmp"), 70, 46, 3);
+  for (const char* settings :
+       {"-m 16", "-d bayer4x4 --no-resize", "-m 4 -d floyd", "-m4 -d STUCKI --palette4 1,14,8,6",
+        "--mode=2 -d atkinson --palette2=9,14"}) {
+    SCOPED_TRACE(settings);
+    std::vector<std::string> args = Words(settings + std::string(" -o D/out D/in.bmp"));
+    const ToolResult r = ScratchTest::Run(args);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const CliOptions o = Parse(args);
+    const Model ref = Reference(Path("in.bmp"), o);
+    EXPECT_EQ(r.out, Path("out") + ": " + std::to_string(CountColors(ref.pic2())) + " colours\n");
+    EXPECT_TRUE(ReadBytes(Path("out.bmp")) == EncodeBmp24(ref.pic2()));
+    EXPECT_TRUE(Picture(Path("out.bmp")) == ref.pic2());  // read back as a picture file
+    const Bytes bin = BuildScreenImage(ref.preview(o.mode), o.mode, ref.palette());
+    const auto header = TimHeader(o.mode, ref.palette());
+    Bytes tim(header.begin(), header.end());
+    tim.insert(tim.end(), bin.begin(), bin.end());
+    EXPECT_TRUE(ReadBytes(Path("out.bin")) == bin);
+    EXPECT_TRUE(ReadBytes(Path("out.tim")) == tim);
+  }
+  const CliOptions o = Parse(Words("--palette4 1,14,8,6 --palette2=9,14 -O D/o a"));
+  EXPECT_EQ(std::pair(o.palette4, o.palette2),
+            std::pair(std::array{1, 14, 8, 6}, std::array{9, 14}));
+}
+
+// "Treshold+Noise" draws anew in every conversion, so the result shows how many came before it:
+// as in the window, a load (three conversions) and two slider moves, brightness before gamma
+// whatever the order given, each with "Set" on the last one's result; the fifth is saved.
+TEST_F(CliTest, ToneConversionsAdvanceTheNoiseSequence) {
+  WritePicture(Path("noise.bmp"), 64, 48, 9);
+  const std::vector<std::string> args =
+      Words("-d tresholdnoise --gamma 45 --brightness 60 -q -o D/n D/noise.bmp");
+  const ToolResult r = ScratchTest::Run(args);
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "");  // -q
-
-  // Brightness before contrast whatever the order on the command line, each on the last.
-  Surface picture;
-  ASSERT_TRUE(DecodePictureFile(input, &picture).ok);
-  Model ref;
-  ref.SetMode(TvcMode::kGraphics4);
-  ref.SetMethod(DitherMethod::kFloyd);
-  ref.LoadSourcePicture(std::move(picture));
-  ref.MoveSlider(1, 40);
-  ref.Set();
-  ref.MoveSlider(4, 70);
-  ref.Set();
-  ref.RunLoadConversions();
-  EXPECT_TRUE(ReadBmp24(Path("t.bmp")).bgr == SurfaceBytes(ref.pic2()));
-}
-
-// "Treshold+Noise" draws anew in every conversion, so the result shows how many conversions
-// came before it: each tone's own, then the load's three, the last of which is saved.
-TEST_F(CliTest, ToneConversionsAdvanceTheNoiseSequence) {
-  const std::string input = Path("noise.bmp");
-  WritePicture(input, 64, 48, 9);
-  const ToolResult r =
-      Run({"-d", "tresholdnoise", "--brightness", "60", "--gamma", "45", "-o", Path("n"), input});
-  ASSERT_EQ(r.code, 0) << r.err;
-
-  // In the window: a load (three conversions) and then the two slider moves; the second move's
-  // conversion is the fifth, on the fully adjusted picture, as the tool's last one.
-  Surface picture;
-  ASSERT_TRUE(DecodePictureFile(input, &picture).ok);
-  Model ref;
-  ref.SetMethod(DitherMethod::kTresholdNoise);
-  ref.LoadSourcePicture(std::move(picture));
+  Model ref = Reference(Path("noise.bmp"), Parse(args));
   ref.MoveSlider(1, 60);
   ref.Set();
   ref.MoveSlider(2, 45);
-  EXPECT_TRUE(ReadBmp24(Path("n.bmp")).bgr == SurfaceBytes(ref.pic2()));
+  EXPECT_TRUE(ReadBytes(Path("n.bmp")) == EncodeBmp24(ref.pic2()));
 }
 
-TEST_F(CliTest, SameInputGivesTheSameFilesEveryRun) {
-  // Two copies in one run each start the noise sequence anew; a second run repeats the first.
-  WritePicture(Path("a.bmp"), 64, 48, 1);
-  fs::copy_file(Path("a.bmp"), Path("b.bmp"));
-  for (const char* out : {"run1", "run2"}) {
-    const ToolResult r =
-        Run({"-d", "Treshold+Noise", "-O", Path(out), Path("a.bmp"), Path("b.bmp")});
-    ASSERT_EQ(r.code, 0) << r.err;
+// Never over its input, into a missing folder or past a failed write: the input fails, naming
+// the file and reason (and what was already replaced), and the next input still converts.
+TEST_F(CliTest, FailedInputsNameTheFileAndTheReason) {
+  WritePicture(Path("self.bmp"), 32, 32, 1);
+  WritePicture(Path("next.bmp"), 32, 32, 2);
+  const Bytes before = ReadBytes(Path("self.bmp"));
+  fs::create_directories(Path("out/self.bin"));  // a folder where the .bin belongs
+  const std::string self = "tvcpix-cli: " + Path("self.bmp") + ": ";
+  const std::pair<const char*, std::string> cases[] = {
+      {"-O D/. D/self.bmp", ""},
+      {"-o D/s --png D/self.bmp D/self.bmp", "would replace the input"},
+      {"-o D/no/such/base D/self.bmp", ""},
+      {"-o D/s --asm D/no/s.asm D/self.bmp", "cannot write " + Path("no/s.asm") + ": "},
+      {"-j 1 -O D/out D/self.bmp D/next.bmp", Path("out/self.bin: ") + std::strerror(EISDIR) +
+                                                  " (already replaced: " + Path("out/self.bmp") +
+                                                  ")\n"}};
+  for (const auto& [line, reason] : cases) {
+    const ToolResult r = Run(line);
+    EXPECT_EQ(r.code, 1) << line;
+    EXPECT_TRUE(r.err.rfind(self, 0) == 0 && r.err.find(reason) != std::string::npos) << r.err;
+    const bool next = std::string(line).find("next") != std::string::npos;
+    EXPECT_EQ(r.out.substr(0, r.out.find(':')), next ? Path("out/next") : "") << line;
   }
-  for (const char* ext : {".bmp", ".bin", ".tim"}) {
-    const Bytes first = ReadBytes(Path(std::string("run1/a") + ext));
-    ASSERT_FALSE(first.empty());
-    EXPECT_TRUE(first == ReadBytes(Path(std::string("run1/b") + ext))) << ext;
-    EXPECT_TRUE(first == ReadBytes(Path(std::string("run2/a") + ext))) << ext;
+  EXPECT_TRUE(ReadBytes(Path("self.bmp")) == before);
+  EXPECT_EQ(Listing(Path("out")),
+            (std::set<std::string>{"self.bmp", "self.bin", "next.bmp", "next.bin", "next.tim"}));
+}
+
+// ---------------------------------------------------------------- exports and "view"
+
+// The bytes of every hexadecimal item ("$3F" or "0x3F,") in the text.
+Bytes HexItems(const std::string& text, const std::string& pattern) {
+  Bytes bytes;
+  const std::regex item(pattern);
+  for (std::sregex_iterator it(text.begin(), text.end(), item), end; it != end; ++it)
+    bytes.push_back(static_cast<std::uint8_t>(std::stoi((*it)[1].str(), nullptr, 16)));
+  return bytes;
+}
+
+TEST_F(CliTest, ExportsAndViewsHoldTheSavedScreen) {
+  WritePicture(Path("pic.bmp"), 150, 110, 3);
+  for (const char* mode : {"2", "4", "16"}) {
+    SCOPED_TRACE(mode);
+    ASSERT_EQ(Run("-d stucki -o D/s --asm D/s.asm --c-header D/s.h --png D/s.png D/pic.bmp -m " +
+                  std::string(mode))
+                  .code,
+              0);
+    const Bytes bin = ReadBytes(Path("s.bin")), tim = ReadBytes(Path("s.tim"));
+    const std::string assembler = test::ReadText(Path("s.asm")),
+                      header = test::ReadText(Path("s.h"));
+    EXPECT_TRUE(HexItems(assembler, "(?:db |,)\\$([0-9A-F]{2})") == bin);
+    EXPECT_TRUE(HexItems(header, "0x([0-9A-F]{2}),") == bin);
+    char codes[64];
+    std::snprintf(codes, sizeof codes, "; palette codes: $%02X $%02X $%02X $%02X", tim[4], tim[5],
+                  tim[6], tim[7]);
+    EXPECT_NE(assembler.find(codes), std::string::npos) << assembler.substr(0, 300);
+    std::snprintf(codes, sizeof codes, "palette codes: 0x%02X 0x%02X 0x%02X 0x%02X", tim[4], tim[5],
+                  tim[6], tim[7]);
+    EXPECT_LT(header.find(codes), header.find("*/"));
+    const Surface view = Picture(Path("s.png"));  // the result view, as the BMP holds it
+    EXPECT_TRUE(view == Picture(Path("s.bmp")));
+    DecodedScreen screen;
+    ASSERT_TRUE(DecodeTim(tim.data(), tim.size(), &screen).ok);
+    const ToolResult r = Run("view D/s.tim -o D/v.png");
+    EXPECT_EQ(r.out, Path("v.png") + ": " + InfoOf(screen.mode).caption + ", " +
+                         std::to_string(screen.screen.width()) + " x 240\n");
+    EXPECT_TRUE(Picture(Path("v.png")) == screen.screen);
+    ASSERT_EQ(Run("view --enlarged D/s.tim -o D/e.png").code, 0);
+    EXPECT_TRUE(Picture(Path("e.png")) == view);  // start palettes hold only levels 0 and 255
+    ASSERT_EQ(Run("view D/s.bin -o D/b.png --mode " + std::string(mode)).code, 0);
+    EXPECT_TRUE(ReadBytes(Path("b.png")) == ReadBytes(Path("v.png")));
   }
 }
 
-TEST_F(CliTest, OneBadInputFailsTheRunButNotTheOthers) {
-  WritePicture(Path("good1.bmp"), 40, 30, 1);
-  WritePicture(Path("good2.bmp"), 30, 40, 2);
-  std::ofstream(Path("text.bmp")) << "not a picture";
-  const ToolResult r = Run({"-m", "2", "-O", Path("out"), Path("good1.bmp"), Path("missing.bmp"),
-                            Path("text.bmp"), Path("good2.bmp")});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("tvcpix-cli: " + Path("missing.bmp") + ": "), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("tvcpix-cli: " + Path("text.bmp") + ": "), std::string::npos) << r.err;
-  EXPECT_EQ(r.out.find(Path("out/good1") + ": "), 0u) << r.out;
-  EXPECT_NE(r.out.find(Path("out/good2") + ": "), std::string::npos) << r.out;
-  for (const char* name : {"good1", "good2"}) {
-    EXPECT_EQ(fs::file_size(Path("out/") + name + ".tim"), 16400u);
+TEST_F(CliTest, MalformedScreensAreRefusedAndNothingIsWritten) {
+  Bytes tim(16400, 0);
+  tim[0] = 'T', tim[1] = 'I', tim[2] = 'M', tim[3] = 2;
+  test::WriteBytes(Path("short.tim"), Bytes(tim.begin(), tim.end() - 1));
+  test::WriteBytes(Path("a.scr"), tim);  // not named .tim: read as a .bin
+  tim[3] = 7;
+  test::WriteBytes(Path("mode.tim"), tim);
+  tim[1] = 'X';
+  test::WriteBytes(Path("magic.tim"), tim);
+  test::WriteBytes(Path("big.bin"), Bytes(100000, 0));
+  tim[1] = 'I', tim[3] = 1, tim[7] = 0xC4;  // bit 7 is no part of a colour code
+  test::WriteBytes(Path("code.tim"), tim);
+  ASSERT_EQ(mkfifo(Path("pipe.tim").c_str(), 0600), 0);
+  WritePicture(Path("pic.bmp"), 20, 20, 1);
+  const std::pair<const char*, const char*> cases[] = {
+      {"short.tim", "16399 bytes"}, {"magic.tim", "\"TIM\""},
+      {"mode.tim", "mode byte 7"},  {"missing.tim", "No such file"},
+      {"pic.bmp", "16384"},         {"a.scr", "16400 bytes"},
+      {"big.bin", "100000 bytes"},  {"code.tim", "0xC4 at header byte 7"},
+      {"pipe.tim", "regular"}};  // never a hang
+  for (const auto& [file, reason] : cases) {
+    const ToolResult r = Run("view D/" + std::string(file) + " -o D/out.png");
+    EXPECT_EQ(r.code, 1) << file;
+    EXPECT_EQ(r.err.rfind("tvcpix-cli: " + Path(file) + ": ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(Path("out.png"))) << file;
   }
-  EXPECT_FALSE(fs::exists(Path("out/missing.bmp")));
-  EXPECT_FALSE(fs::exists(Path("out/text.bin")));
 }
 
-TEST_F(CliTest, InputsSharingAnOutputBaseAreRefused) {
+// ---------------------------------------------------------------- batches
+
+// Good inputs, a copy, a broken one, a missing one and two sharing a base: parallel runs write
+// and print exactly what a sequential run does, and the copy gives the same files as its original.
+TEST_F(CliTest, BatchRunsEqualSequentialAndSingleRuns) {
   fs::create_directories(Path("x"));
   fs::create_directories(Path("y"));
-  WritePicture(Path("x/pic.bmp"), 32, 32, 1);
-  WritePicture(Path("y/pic.bmp"), 32, 32, 2);
-  WritePicture(Path("other.bmp"), 32, 32, 3);
-  const ToolResult r =
-      Run({"-O", Path("out"), Path("x/pic.bmp"), Path("other.bmp"), Path("y/pic.bmp")});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("tvcpix-cli: " + Path("x/pic.bmp") + ": "), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("tvcpix-cli: " + Path("y/pic.bmp") + ": "), std::string::npos) << r.err;
-  EXPECT_FALSE(fs::exists(Path("out/pic.bmp")));
-  EXPECT_TRUE(fs::exists(Path("out/other.tim")));
-}
-
-TEST_F(CliTest, NeverWritesOverItsInputOrIntoAMissingFolder) {
-  WritePicture(Path("self.bmp"), 32, 32, 1);
-  const Bytes before = ReadBytes(Path("self.bmp"));
-  ToolResult r = Run({"-O", dir_.string(), Path("self.bmp")});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err.rfind("tvcpix-cli: " + Path("self.bmp") + ": ", 0), 0u) << r.err;
-  EXPECT_TRUE(ReadBytes(Path("self.bmp")) == before);
-
-  r = Run({"-q", "-o", Path("no/such/folder/base"), Path("self.bmp")});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err.rfind("tvcpix-cli: " + Path("self.bmp") + ": ", 0), 0u) << r.err;
+  for (int i = 0; i < 4; ++i)
+    WritePicture(Path("p" + std::to_string(i) + ".bmp"), 40 + 23 * i, 90 - 11 * i, i);
+  fs::copy_file(Path("p0.bmp"), Path("copy.bmp"));
+  fs::copy_file(std::string(TVCPIX_SAMPLES_DIR) + "/coffee_600x400.jpg", Path("coffee.jpg"));
+  test::WriteBytes(Path("bad.bmp"), Bytes{'B', 'M', 0, 1, 2});
+  WritePicture(Path("x/same.bmp"), 30, 30, 7);
+  WritePicture(Path("y/same.bmp"), 30, 30, 8);
+  const std::string inputs =
+      " -O D/out D/p0.bmp D/x/same.bmp D/coffee.jpg D/p1.bmp D/bad.bmp D/p2.bmp D/missing.bmp "
+      "D/copy.bmp D/y/same.bmp D/p3.bmp";
+  const std::regex summary("tvcpix-cli: 6 converted, 4 failed in [0-9.]+ s \\((\\d) threads?\\)\n");
+  for (const std::string settings : {"-d Treshold+Noise -m 4", "--gamma 40 --brightness 55"}) {
+    SCOPED_TRACE(settings);
+    std::map<std::string, std::map<std::string, Bytes>> files;
+    std::map<std::string, ToolResult> runs;
+    for (const char* jobs : {"1", "3"}) {
+      ToolResult& r = runs[jobs] = Run(settings + " -j " + jobs + inputs);
+      EXPECT_EQ(r.code, 1);
+      std::smatch m;
+      EXPECT_TRUE(std::regex_search(r.err, m, summary) && m[1] == jobs) << r.err;
+      r.err = std::regex_replace(r.err, summary, "");
+      for (const auto& e : fs::directory_iterator(Path("out")))
+        files[jobs][e.path().filename()] = ReadBytes(e.path());
+      fs::remove_all(Path("out"));
+    }
+    EXPECT_EQ(runs["3"].out, runs["1"].out);
+    EXPECT_EQ(runs["3"].err, runs["1"].err);  // no progress into a file either
+    EXPECT_TRUE(files["3"] == files["1"]);
+    EXPECT_EQ(files["1"].size(), 18u);  // six pictures, three files each
+    EXPECT_TRUE(files["1"]["copy.bmp"] == files["1"]["p0.bmp"]);
+    EXPECT_TRUE(files["1"]["copy.tim"] == files["1"]["p0.tim"]);
+    std::string order;  // one line per converted input, in input order
+    std::istringstream lines(runs["1"].out);
+    for (std::string line; std::getline(lines, line);)
+      order += fs::path(line.substr(0, line.find(':'))).filename().string() + " ";
+    EXPECT_EQ(order, "p0 coffee p1 p2 copy p3 ");
+    for (const char* failed : {"x/same.bmp", "bad.bmp", "missing.bmp", "y/same.bmp"})
+      EXPECT_NE(runs["1"].err.find("tvcpix-cli: " + Path(failed) + ": "), std::string::npos)
+          << failed;
+  }
 }
 
 }  // namespace

@@ -1,240 +1,334 @@
-// Tests of the TVC colour codes, the packed screen image and the ".tim" header.
+// Screen files and saving: TVC colour codes, the packed screen image and ".tim" header read
+// back, every mode and method round trip, and saves that fail without losing a file.
 #include "output/screen_file.h"
 
-#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
-#include <cstdint>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "core/color.h"
 #include "core/mode.h"
+#include "core/model.h"
 #include "core/palette.h"
 #include "core/surface.h"
+#include "dither/method.h"
+#include "output/bmp.h"
+#include "output/file_write.h"
+#include "output/save.h"
+#include "output/screen_decode.h"
+#include "tests/tool_run.h"
+#include "ui/picture_file.h"
 
 namespace tvcpix {
 namespace {
 
-Surface Preview(TvcMode mode, ColorValue fill) {
-  const ModeInfo& info = InfoOf(mode);
-  Surface s("preview", info.preview_width, info.preview_height, MakeColor(192, 192, 255));
-  s.Fill(fill);
-  return s;
-}
+using test::Bytes;
+using test::ReadBytes;
+namespace fs = std::filesystem;
 
-Palette Palette16() {
-  Palette p;
-  BuildPalette16(p);
-  return p;
-}
-
-Palette PaletteOf(const std::vector<ColorValue>& colors) {
-  Palette p;
-  p.Resize(static_cast<int>(colors.size()));
-  for (int i = 0; i < p.size(); ++i) p.Set(i, EntryFromColor(colors[static_cast<std::size_t>(i)]));
-  return p;
-}
-
-TEST(TvcColorCodeTest, SixteenColourTableGivesTheTvcCodes) {
-  const std::uint8_t expected[16] = {0x00, 0x01, 0x04, 0x05, 0x10, 0x11, 0x14, 0x15,
-                                     0x00, 0x41, 0x44, 0x45, 0x50, 0x51, 0x54, 0x55};
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(TvcColorCode(Tvc16Color(i)), expected[i]) << "index " << i;
-}
-
-struct FitCase {
-  TvcMode mode;
-  int entries;
-  bool fits;
-};
-
-class PaletteFitsModeTest : public testing::TestWithParam<FitCase> {};
-
-TEST_P(PaletteFitsModeTest, OnlyTheModesOwnSizesFit) {
-  Palette p;
-  p.Resize(GetParam().entries);
-  std::string reason;
-  EXPECT_EQ(PaletteFitsMode(p, GetParam().mode, &reason), GetParam().fits);
-  if (!GetParam().fits) {
-    EXPECT_NE(reason.find(std::to_string(GetParam().entries) + " entries"), std::string::npos)
-        << reason;
-    EXPECT_NE(reason.find(InfoOf(GetParam().mode).caption), std::string::npos) << reason;
+TEST(ScreenFileTest, ColourCodesOfTheSixteenColourTableAndBack) {
+  const std::uint8_t codes[16] = {0x00, 0x01, 0x04, 0x05, 0x10, 0x11, 0x14, 0x15,
+                                  0x00, 0x41, 0x44, 0x45, 0x50, 0x51, 0x54, 0x55};
+  for (int i = 0; i < 16; ++i) {
+    EXPECT_EQ(TvcColorCode(Tvc16Color(i)), codes[i]) << i;
+    EXPECT_EQ(ColorOfCode(codes[i]), Tvc16Color(i)) << i;
   }
+  EXPECT_EQ(ColorFromEntry(ColorOfCode(0x40)), MakeColor(0, 0, 0));  // intensity alone: black
+  for (std::uint8_t bad : {0x80, 0x20, 0x08, 0x02}) EXPECT_FALSE(IsTvcColorCode(bad));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, PaletteFitsModeTest,
-    testing::Values(FitCase{TvcMode::kGraphics2, 2, true}, FitCase{TvcMode::kGraphics2, 0, false},
-                    FitCase{TvcMode::kGraphics2, 1, false}, FitCase{TvcMode::kGraphics2, 4, false},
-                    FitCase{TvcMode::kGraphics4, 4, true}, FitCase{TvcMode::kGraphics4, 2, false},
-                    FitCase{TvcMode::kGraphics4, 16, false},
-                    FitCase{TvcMode::kGraphics16, 16, true},
-                    FitCase{TvcMode::kGraphics16, 120, true},
-                    FitCase{TvcMode::kGraphics16, 4, false},
-                    FitCase{TvcMode::kGraphics16, 17, false}));
-
-TEST(BuildScreenImageTest, SixteenColoursPackTwoCodesPerByte) {
-  Surface preview = Preview(TvcMode::kGraphics16, MakeColor(0, 0, 0));
-  preview.SetPixel(0, 0, MakeColor(255, 0, 0));
-  preview.SetPixel(1, 0, MakeColor(0, 0, 145));
-  // The last pixel pair of the last picture row: white left of black.
-  preview.SetPixel(126, 239, MakeColor(255, 255, 255));
-  const std::vector<std::uint8_t> image =
-      BuildScreenImage(preview, TvcMode::kGraphics16, Palette16());
-  ASSERT_EQ(image.size(), static_cast<std::size_t>(kScreenBytes));
-  EXPECT_EQ(image[0], 0x89);
-  EXPECT_EQ(image[64 * 239 + 63], 0xAA);
-  int nonzero = 0;
-  for (std::uint8_t b : image) nonzero += b != 0;
-  EXPECT_EQ(nonzero, 2);
-}
-
-TEST(BuildScreenImageTest, FourColoursSplitTheIndexBitsIntoTheNibbles) {
-  Palette p;
-  BuildPalette4(p);  // black, white, blue, red
-  Surface preview = Preview(TvcMode::kGraphics4, MakeColor(255, 0, 0));
-  preview.SetPixel(0, 0, MakeColor(0, 0, 0));
-  preview.SetPixel(1, 0, MakeColor(255, 255, 255));
-  preview.SetPixel(2, 0, MakeColor(0, 0, 255));
-  const std::vector<std::uint8_t> image = BuildScreenImage(preview, TvcMode::kGraphics4, p);
-  EXPECT_EQ(image[0], 0x53);
-  EXPECT_EQ(image[1], 0xFF);
-  EXPECT_EQ(image[64 * 240 - 1], 0xFF);
-}
-
-TEST(BuildScreenImageTest, TwoColoursPutTheLeftmostPixelInTheTopBit) {
-  Palette p;
-  BuildPalette2(p);
-  Surface preview = Preview(TvcMode::kGraphics2, MakeColor(0, 0, 0));
-  preview.SetPixel(0, 5, MakeColor(200, 200, 200));  // nearer white
-  preview.SetPixel(7, 5, MakeColor(255, 255, 255));
-  preview.SetPixel(511, 5, MakeColor(128, 128, 128));  // white by a hair
-  const std::vector<std::uint8_t> image = BuildScreenImage(preview, TvcMode::kGraphics2, p);
-  EXPECT_EQ(image[64 * 5], 0x81);
-  EXPECT_EQ(image[64 * 5 + 63], 0x01);
-}
-
-TEST(BuildScreenImageTest, DuplicateColoursTakeTheLowerIndex) {
-  // Red twice: red and every colour nearest to it get index 0.
-  const Palette p = PaletteOf(
-      {MakeColor(255, 0, 0), MakeColor(255, 0, 0), MakeColor(255, 255, 255), MakeColor(0, 0, 0)});
-  Surface preview = Preview(TvcMode::kGraphics4, MakeColor(255, 0, 0));
-  preview.SetPixel(1, 0, MakeColor(255, 255, 255));
-  preview.SetPixel(2, 0, MakeColor(0, 0, 0));
-  preview.SetPixel(3, 0, MakeColor(250, 5, 5));
-  const std::vector<std::uint8_t> image = BuildScreenImage(preview, TvcMode::kGraphics4, p);
-  // Indices 0, 2, 3, 0: low bits 0 0 1 0 -> 0x20, high bits 0 1 1 0 -> 0x06.
-  EXPECT_EQ(image[0], 0x26);
-  EXPECT_EQ(image[1], 0x00);
-}
-
-// Whatever the picture, rows 240 to 255 stay zero; white fills every picture byte.
-TEST(BuildScreenImageTest, AllWhiteFillsThePictureRowsOnly) {
-  for (TvcMode mode : {TvcMode::kGraphics2, TvcMode::kGraphics4, TvcMode::kGraphics16}) {
-    Palette p;
-    if (mode == TvcMode::kGraphics2) p = PaletteOf({MakeColor(0, 0, 0), MakeColor(255, 255, 255)});
-    if (mode == TvcMode::kGraphics4) {
-      p = PaletteOf(
-          {MakeColor(0, 0, 0), MakeColor(0, 0, 0), MakeColor(0, 0, 0), MakeColor(255, 255, 255)});
-    }
-    if (mode == TvcMode::kGraphics16) p = Palette16();
-    const std::vector<std::uint8_t> image =
-        BuildScreenImage(Preview(mode, MakeColor(255, 255, 255)), mode, p);
-    for (int i = 0; i < kScreenBytes; ++i) {
-      ASSERT_EQ(image[static_cast<std::size_t>(i)], i < 15360 ? 0xFF : 0x00)
-          << InfoOf(mode).caption << " byte " << i;
-    }
-  }
-}
-
-// An independent, bit-by-bit reading of the packing, over random pictures and every palette
-// size in every mode (only the low index bits are stored where the palette is larger).
-TEST(BuildScreenImageTest, MatchesAPlainPerPixelReference) {
+// A plain per-pixel reading of the packing over random pictures and every palette size in every
+// mode (only the low index bits are stored where the palette is larger); rows 240 to 255 stay
+// zero; and reading the image back shows each pixel in the colour of its entry's code.
+TEST(ScreenFileTest, PackingMatchesAPlainReferenceAndReadsBack) {
   std::mt19937 rng(7);
-  auto byte = [&] { return static_cast<int>(rng() % 256); };
+  const int levels[] = {0, 145, 255, 77};  // the intensity bit, and a level between
   for (TvcMode mode : {TvcMode::kGraphics2, TvcMode::kGraphics4, TvcMode::kGraphics16}) {
     for (int entries : {2, 4, 16, 120}) {
+      const ModeInfo& info = InfoOf(mode);
+      SCOPED_TRACE(std::string(info.caption) + " " + std::to_string(entries));
       Palette p;
       p.Resize(entries);
-      for (int i = 0; i < entries; ++i) {
-        // Levels that exercise the intensity bit and channels strictly between 0 and 255.
-        const int levels[] = {0, 145, 255, 77};
+      for (int i = 0; i < entries; ++i)
         p.Set(i,
               EntryFromColor(MakeColor(levels[rng() % 4], levels[rng() % 4], levels[rng() % 4])));
-      }
-      const ModeInfo& info = InfoOf(mode);
-      Surface preview = Preview(mode, 0);
-      for (int y = 0; y < info.preview_height; ++y) {
-        for (int x = 0; x < info.preview_width; ++x) {
-          // Half exact palette colours, half anything.
-          const ColorValue c = rng() % 2 ? ColorFromEntry(p[static_cast<int>(rng() % entries)])
-                                         : MakeColor(byte(), byte(), byte());
-          preview.SetPixel(x, y, c);
-        }
-      }
-      const std::vector<std::uint8_t> image = BuildScreenImage(preview, mode, p);
-      const int per_byte = info.pixels_per_byte;
+      Surface preview("preview", info.preview_width, 240, 0);
       for (int y = 0; y < 240; ++y) {
-        for (int b = 0; b < 64; ++b) {
-          int idx[8];
-          for (int j = 0; j < per_byte; ++j) {
-            const ColorValue c = PixelAt(preview, b * per_byte + j, y);
-            idx[j] = NearestIndex(p, RedOf(c), GreenOf(c), BlueOf(c));
-          }
-          int want = 0;
-          if (mode == TvcMode::kGraphics16) {
-            const PaletteEntry& l = p[idx[0]];
-            const PaletteEntry& r = p[idx[1]];
-            auto any255 = [](const PaletteEntry& e) {
-              return e.red == 255 || e.green == 255 || e.blue == 255;
-            };
-            const bool bits[8] = {any255(l),  any255(r),  l.green != 0, r.green != 0,
-                                  l.red != 0, r.red != 0, l.blue != 0,  r.blue != 0};
-            for (int k = 0; k < 8; ++k) want = want * 2 + bits[k];
-          } else if (mode == TvcMode::kGraphics4) {
-            want = ((idx[0] & 1) << 7) | ((idx[1] & 1) << 6) | ((idx[2] & 1) << 5) |
-                   ((idx[3] & 1) << 4) | ((idx[0] & 2) << 2) | ((idx[1] & 2) << 1) | (idx[2] & 2) |
-                   ((idx[3] & 2) >> 1);
-          } else {
-            for (int j = 0; j < 8; ++j) want = want * 2 + (idx[j] & 1);
-          }
-          ASSERT_EQ(image[static_cast<std::size_t>(64 * y + b)], want)
-              << info.caption << " entries " << entries << " row " << y << " byte " << b;
+        for (int x = 0; x < info.preview_width; ++x) {
+          preview.SetPixel(x, y,
+                           rng() % 2 ? ColorFromEntry(p[static_cast<int>(rng() % entries)])
+                                     : static_cast<ColorValue>(rng() & 0xFFFFFF));
         }
+      }
+      const Bytes image = BuildScreenImage(preview, mode, p);
+      PaletteCodes codes{};
+      for (int i = 0; i < std::min(4, entries); ++i) codes[i] = TvcColorCode(p[i]);
+      const Surface screen = DecodeScreenImage(image.data(), mode, codes);
+      const int per_byte = info.pixels_per_byte, colours = info.colours;
+      for (int i = 0; i < 64 * 240; ++i) {
+        int idx[8], want = 0;
+        for (int j = 0; j < per_byte; ++j) {
+          const int x = i % 64 * per_byte + j, y = i / 64;
+          const ColorValue c = PixelAt(preview, x, y);
+          idx[j] = NearestIndex(p, RedOf(c), GreenOf(c), BlueOf(c));
+          const std::uint8_t code =
+              colours == 16 ? TvcColorCode(p[idx[j]]) : codes[idx[j] & (colours - 1)];
+          ASSERT_EQ(PixelAt(screen, x, y), ColorFromEntry(ColorOfCode(code))) << x << "," << y;
+        }
+        if (colours == 16) {  // intensity, green, red, blue bits of the left and right pixel
+          const PaletteEntry l = p[idx[0]], r = p[idx[1]];
+          for (int bit : {l.red == 255 || l.green == 255 || l.blue == 255,
+                          r.red == 255 || r.green == 255 || r.blue == 255, l.green != 0,
+                          r.green != 0, l.red != 0, r.red != 0, l.blue != 0, r.blue != 0}) {
+            want = want * 2 + bit;
+          }
+        }
+        for (int j = 0; j < per_byte && colours == 4; ++j)
+          want |= (idx[j] & 1) << (7 - j) | ((idx[j] >> 1) & 1) << (3 - j);
+        for (int j = 0; j < per_byte && colours == 2; ++j) want = want * 2 + (idx[j] & 1);
+        ASSERT_EQ(image[static_cast<std::size_t>(i)], want) << "byte " << i;
+      }
+      EXPECT_TRUE(std::all_of(image.begin() + 64 * 240, image.end(), [](int v) { return v == 0; }));
+      // Enlarged, every pixel becomes a block of the result view.
+      const Surface view = EnlargeScreen(screen);
+      ASSERT_EQ(std::pair(view.width(), view.height()), std::pair(512, 480));
+      for (int y = 0; y < 480; y += 7) {
+        for (int x = 0; x < 512; ++x)
+          ASSERT_EQ(PixelAt(view, x, y), PixelAt(screen, x / (512 / info.preview_width), y / 2));
       }
     }
   }
 }
 
-struct HeaderCase {
-  TvcMode mode;
-  std::vector<ColorValue> colors;  // empty: the 16-colour table
-  std::uint8_t expected[8];
-};
-
-class TimHeaderTest : public testing::TestWithParam<HeaderCase> {};
-
-TEST_P(TimHeaderTest, LettersModeByteCodesAndZeros) {
-  const HeaderCase& c = GetParam();
-  const Palette p = c.colors.empty() ? Palette16() : PaletteOf(c.colors);
-  const auto header = TimHeader(c.mode, p);
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(header[static_cast<std::size_t>(i)], c.expected[i]) << i;
-  for (int i = 8; i < kTimHeaderBytes; ++i) EXPECT_EQ(header[static_cast<std::size_t>(i)], 0) << i;
+TEST(ScreenFileTest, TimHeaderHoldsLettersModeByteCodesAndZeros) {
+  const ColorValue white = MakeColor(255, 255, 255);
+  const std::tuple<TvcMode, std::vector<ColorValue>, std::string> cases[] = {
+      {TvcMode::kGraphics4, {0, white, MakeColor(0, 0, 255), MakeColor(255, 0, 0)}, "0100554144"},
+      {TvcMode::kGraphics2, {0, white}, "00005500"},
+      {TvcMode::kGraphics2, {MakeColor(145, 0, 145), MakeColor(0, 255, 0)}, "00055000"},
+      {TvcMode::kGraphics16, {}, "02000000"}};
+  for (const auto& [mode, colors, hex] : cases) {
+    Palette p;
+    BuildPalette16(p);
+    if (!colors.empty()) p.Resize(static_cast<int>(colors.size()));
+    for (std::size_t i = 0; i < colors.size(); ++i)
+      p.Set(static_cast<int>(i), EntryFromColor(colors[i]));
+    const auto header = TimHeader(mode, p);
+    Bytes want = {'T', 'I', 'M'};
+    for (std::size_t i = 0; i < hex.size(); i += 2)
+      want.push_back(std::stoi(hex.substr(i, 2), nullptr, 16));
+    want.resize(kTimHeaderBytes, 0);
+    EXPECT_EQ(Bytes(header.begin(), header.end()), want) << hex;
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, TimHeaderTest,
-    testing::Values(HeaderCase{TvcMode::kGraphics4,
-                               {MakeColor(0, 0, 0), MakeColor(255, 255, 255), MakeColor(0, 0, 255),
-                                MakeColor(255, 0, 0)},
-                               {0x54, 0x49, 0x4D, 0x01, 0x00, 0x55, 0x41, 0x44}},
-                    HeaderCase{TvcMode::kGraphics2,
-                               {MakeColor(0, 0, 0), MakeColor(255, 255, 255)},
-                               {0x54, 0x49, 0x4D, 0x00, 0x00, 0x55, 0x00, 0x00}},
-                    HeaderCase{TvcMode::kGraphics2,
-                               {MakeColor(145, 0, 145), MakeColor(0, 255, 0)},
-                               {0x54, 0x49, 0x4D, 0x00, 0x05, 0x50, 0x00, 0x00}},
-                    HeaderCase{TvcMode::kGraphics16, {}, {0x54, 0x49, 0x4D, 0x02, 0, 0, 0, 0}}));
+// What the screen shows for a colour: the colour of its code, in the TVC's levels.
+ColorValue Shown(ColorValue c) {
+  return ColorFromEntry(ColorOfCode(TvcColorCode(EntryFromColor(c))));
+}
+
+class RoundTripTest : public test::ScratchTest,
+                      public testing::WithParamInterface<std::tuple<TvcMode, int>> {};
+
+TEST_P(RoundTripTest, ScreenShowsTheMatchedEntries) {
+  static const Surface picture = [] {
+    Surface s;
+    EXPECT_TRUE(DecodePictureFile(std::string(TVCPIX_SAMPLES_DIR) + "/parrot_495x498.jpg", &s).ok);
+    return s;
+  }();
+  const auto [mode, method] = GetParam();
+  Model model;
+  model.SetMode(mode);
+  model.SetMethod(static_cast<DitherMethod>(method));
+  if (method % 3 ==
+      0) {  // swatches that are not TVC colours: the screen shows their codes' colours
+    for (int i = 0; i < 4; ++i)
+      model.SetSwatch4(i, MakeColor(20 + 70 * i, 255 - 40 * i, 90 * i % 256));
+    for (int i = 0; i < 2; ++i) model.SetSwatch2(i, MakeColor(30 + 200 * i, 30 + 98 * i, 30));
+  }
+  model.LoadSourcePicture(Surface(picture));
+  ASSERT_TRUE(model.SaveAs(Path("shot")).ok);
+  DecodedScreen tim, bin;
+  ASSERT_TRUE(ReadScreenFile(Path("shot.tim"), mode, {}, &tim).ok);
+  ASSERT_TRUE(ReadScreenFile(Path("shot.bin"), mode, tim.codes, &bin).ok);
+  EXPECT_EQ(tim.mode, mode);
+  EXPECT_TRUE(bin.screen == tim.screen);
+  const Surface& preview = model.preview(mode);
+  const Palette& palette = model.palette();
+  const int colours = mode == TvcMode::kGraphics16 ? 0 : InfoOf(mode).colours;
+  for (int i = 0; i < colours; ++i) EXPECT_EQ(tim.codes[i], TvcColorCode(palette[i])) << i;
+  ASSERT_EQ(tim.screen.width(), preview.width());
+  int mismatches = 0;
+  for (int y = 0; y < 240; ++y) {
+    for (int x = 0; x < preview.width(); ++x) {
+      const ColorValue p = PixelAt(preview, x, y), got = PixelAt(tim.screen, x, y);
+      const int index = NearestIndex(palette, RedOf(p), GreenOf(p), BlueOf(p));
+      const std::uint8_t code =
+          colours == 0 ? TvcColorCode(palette[index]) : tim.codes[index & (colours - 1)];
+      // Every preview pixel holds a palette colour, so its entry's code is the preview's own.
+      mismatches += got != ColorFromEntry(ColorOfCode(code)) || got != Shown(p);
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+  // The enlarged screen is the result view, colour for colour in the TVC's levels.
+  const Surface view = EnlargeScreen(tim.screen);
+  ASSERT_EQ(model.pic2().width(), view.width());
+  for (int y = 0; y < view.height(); ++y) {
+    for (int x = 0; x < view.width(); ++x)
+      mismatches += PixelAt(view, x, y) != Shown(PixelAt(model.pic2(), x, y));
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryModeAndMethod, RoundTripTest,
+                         testing::Combine(testing::Values(TvcMode::kGraphics2, TvcMode::kGraphics4,
+                                                          TvcMode::kGraphics16),
+                                          testing::Range(1, kMethodCount + 1)));
+
+class SaveTest : public test::ScratchTest {
+ protected:
+  void SetUp() override {
+    ScratchTest::SetUp();
+    BuildPalette16(palette_);
+    base_ = Path("out24");
+  }
+  void TearDown() override {
+    InjectWriteFaultForTesting(WriteStep::kNone, 0, 0);
+    ScratchTest::TearDown();
+  }
+
+  SaveResult Save(const std::string& base) {
+    return SaveAll(base, view_, preview_, TvcMode::kGraphics16, palette_);
+  }
+  void WriteOldFiles() {  // earlier outputs with recognisable content
+    for (const char* ext : kExts) test::WriteBytes(base_ + ext, Old(ext));
+  }
+  static Bytes Old(const std::string& ext) { return Bytes(ext.begin(), ext.end()); }
+
+  static constexpr const char* kExts[] = {".bmp", ".bin", ".tim"};
+  Palette palette_;
+  Surface view_{"Pic2", 512, 480, MakeColor(9, 8, 7)};
+  Surface preview_{"TVC16", 128, 240, MakeColor(255, 0, 0)};
+  std::string base_;
+};
+
+// The base is used as given (an extension in it stays); saving again replaces all three.
+TEST_F(SaveTest, WritesTheThreeFilesAndReplacesThemNextTime) {
+  const std::string b = base_ + ".bmp";
+  const SaveResult r = Save(b);
+  ASSERT_TRUE(r.ok) << r.message;
+  EXPECT_EQ(r.replaced, (std::vector<std::string>{b + ".bmp", b + ".bin", b + ".tim"}));
+  EXPECT_EQ(ReadBytes(b + ".bmp"), EncodeBmp24(view_));
+  WriteOldFiles();
+  ASSERT_TRUE(Save(base_).ok);
+  EXPECT_EQ(ReadBytes(base_ + ".bin"), ReadBytes(b + ".bin"));
+  EXPECT_EQ(ReadBytes(base_ + ".tim"), ReadBytes(b + ".tim"));
+  EXPECT_EQ(Listing(dir_.string()).size(), 6u);
+}
+
+// A palette that does not fit the mode is refused before any file is touched.
+TEST_F(SaveTest, PaletteThatDoesNotFitTheModeIsRefusedBeforeWriting) {
+  WriteOldFiles();
+  for (const auto& [mode, entries] :
+       {std::pair(TvcMode::kGraphics4, 2), std::pair(TvcMode::kGraphics4, 3),
+        std::pair(TvcMode::kGraphics2, 0), std::pair(TvcMode::kGraphics2, 16),
+        std::pair(TvcMode::kGraphics16, 4), std::pair(TvcMode::kGraphics16, 17)}) {
+    Palette p;
+    p.Resize(entries);
+    const SaveResult r = SaveAll(base_, view_, preview_, mode, p);
+    EXPECT_EQ(r.errnum, SaveResult::kNoErrno);
+    EXPECT_NE(r.message.find(std::to_string(entries) + " entries"), std::string::npos) << r.message;
+    EXPECT_NE(r.message.find("no file was replaced"), std::string::npos) << r.message;
+    for (const char* ext : kExts) EXPECT_EQ(ReadBytes(base_ + ext), Old(ext)) << entries;
+  }
+}
+
+// Folders that cannot take the files: the error number and the system's reason, naming the first
+// file, and nothing is created. A name that only just fits leaves no room for a temporary
+// suffix, and still saves.
+TEST_F(SaveTest, UnusableFoldersFailOnTheFirstFile) {
+  test::WriteBytes(Path("plain"), {'x'});
+  fs::create_directory(Path("ro"));
+  chmod(Path("ro").c_str(), 0555);
+  std::vector<std::pair<std::string, int>> cases = {{Path("missing/out24"), ENOENT},
+                                                    {Path("plain/out24"), ENOTDIR},
+                                                    {Path(std::string(300, 'n')), ENAMETOOLONG},
+                                                    {Path(std::string(252, 'n')), ENAMETOOLONG}};
+  if (geteuid() != 0) cases.push_back({Path("ro/out24"), EACCES});  // root ignores permissions
+  for (const auto& [base, errnum] : cases) {
+    const SaveResult r = Save(base);
+    EXPECT_EQ(r.errnum, errnum) << r.message;
+    EXPECT_EQ(r.message.rfind(base + ".bmp: " + std::strerror(errnum), 0), 0u) << r.message;
+    EXPECT_TRUE(r.replaced.empty());
+  }
+  EXPECT_EQ(Listing(dir_.string()), (std::set<std::string>{"plain", "ro"}));
+  chmod(Path("ro").c_str(), 0755);
+  EXPECT_TRUE(Listing(Path("ro")).empty());
+  ASSERT_TRUE(Save(Path(std::string(251, 'n'))).ok);
+}
+
+// A failing disk at any step of any file, a folder at a final name, or the kernel refusing to
+// grow a file: files before it are new, the failing one and those after keep their old content,
+// the message names the file, the reason and what was replaced, and no temporary file is left.
+TEST_F(SaveTest, FailedFileKeepsItsOldContent) {
+  struct Case {
+    WriteStep step;
+    int nth;  // which file fails: 1 = .bmp, 2 = .bin, 3 = .tim
+    int errnum;
+  };
+  const Case cases[] = {{WriteStep::kCreate, 1, EMFILE}, {WriteStep::kWrite, 1, ENOSPC},
+                        {WriteStep::kWrite, 2, ENOSPC},  {WriteStep::kWrite, 3, EIO},
+                        {WriteStep::kSync, 2, EIO},      {WriteStep::kClose, 3, EDQUOT},
+                        {WriteStep::kRename, 3, EXDEV},  {WriteStep::kNone, 2, EISDIR},
+                        {WriteStep::kNone, 1, EFBIG}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::strerror(c.errnum));
+    WriteOldFiles();
+    rlimit limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit small = {100000, limit.rlim_max};  // the BMP needs 737,334 bytes
+    if (c.errnum == EISDIR) fs::remove(base_ + ".bin"), fs::create_directory(base_ + ".bin");
+    if (c.errnum == EFBIG) signal(SIGXFSZ, SIG_IGN), setrlimit(RLIMIT_FSIZE, &small);
+    InjectWriteFaultForTesting(c.step, c.nth, c.errnum);
+    const SaveResult r = Save(base_);
+    InjectWriteFaultForTesting(WriteStep::kNone, 0, 0);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_EQ(r.errnum, c.errnum) << r.message;
+    std::string message = base_ + kExts[c.nth - 1] + ": " + std::strerror(c.errnum);
+    for (int i = 0; i < c.nth - 1; ++i)
+      message += (i ? ", " : " (already replaced: ") + base_ + kExts[i];
+    EXPECT_EQ(r.message, message + (c.nth > 1 ? ")" : " (no file was replaced)"));
+    ASSERT_EQ(r.replaced.size(), static_cast<std::size_t>(c.nth - 1));
+    for (int i = 0; i < 3; ++i) {
+      if (c.errnum == EISDIR && i == 1) continue;
+      EXPECT_EQ(ReadBytes(base_ + kExts[i]) == Old(kExts[i]), i >= c.nth - 1) << i;
+    }
+    EXPECT_EQ(Listing(dir_.string()),
+              (std::set<std::string>{"out24.bmp", "out24.bin", "out24.tim"}));
+    fs::remove_all(base_ + ".bin");
+  }
+}
+
+// A FIFO, a link to another file and a link to /dev/full at the final names: the save neither
+// blocks nor writes through the links; each name ends up a complete regular file.
+TEST_F(SaveTest, OddThingsAtTheFinalNamesAreReplaced) {
+  test::WriteBytes(Path("victim"), {'k'});
+  fs::create_symlink(Path("victim"), base_ + ".bmp");
+  ASSERT_EQ(mkfifo((base_ + ".bin").c_str(), 0600), 0);
+  fs::create_symlink("/dev/full", base_ + ".tim");
+  ASSERT_TRUE(Save(base_).ok);  // a blocking open would hang here
+  EXPECT_EQ(ReadBytes(Path("victim")), Bytes{'k'});
+  const std::uintmax_t sizes[] = {54 + 512 * 480 * 3, 16384, 16400};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(base_ + kExts[i]))) << kExts[i];
+    EXPECT_EQ(fs::file_size(base_ + kExts[i]), sizes[i]) << kExts[i];
+  }
+}
 
 }  // namespace
 }  // namespace tvcpix

@@ -1,8 +1,10 @@
-// Test helpers: running the real tvcpix-cli, and files for it to read.
+// Test helpers: scratch folders, file bytes and running the real tvcpix-cli.
 #ifndef TVCPIX_TESTS_TOOL_RUN_H_
 #define TVCPIX_TESTS_TOOL_RUN_H_
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,79 +36,60 @@ inline std::string ReadText(const fs::path& path) {
 
 inline void WriteBytes(const fs::path& path, const Bytes& bytes) {
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
-
-// A 24-bit BMP of a deterministic colourful picture; seed varies the content.
-inline void WriteTestPicture(const fs::path& path, int width, int height, int seed) {
-  const std::size_t row = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
-  Bytes b(54 + row * static_cast<std::size_t>(height), 0);
-  auto put = [&b](std::size_t at, std::uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) b[at + static_cast<std::size_t>(i)] = (v >> (8 * i)) & 0xFF;
-  };
-  b[0] = 'B';
-  b[1] = 'M';
-  put(2, static_cast<std::uint32_t>(b.size()), 4);
-  put(10, 54, 4);
-  put(14, 40, 4);
-  put(18, static_cast<std::uint32_t>(width), 4);
-  put(22, static_cast<std::uint32_t>(height), 4);
-  put(26, 1, 2);
-  put(28, 24, 2);
-  for (int y = 0; y < height; ++y) {
-    std::uint8_t* p = b.data() + 54 + row * static_cast<std::size_t>(height - 1 - y);
-    for (int x = 0; x < width; ++x) {
-      p[3 * x + 0] = static_cast<std::uint8_t>(x * 255 / width);
-      p[3 * x + 1] = static_cast<std::uint8_t>((x * 37 + y * 11 + seed * 53) % 256);
-      p[3 * x + 2] = static_cast<std::uint8_t>((y * 255 / height) ^ (seed * 29));
-    }
-  }
-  WriteBytes(path, b);
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
 }
 
 struct ToolResult {
   int code = -1;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
-// Runs the real tool; stdout and stderr are caught in files in scratch (stderr in the file
-// err_path instead when that is given, for a terminal device).
-inline ToolResult RunTool(std::vector<std::string> args, const fs::path& scratch,
-                          const std::string& err_path = {}) {
-  args.insert(args.begin(), TVCPIX_CLI_PATH);
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const fs::path out = scratch / "stdout.txt", err = scratch / "stderr.txt";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (err_path.empty()) {
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_RDWR | O_NOCTTY, 0);
+// A fixture with a scratch folder of its own, and the real tool run with stdout and stderr
+// caught in files there (a run that blocks is killed after 60 s).
+class ScratchTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "tvcpix_test_XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
   }
-  ToolResult result;
-  pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::set<std::string> Listing(const std::string& folder) const {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename());
+    return names;
   }
-  posix_spawn_file_actions_destroy(&actions);
-  result.out = ReadText(out);
-  if (err_path.empty()) result.err = ReadText(err);
-  return result;
-}
 
-// A fresh folder under the system's temporary folder.
-inline fs::path MakeScratchFolder(const char* prefix) {
-  std::string pattern = (fs::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
-  if (mkdtemp(pattern.data()) == nullptr) return {};
-  return pattern;
-}
+  ToolResult Run(std::vector<std::string> args) {
+    args.insert(args.begin(), TVCPIX_CLI_PATH);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const fs::path out = dir_ / ".stdout", err = dir_ / ".stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ToolResult result;
+    pid_t pid = 0;
+    int status = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+      for (int ms = 0; waitpid(pid, &status, WNOHANG) == 0; ms += 2) {
+        if (ms == 60000) kill(pid, SIGKILL);
+        usleep(2000);
+      }
+      result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_NE(result.code, -1) << "tvcpix-cli blocked or crashed";
+    result.out = ReadText(out), result.err = ReadText(err);
+    fs::remove(out), fs::remove(err);
+    return result;
+  }
+
+  fs::path dir_;
+};
 
 }  // namespace tvcpix::test
 
