@@ -130,14 +130,12 @@ Surface RefTreshold(const Surface& source, const Palette& palette, NoiseSource& 
   return out;
 }
 
-// Random bytes, or smooth ramps with a little noise (closer to photographs, long runs of error).
-Surface Picture(int w, int h, std::mt19937& rng, bool ramp = false) {
+// Random bytes, or a flat grey (long runs of error; whole blocks on one threshold).
+Surface Picture(int w, int h, std::mt19937& rng, bool flat = false) {
   Surface s("TVC", w, h, MakeColor(192, 192, 255));
+  const auto grey = static_cast<std::uint8_t>(rng());
   for (std::size_t i = 0; i < s.size_bytes(); ++i)
-    s.data()[i] = static_cast<std::uint8_t>(ramp ? (i % 3 == 0   ? 98 + rng() % 61
-                                                    : i % 3 == 1 ? i / 3 / w * 255 / h
-                                                                 : i / 3 % w * 255 / w)
-                                                 : rng());
+    s.data()[i] = static_cast<std::uint8_t>(flat ? grey + i % 3 : rng());
   return s;
 }
 
@@ -209,9 +207,8 @@ TEST(TresholdNoiseTest, MatchesTheReferenceAndContinuesTheSequence) {
     }
 }
 
-TEST(TresholdNoiseTest, SameSequenceFromEveryStartWithinFifteen) {
-  NoiseSource a, b;
-  for (int i = 0; i < 10'000; ++i) ASSERT_EQ(a.Next(), b.Next()) << "draw " << i;
+TEST(TresholdNoiseTest, StaysWithinFifteen) {
+  NoiseSource a;
   // With a palette of every red, the result shows the noisy red itself: every value within 15
   // of the pixel's occurs, clamped to a byte.
   Palette reds;
@@ -291,11 +288,7 @@ TEST(OrderedDitherTest, EveryMethodMatchesTheReference) {
   for (const M method : kMethods)
     for (const auto& [w, h] : kSizes)
       for (int picture = 0; picture < 3; ++picture) {
-        // Random bytes, and flat grey pictures, where whole blocks sit on a threshold.
-        Surface source = Picture(w, h, rng);
-        const int grey = static_cast<int>(rng() % 256);
-        for (std::size_t i = 0; picture > 0 && i < source.size_bytes(); ++i)
-          source.data()[i] = static_cast<std::uint8_t>(grey + i % 3);
+        const Surface source = Picture(w, h, rng, picture > 0);
         const Surface want = RefOrdered(source, method);
         Surface dest("TVC4", w, h, 0), in_place = source;
         OrderedDither(dest, source, method);

@@ -44,7 +44,6 @@ TEST(PatternSetTest, ChartNumberingMatchColoursAndPairs) {
   SwapPattern(set, 93);
   EXPECT_EQ(Color(set.A(93)), MakeColor(0, 0, 255));
   EXPECT_EQ(Color(set.B(93)), MakeColor(255, 0, 0));
-  EXPECT_EQ(set.columns[2][93], start.B(93));
   SwapPattern(set, 93);
   EXPECT_EQ(set.columns[0], start.columns[0]);
   EXPECT_EQ(set.columns[1], start.columns[1]);
@@ -119,12 +118,6 @@ TEST_F(PatternTest, AutoPaletteOnlyNarrows) {
   EXPECT_EQ(AutoPaletteOf(s, palette_), (std::vector<int>{1, 93}));
   flags_.excluded.fill(1);
   EXPECT_EQ(AutoPaletteOf(s, palette_), std::vector<int>{0});
-  // The flags count only with the 120-entry palette.
-  Palette tvc16;
-  BuildPalette16(tvc16);
-  s.Fill(MakeColor(0, 0, 255));
-  s.SetPixel(1, 0, MakeColor(145, 145, 145));
-  EXPECT_EQ(AutoPaletteOf(s, tvc16), (std::vector<int>{7, 9}));
 }
 
 // Once a click beside the picture or outside the triangle was taken for a swatch.
