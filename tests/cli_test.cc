@@ -230,26 +230,26 @@ TEST_F(CliTest, ExportsAndViewsHoldTheSavedScreen) {
 }
 
 TEST_F(CliTest, MalformedScreensAreRefusedAndNothingIsWritten) {
-  Bytes tim(16400, 0);
-  tim[0] = 'T', tim[1] = 'I', tim[2] = 'M', tim[3] = 2;
-  test::WriteBytes(Path("short.tim"), Bytes(tim.begin(), tim.end() - 1));
-  test::WriteBytes(Path("a.scr"), tim);  // not named .tim: read as a .bin
-  tim[3] = 7;
-  test::WriteBytes(Path("mode.tim"), tim);
-  tim[1] = 'X';
-  test::WriteBytes(Path("magic.tim"), tim);
-  test::WriteBytes(Path("big.bin"), Bytes(100000, 0));
-  tim[1] = 'I', tim[3] = 1, tim[7] = 0xC4;  // bit 7 is no part of a colour code
-  test::WriteBytes(Path("code.tim"), tim);
-  ASSERT_EQ(mkfifo(Path("pipe.tim").c_str(), 0600), 0);
+  // A sound 4-colour .tim changed at one byte and cut or grown; a .tim not named so is read as a
+  // .bin; a picture, a missing file and a FIFO (never a hang).
+  const std::tuple<const char*, std::size_t, int, std::size_t, const char*> cases[] = {
+      {"short.tim", 0, 'T', 16399, "16399 bytes"},
+      {"magic.tim", 1, 'X', 16400, "\"TIM\""},
+      {"mode.tim", 3, 7, 16400, "mode byte 7"},
+      {"code.tim", 7, 0xC4, 16400, "0xC4 at header byte 7"},
+      {"a.scr", 0, 'T', 16400, "16400 bytes"},
+      {"big.bin", 0, 0, 100000, "100000 bytes"},
+      {"pic.bmp", 0, 'B', 0, "16384"},
+      {"missing.tim", 0, 0, 0, "No such file"},
+      {"pipe.tim", 0, 0, 0, "regular"}};
+  for (const auto& [file, at, value, size, reason] : cases) {
+    Bytes tim = {'T', 'I', 'M', 1};
+    tim.resize(std::max<std::size_t>(size, 4)), tim[at] = static_cast<std::uint8_t>(value);
+    if (size > 0) test::WriteBytes(Path(file), tim);
+  }
   WritePicture(Path("pic.bmp"), 20, 20, 1);
-  const std::pair<const char*, const char*> cases[] = {
-      {"short.tim", "16399 bytes"}, {"magic.tim", "\"TIM\""},
-      {"mode.tim", "mode byte 7"},  {"missing.tim", "No such file"},
-      {"pic.bmp", "16384"},         {"a.scr", "16400 bytes"},
-      {"big.bin", "100000 bytes"},  {"code.tim", "0xC4 at header byte 7"},
-      {"pipe.tim", "regular"}};  // never a hang
-  for (const auto& [file, reason] : cases) {
+  ASSERT_EQ(mkfifo(Path("pipe.tim").c_str(), 0600), 0);
+  for (const auto& [file, at, value, size, reason] : cases) {
     const ToolResult r = Run("view D/" + std::string(file) + " -o D/out.png");
     EXPECT_EQ(r.code, 1) << file;
     EXPECT_EQ(r.err.rfind("tvcpix-cli: " + Path(file) + ": ", 0), 0u) << r.err;

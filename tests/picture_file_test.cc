@@ -383,8 +383,7 @@ std::vector<RefusedCase> RefusedCases() {
   auto link = [](std::string to) {
     return [to](const std::string& p) { fs::create_symlink(to, p); };
   };
-  Bytes huge_palette = BuildBmp(Layout(8, false, false, 256)), jpeg = Encode("JPEG", 64, 48);
-  PutLe(huge_palette, 46, 0xFFFFFFFFu, 4);  // colours used
+  Bytes jpeg = Encode("JPEG", 64, 48);
   const Bytes big_jpeg = Encode("JPEG", 200, 150);
   const std::size_t scan = Find(jpeg, 0xDA) + 2 + (jpeg[Find(jpeg, 0xDA) + 3]),
                     sof = Find(jpeg, 0xC0);
@@ -397,6 +396,11 @@ std::vector<RefusedCase> RefusedCases() {
                     bad = qt + "damaged or truncated picture data";
   const std::string large = " pixels (limit 100000000)", regular = "not a regular file";
   const std::string jpeg_end = "damaged JPEG: Corrupt JPEG data: premature end of data segment";
+  const auto loop = [](const std::string& p) { fs::create_symlink(p, p); };
+  const auto sparse = [](const std::string& p) {
+    test::WriteBytes(p, {0xFF, 0xD8});
+    EXPECT_EQ(truncate(p.c_str(), 64LL << 30), 0);
+  };
   std::vector<RefusedCase> cases = {
       // Cut short: these once loaded with stray memory or grey for the missing part.
       {"cut_rle8.bmp", BuildBmp(Rle(8, false)),
@@ -420,35 +424,18 @@ std::vector<RefusedCase> RefusedCases() {
       {"negative.bmp", Claimed(-5, 10), "invalid picture size: -5 x 10 pixels"},
       // Nonsense in the header, or no picture at all.
       {"bits33.bmp", Claimed(kW, kH, 33), bad},
-      {"huge_palette.bmp", huge_palette, qt + "Unable to read image data"},
       {"empty.jpg", {}, "empty file"},
       {"text.bmp", Literal("hello\n"), qt + "Unsupported image format"},
       {"other.jpg", Encode("PPM", 8, 8),
        "unsupported picture format \"ppm\" (JPEG, BMP or PNG expected)"},
       // Not plain files, named like pictures: refused at once, never a hang.
       {"missing.jpg", {}, "No such file or directory", [](const std::string&) {}},
-      {"folder.bmp", {}, regular, [](const std::string& p) { fs::create_directory(p); }},
       {"fifo.jpg", {}, regular, [](const std::string& p) { mkfifo(p.c_str(), 0600); }},
       {"zero.jpg", {}, regular, link("/dev/zero")},
-      {"fifo_link.jpg",
-       {},
-       regular,
-       [](const std::string& p) {
-         mkfifo((p + "f").c_str(), 0600), fs::create_symlink(p + "f", p);
-       }},
       {"dangling.jpg", {}, "No such file or directory", link("/nowhere/at/all")},
-      {"loop.bmp",
-       {},
-       "Too many levels of symbolic links",
-       [](const std::string& p) { fs::create_symlink(p, p); }},
+      {"loop.bmp", {}, "Too many levels of symbolic links", loop},
       // Far larger than any picture within the pixel limit (sparse): refused unread, at once.
-      {"sparse.jpg",
-       {},
-       "file too large: 68719476736 bytes (limit 1073741824)",
-       [](const std::string& p) {
-         test::WriteBytes(p, {0xFF, 0xD8});
-         EXPECT_EQ(truncate(p.c_str(), 64LL << 30), 0);
-       }}};
+      {"sparse.jpg", {}, "file too large: 68719476736 bytes (limit 1073741824)", sparse}};
   if (geteuid() != 0) {  // permissions do not stop root
     cases.push_back({"secret.bmp", {}, "Permission denied", [](const std::string& p) {
                        test::WriteBytes(p, {1}), chmod(p.c_str(), 0);
