@@ -26,13 +26,11 @@ namespace {
 
 // The kernels as the table lists them: taps "dx:w" of the current row, then "|" and the next
 // row down, and so on.
-struct RefKernel {
+constexpr struct RefKernel {
   DitherMethod method;
   int divisor;
   const char* taps;
-};
-
-constexpr RefKernel kKernels[] = {
+} kKernels[] = {
     {DitherMethod::kFloyd, 16, "+1:7 | -1:3 0:5 +1:1"},
     {DitherMethod::kAtkinson, 8, "+1:1 +2:1 | -1:1 0:1 +1:1 | 0:1"},
     {DitherMethod::kSierraLite, 4, "+1:2 | -1:1 0:1"},
@@ -280,12 +278,10 @@ Surface RefOrdered(const Surface& source, M method) {
   return b.Picture(source);
 }
 
-constexpr M kMethods[] = {M::kHalftone2x2, M::kHalftone3x3, M::kBayer2x2,
-                          M::kBayer4x4,    M::kBayer8x8,    M::kNews4x4};
-
 TEST(OrderedDitherTest, EveryMethodMatchesTheReference) {
   std::mt19937 rng(12345);
-  for (const M method : kMethods)
+  for (const M method :
+       {M::kHalftone2x2, M::kHalftone3x3, M::kBayer2x2, M::kBayer4x4, M::kBayer8x8, M::kNews4x4})
     for (const auto& [w, h] : kSizes)
       for (int picture = 0; picture < 3; ++picture) {
         const Surface source = Picture(w, h, rng, picture > 0);

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
-#include <random>
 #include <set>
 #include <string>
 #include <tuple>
@@ -195,9 +194,16 @@ TEST(ModelTest, SwatchesFollowTheMode) {
   m.AssignColor2(1);
   EXPECT_EQ(m.label3(1), kWhite);
   EXPECT_EQ(m.convert_count(), count + 4);
+  // Pointer positions far outside the result view once overflowed.
+  m.ProbeMove(10, 10);
+  const std::tuple probe(m.probe_caption(), m.shape(1), m.shape(2));
+  for (const int far : {600, -1, INT_MAX, INT_MIN}) {
+    m.ProbeMove(far, far);
+    EXPECT_EQ(std::tuple(m.probe_caption(), m.shape(1), m.shape(2)), probe) << far;
+  }
 }
 
-TEST(ModelTest, EditorOperations) {
+TEST(ModelTest, EditorOperationsAndProbe) {
   Model m;
   m.LoadSourcePicture(Picture(160, 120, 18));
   std::uint64_t count = m.convert_count();
@@ -209,10 +215,10 @@ TEST(ModelTest, EditorOperations) {
   // Left clicks switch a pattern off and on; the count waits for the next redraw.
   const int k = PatternIndex(2, 9), x = SwatchLeft(9) + 6, y = SwatchTop(2) + 6;
   m.ClickSwatch(kLeftButton, x, y);
-  EXPECT_EQ(m.pattern_flags().excluded[static_cast<std::size_t>(k)], 1);
-  EXPECT_EQ(m.patterns_used_caption(), "120");
+  EXPECT_EQ(std::pair(m.pattern_flags().excluded[k], m.patterns_used_caption()),
+            std::pair(1, std::string("120")));
   m.ClickSwatch(kLeftButton, SwatchLeft(9), SwatchTop(2));  // on the white outline
-  EXPECT_EQ(m.pattern_flags().excluded[static_cast<std::size_t>(k)], 0);
+  EXPECT_EQ(m.pattern_flags().excluded[k], 0);
   // Right clicks swap A and B and toggle the mark; two restore both. Gaps do nothing.
   const PatternSet start = m.pattern_set();
   m.ClickSwatch(kRightButton, x, y);
@@ -223,18 +229,6 @@ TEST(ModelTest, EditorOperations) {
             std::tuple(start.A(k), 0));
   m.ClickSwatch(kLeftButton, SwatchLeft(9) + 15, y);
   EXPECT_EQ(m.convert_count(), count + 4);
-}
-
-// Pointer positions far outside the result view once overflowed.
-TEST(ModelTest, ProbeFarOutsideChangesNothing) {
-  Model m;
-  m.LoadSourcePicture(Picture(160, 120, 15));
-  m.ProbeMove(10, 10);
-  const std::tuple probe(m.probe_caption(), m.shape(1), m.shape(2));
-  for (const int far : {600, -1, INT_MAX, INT_MIN}) {
-    m.ProbeMove(far, far);
-    EXPECT_EQ(std::tuple(m.probe_caption(), m.shape(1), m.shape(2)), probe) << far;
-  }
 }
 
 }  // namespace
