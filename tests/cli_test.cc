@@ -196,10 +196,11 @@ Bytes HexItems(const std::string& text, const std::string& pattern) {
 
 TEST_F(CliTest, ExportsAndViewsHoldTheSavedScreen) {
   WritePicture(Path("pic.bmp"), 150, 110, 3);
-  for (const char* mode : {"2", "4", "16"}) {
+  for (const std::string mode : {"2", "4", "16"}) {
     SCOPED_TRACE(mode);
-    ASSERT_EQ(Run("-d stucki -o D/s --asm D/s.asm --c-header D/s.h --png D/s.png D/pic.bmp -m " +
-                  std::string(mode))
+    ASSERT_EQ(Run("-m " + mode +
+                  " -d stucki -o D/s --asm D/s.asm --c-header D/s.h --png D/s.png "
+                  "D/pic.bmp")
                   .code,
               0);
     const Bytes bin = ReadBytes(Path("s.bin")), tim = ReadBytes(Path("s.tim"));
@@ -207,13 +208,13 @@ TEST_F(CliTest, ExportsAndViewsHoldTheSavedScreen) {
                       header = test::ReadText(Path("s.h"));
     EXPECT_TRUE(HexItems(assembler, "(?:db |,)\\$([0-9A-F]{2})") == bin);
     EXPECT_TRUE(HexItems(header, "0x([0-9A-F]{2}),") == bin);
-    char codes[64];
-    std::snprintf(codes, sizeof codes, "; palette codes: $%02X $%02X $%02X $%02X", tim[4], tim[5],
-                  tim[6], tim[7]);
-    EXPECT_NE(assembler.find(codes), std::string::npos) << assembler.substr(0, 300);
-    std::snprintf(codes, sizeof codes, "palette codes: 0x%02X 0x%02X 0x%02X 0x%02X", tim[4], tim[5],
-                  tim[6], tim[7]);
-    EXPECT_LT(header.find(codes), header.find("*/"));
+    char codes[16];  // the .tim header's codes, named in both headers
+    std::snprintf(codes, sizeof codes, "%02X %02X %02X %02X", tim[4], tim[5], tim[6], tim[7]);
+    const std::regex space(" ");
+    EXPECT_NE(assembler.find("; palette codes: $" + std::regex_replace(codes, space, " $")),
+              std::string::npos);
+    EXPECT_LT(header.find("palette codes: 0x" + std::regex_replace(codes, space, " 0x")),
+              header.find("*/"));
     const Surface view = Picture(Path("s.png"));  // the result view, as the BMP holds it
     EXPECT_TRUE(view == Picture(Path("s.bmp")));
     DecodedScreen screen;
@@ -224,14 +225,14 @@ TEST_F(CliTest, ExportsAndViewsHoldTheSavedScreen) {
     EXPECT_TRUE(Picture(Path("v.png")) == screen.screen);
     ASSERT_EQ(Run("view --enlarged D/s.tim -o D/e.png").code, 0);
     EXPECT_TRUE(Picture(Path("e.png")) == view);  // start palettes hold only levels 0 and 255
-    ASSERT_EQ(Run("view D/s.bin -o D/b.png --mode " + std::string(mode)).code, 0);
+    ASSERT_EQ(Run("view D/s.bin -o D/b.png --mode " + mode).code, 0);
     EXPECT_TRUE(ReadBytes(Path("b.png")) == ReadBytes(Path("v.png")));
   }
 }
 
+// A sound 4-colour .tim changed at one byte and cut or grown; a .tim not named so is read as a
+// .bin; a missing file and a FIFO (never a hang).
 TEST_F(CliTest, MalformedScreensAreRefusedAndNothingIsWritten) {
-  // A sound 4-colour .tim changed at one byte and cut or grown; a .tim not named so is read as a
-  // .bin; a picture, a missing file and a FIFO (never a hang).
   const std::tuple<const char*, std::size_t, int, std::size_t, const char*> cases[] = {
       {"short.tim", 0, 'T', 16399, "16399 bytes"},
       {"magic.tim", 1, 'X', 16400, "\"TIM\""},
@@ -239,21 +240,18 @@ TEST_F(CliTest, MalformedScreensAreRefusedAndNothingIsWritten) {
       {"code.tim", 7, 0xC4, 16400, "0xC4 at header byte 7"},
       {"a.scr", 0, 'T', 16400, "16400 bytes"},
       {"big.bin", 0, 0, 100000, "100000 bytes"},
-      {"pic.bmp", 0, 'B', 0, "16384"},
       {"missing.tim", 0, 0, 0, "No such file"},
       {"pipe.tim", 0, 0, 0, "regular"}};
+  ASSERT_EQ(mkfifo(Path("pipe.tim").c_str(), 0600), 0);
   for (const auto& [file, at, value, size, reason] : cases) {
     Bytes tim = {'T', 'I', 'M', 1};
     tim.resize(std::max<std::size_t>(size, 4)), tim[at] = static_cast<std::uint8_t>(value);
     if (size > 0) test::WriteBytes(Path(file), tim);
-  }
-  WritePicture(Path("pic.bmp"), 20, 20, 1);
-  ASSERT_EQ(mkfifo(Path("pipe.tim").c_str(), 0600), 0);
-  for (const auto& [file, at, value, size, reason] : cases) {
     const ToolResult r = Run("view D/" + std::string(file) + " -o D/out.png");
     EXPECT_EQ(r.code, 1) << file;
-    EXPECT_EQ(r.err.rfind("tvcpix-cli: " + Path(file) + ": ", 0), 0u) << r.err;
-    EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+    EXPECT_TRUE(r.err.rfind("tvcpix-cli: " + Path(file) + ": ", 0) == 0 &&
+                r.err.find(reason) != std::string::npos)
+        << r.err;
     EXPECT_FALSE(fs::exists(Path("out.png"))) << file;
   }
 }
@@ -295,7 +293,6 @@ TEST_F(CliTest, BatchRunsEqualSequentialAndSingleRuns) {
     EXPECT_TRUE(files["3"] == files["1"]);
     EXPECT_EQ(files["1"].size(), 18u);  // six pictures, three files each
     EXPECT_TRUE(files["1"]["copy.bmp"] == files["1"]["p0.bmp"]);
-    EXPECT_TRUE(files["1"]["copy.tim"] == files["1"]["p0.tim"]);
     std::string order;  // one line per converted input, in input order
     std::istringstream lines(runs["1"].out);
     for (std::string line; std::getline(lines, line);)
