@@ -2,24 +2,12 @@
 // sequence, failures per input, exports and "view", and batches equal to single runs.
 #include "cli/cli.h"
 
-#include <sys/stat.h>
-
 #include <QImage>
-#include <algorithm>
-#include <cstring>
 #include <map>
-#include <regex>
 #include <sstream>
 
-#include "core/color.h"
-#include "core/model.h"
-#include "core/palette.h"
 #include "core/run_timer.h"
-#include "output/bmp.h"
-#include "output/screen_decode.h"
-#include "output/screen_file.h"
 #include "tests/tool_run.h"
-#include "ui/picture_file.h"
 
 namespace tvcpix {
 namespace {

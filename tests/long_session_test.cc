@@ -3,12 +3,7 @@
 #include <malloc.h>
 
 #include <cstdlib>
-#include <functional>
-#include <random>
 
-#include "core/model.h"
-#include "core/palette.h"
-#include "dither/method.h"
 #include "tests/tool_run.h"
 
 namespace tvcpix {

@@ -2,22 +2,14 @@
 // or is refused with the file and the reason, never a hang, by the decoder and tvcpix-cli alike.
 #include "ui/picture_file.h"
 
-#include <sys/stat.h>
-
 #include <QBuffer>
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
-#include <algorithm>
 #include <array>
 #include <chrono>
 #include <climits>
-#include <functional>
 
-#include "core/color.h"
-#include "core/model.h"
-#include "dither/method.h"
-#include "output/bmp.h"
 #include "tests/tool_run.h"
 
 namespace tvcpix {

@@ -4,24 +4,12 @@
 
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <random>
 
-#include "core/color.h"
-#include "core/mode.h"
-#include "core/model.h"
-#include "core/palette.h"
-#include "core/surface.h"
-#include "dither/method.h"
 #include "output/file_write.h"
 #include "output/save.h"
-#include "output/screen_decode.h"
 #include "tests/tool_run.h"
-#include "ui/picture_file.h"
 
 namespace tvcpix {
 namespace {

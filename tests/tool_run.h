@@ -1,19 +1,37 @@
-// Test helpers: scratch folders, file bytes and running the real tvcpix-cli.
+// Test helpers: scratch folders, file bytes and running the real tvcpix-cli; and the engine and
+// file code the tests of whole pictures and files use.
 #ifndef TVCPIX_TESTS_TOOL_RUN_H_
 #define TVCPIX_TESTS_TOOL_RUN_H_
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <random>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "core/color.h"
+#include "core/mode.h"
+#include "core/model.h"
+#include "core/palette.h"
+#include "core/surface.h"
+#include "dither/method.h"
+#include "output/bmp.h"
+#include "output/screen_decode.h"
+#include "output/screen_file.h"
+#include "ui/picture_file.h"
 
 namespace tvcpix::test {
 
