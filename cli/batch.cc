@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/extras.h"
+#include "cli/qt_fallback.h"
 
 namespace tvcpix {
 namespace {
@@ -114,9 +115,14 @@ bool RunBatch(const CliOptions& options, std::ostream& out, std::ostream& err, b
       changed.notify_all();
     }
   };
-  // One job runs here, without a thread, in input order.
+  // One job runs here, without a thread, in input order. With workers, this thread also
+  // starts Qt's reader for them should one of their pictures need it.
   std::vector<std::thread> workers;
   if (jobs > 1) {
+    SetQtModuleWaker([&] {
+      const std::lock_guard<std::mutex> lock(mutex);
+      changed.notify_all();
+    });
     for (std::size_t t = 0; t < jobs; ++t) {
       try {
         workers.emplace_back(work);
@@ -136,7 +142,12 @@ bool RunBatch(const CliOptions& options, std::ostream& out, std::ostream& err, b
       std::size_t shown = finished;
       bar.Show(shown);
       while (!done[i]) {
-        changed.wait(lock, [&] { return done[i] || finished != shown; });
+        changed.wait(lock, [&] { return done[i] || finished != shown || QtModuleRequested(); });
+        if (QtModuleRequested()) {
+          lock.unlock();
+          StartQtModule();
+          lock.lock();
+        }
         shown = finished;
         bar.Show(shown);
       }
@@ -151,6 +162,7 @@ bool RunBatch(const CliOptions& options, std::ostream& out, std::ostream& err, b
     if (result.ok) ++converted;
   }
   for (std::thread& t : workers) t.join();
+  SetQtModuleWaker(nullptr);
 
   if (n > 1 && !options.quiet) {
     const std::size_t threads = std::max<std::size_t>(workers.size(), 1);

@@ -18,7 +18,7 @@
 #include "core/run_timer.h"
 #include "core/surface.h"
 #include "output/save.h"
-#include "ui/picture_file.h"
+#include "cli/qt_fallback.h"
 
 namespace tvcpix {
 namespace {
@@ -358,7 +358,7 @@ bool ConvertOne(const CliOptions& options, const std::string& input, const std::
   if (!CheckExportsAgainstInput(options, input, err)) return false;
 
   Surface picture;
-  DecodeResult decoded = DecodePictureFile(input, &picture);
+  DecodeResult decoded = LoadPictureForCli(input, &picture);
   if (!decoded.ok) {
     err << kCliName << ": " << decoded.message << "\n";
     return false;

@@ -1,13 +1,7 @@
 // tvcpix-cli's optional exports: the screen image as assembler and C source, the result as PNG.
-#include <QBuffer>
-#include <QByteArray>
-#include <QImage>
-#include <QList>
-#include <QRgb>
 #include <cstddef>
 #include <filesystem>
 #include <system_error>
-#include <unordered_map>
 #include <utility>
 
 #include "cli/extras.h"
@@ -84,56 +78,6 @@ bool CheckExportsAgainstInput(const CliOptions& options, const std::string& inpu
     }
   }
   return true;
-}
-
-std::vector<std::uint8_t> EncodePng(const Surface& surface) {
-  const int w = surface.width(), h = surface.height();
-  if (w <= 0 || h <= 0) return {};
-  // A screen has few colours: a palette image keeps every pixel and is far smaller.
-  std::unordered_map<QRgb, int> index_of;
-  QList<QRgb> table;
-  for (int y = 0; y < h && table.size() <= 256; ++y) {
-    const std::uint8_t* p = surface.row(y);
-    for (int x = 0; x < w; ++x, p += 3) {
-      const QRgb c = qRgb(p[2], p[1], p[0]);
-      if (index_of.emplace(c, static_cast<int>(table.size())).second) {
-        table.push_back(c);
-        if (table.size() > 256) break;
-      }
-    }
-  }
-
-  QImage image;
-  if (table.size() <= 256) {
-    image = QImage(w, h, QImage::Format_Indexed8);
-    image.setColorTable(table);
-    for (int y = 0; y < h; ++y) {
-      const std::uint8_t* p = surface.row(y);
-      uchar* out = image.scanLine(y);
-      for (int x = 0; x < w; ++x, p += 3) {
-        out[x] = static_cast<uchar>(index_of.find(qRgb(p[2], p[1], p[0]))->second);
-      }
-    }
-  } else {
-    image = QImage(w, h, QImage::Format_RGB888);
-    for (int y = 0; y < h; ++y) {
-      const std::uint8_t* p = surface.row(y);
-      uchar* out = image.scanLine(y);
-      for (int x = 0; x < w; ++x, p += 3, out += 3) {
-        out[0] = p[2];
-        out[1] = p[1];
-        out[2] = p[0];
-      }
-    }
-  }
-  if (image.isNull()) return {};
-
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  // Quality 0 asks the PNG writer for its strongest compression; PNG stays lossless.
-  if (!image.save(&buffer, "PNG", 0)) return {};
-  return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
 bool WriteExports(const CliOptions& options, const Model& model, const std::string& input,

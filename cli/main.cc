@@ -1,15 +1,7 @@
-// Entry point of tvcpix-cli: a Qt core application (for the image plugins) around RunCli.
-#include <QCoreApplication>
+// Entry point of tvcpix-cli. It starts without Qt: Qt's image reader is loaded only for a
+// picture the direct decoders leave to it.
 #include <iostream>
-#include <vector>
 
 #include "cli/cli.h"
 
-int main(int argc, char** argv) {
-  // Qt may take its own options out of argc/argv; the tool must see the command line as given.
-  std::vector<char*> args(argv, argv + argc);
-  args.push_back(nullptr);
-  int qt_argc = argc;
-  QCoreApplication app(qt_argc, argv);
-  return tvcpix::RunCli(argc, args.data(), std::cout, std::cerr);
-}
+int main(int argc, char** argv) { return tvcpix::RunCli(argc, argv, std::cout, std::cerr); }
