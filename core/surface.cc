@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 namespace tvcpix {
@@ -30,11 +32,11 @@ void Surface::Fill(ColorValue color) {
 void Surface::Reshape(int width, int height) {
   width_ = std::max(width, 0);
   height_ = std::max(height, 0);
-  pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 3, 0);
+  pixels_.resize(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 3);
   Clear();
 }
 
-void Surface::Assign(int width, int height, std::vector<std::uint8_t> bgr) {
+void Surface::Assign(int width, int height, PixelBytes bgr) {
   width_ = width;
   height_ = height;
   pixels_ = std::move(bgr);
@@ -151,7 +153,8 @@ class RowSink {
 // arguments fix the common preview blocks so the compiler unrolls them and divides by shifts;
 // 0 means "given at run time". Sum holds a column of KY bytes.
 template <int KX, int KY, typename Sum>
-void BlockMeans(const Surface& source, int kx, int ky, int width, RowSink& sink) {
+void BlockMeans(const Surface& source, int kx, int ky, int width, RowSink& sink, int dy0,
+                int dy1) {
   if constexpr (KX > 0) kx = KX;
   if constexpr (KY > 0) ky = KY;
   const std::uint32_t n = static_cast<std::uint32_t>(kx) * static_cast<std::uint32_t>(ky);
@@ -159,7 +162,7 @@ void BlockMeans(const Surface& source, int kx, int ky, int width, RowSink& sink)
   const std::size_t in_bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(kx) * 3;
   std::vector<Sum> columns(in_bytes);
   Sum* __restrict col = columns.data();
-  for (int dy = 0; dy < sink.rows(); ++dy) {
+  for (int dy = dy0; dy < dy1; ++dy) {
     // Column sums first: a plain pass over bytes that the compiler vectorises.
     const std::uint8_t* __restrict first = source.row(dy * ky);
     for (std::size_t i = 0; i < in_bytes; ++i) col[i] = first[i];
@@ -214,7 +217,8 @@ void BuildTaps(int source_size, int dest_size, std::vector<int>& first, std::vec
 // order of the integer additions differs from summing pixel by pixel. Sum is the column sum
 // type: 32 bits while 255 * sh fits, else 64.
 template <typename Sum>
-void AreaAverageRows(const Surface& source, int width, int height, RowSink& sink) {
+void AreaAverageRows(const Surface& source, int width, int height, RowSink& sink, int dy0,
+                     int dy1) {
   const int sw = source.width(), sh = source.height();
   std::vector<int> xfirst, yfirst;
   std::vector<Tap> xtaps, ytaps;
@@ -224,7 +228,7 @@ void AreaAverageRows(const Surface& source, int width, int height, RowSink& sink
   const std::size_t in_bytes = source.stride();
   std::vector<Sum> columns(in_bytes);
   Sum* col = columns.data();
-  for (int dy = 0; dy < sink.rows(); ++dy) {
+  for (int dy = dy0; dy < dy1; ++dy) {
     const int t0 = yfirst[static_cast<std::size_t>(dy)];
     const int t1 = yfirst[static_cast<std::size_t>(dy) + 1];
     for (int t = t0; t < t1; ++t) {
@@ -256,24 +260,56 @@ void AreaAverageRows(const Surface& source, int width, int height, RowSink& sink
   }
 }
 
-// Area-average resampling of the whole source into a width x height rectangle.
-void AreaAverage(const Surface& source, int width, int height, RowSink& sink) {
+// Area-average resampling of destination rows dy0..dy1-1 of the whole source.
+void AreaAverageBand(const Surface& source, int width, int height, RowSink& sink, int dy0,
+                     int dy1) {
   const int sw = source.width(), sh = source.height();
   if (sw % width == 0 && sh % height == 0) {
     const int kx = sw / width, ky = sh / height;
     using Wide = std::uint32_t;
-    if (kx == 1 && ky == 2) return BlockMeans<1, 2, std::uint16_t>(source, kx, ky, width, sink);
-    if (kx == 2 && ky == 2) return BlockMeans<2, 2, std::uint16_t>(source, kx, ky, width, sink);
-    if (kx == 4 && ky == 2) return BlockMeans<4, 2, std::uint16_t>(source, kx, ky, width, sink);
+    if (kx == 1 && ky == 2)
+      return BlockMeans<1, 2, std::uint16_t>(source, kx, ky, width, sink, dy0, dy1);
+    if (kx == 2 && ky == 2)
+      return BlockMeans<2, 2, std::uint16_t>(source, kx, ky, width, sink, dy0, dy1);
+    if (kx == 4 && ky == 2)
+      return BlockMeans<4, 2, std::uint16_t>(source, kx, ky, width, sink, dy0, dy1);
     // Sums of a block stay inside 32 bits below 2^24 pixels a block.
     if (static_cast<std::uint64_t>(kx) * static_cast<std::uint64_t>(ky) < (1u << 24))
-      return BlockMeans<0, 0, Wide>(source, kx, ky, width, sink);
+      return BlockMeans<0, 0, Wide>(source, kx, ky, width, sink, dy0, dy1);
   }
   if (static_cast<std::uint64_t>(sh) * 255 <= 0xFFFFFFFFu) {
-    AreaAverageRows<std::uint32_t>(source, width, height, sink);
+    AreaAverageRows<std::uint32_t>(source, width, height, sink, dy0, dy1);
   } else {
-    AreaAverageRows<std::uint64_t>(source, width, height, sink);
+    AreaAverageRows<std::uint64_t>(source, width, height, sink, dy0, dy1);
   }
+}
+
+// Sources from this size on are reduced on two threads: a photograph's reduction costs about
+// as much as decoding it, and the two halves of the destination share nothing.
+constexpr std::uint64_t kTwoThreadPixels = 1u << 20;
+
+// Area-average resampling of the whole source into a width x height rectangle. Every
+// destination row is computed from the source alone, so splitting the rows between threads
+// gives the same bytes.
+void AreaAverage(const Surface& source, int width, int height, RowSink& sink) {
+  const int rows = sink.rows();
+  const std::uint64_t pixels =
+      static_cast<std::uint64_t>(source.width()) * static_cast<std::uint64_t>(source.height());
+  static const bool two_cores = std::thread::hardware_concurrency() > 1;
+  if (pixels >= kTwoThreadPixels && rows >= 2 && two_cores) {
+    const int half = rows / 2;
+    try {
+      RowSink other = sink;  // each thread its own scratch row
+      std::thread lower(
+          [&] { AreaAverageBand(source, width, height, other, half, rows); });
+      AreaAverageBand(source, width, height, sink, 0, half);
+      lower.join();
+      return;
+    } catch (const std::system_error&) {
+      // No thread to be had: one thread does it all.
+    }
+  }
+  AreaAverageBand(source, width, height, sink, 0, rows);
 }
 
 // One row of plain resampling by a whole factor k: every source pixel repeated k times.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/color.h"
+#include "core/pixel_memory.h"
 
 namespace tvcpix {
 
@@ -39,7 +40,7 @@ class Surface {
   // The new pixels are filled with the background colour.
   void Reshape(int width, int height);
   // Swaps in already decoded pixels (top-down BGR, 3 * width * height bytes).
-  void Assign(int width, int height, std::vector<std::uint8_t> bgr);
+  void Assign(int width, int height, PixelBytes bgr);
   // Takes over another surface's size and pixels, keeping this surface's name and background.
   void AdoptPixels(Surface&& other);
 
@@ -56,7 +57,7 @@ class Surface {
   int width_ = 0;
   int height_ = 0;
   ColorValue background_ = 0;
-  std::vector<std::uint8_t> pixels_;
+  PixelBytes pixels_;
 };
 
 // One pixel, (0, 0) at the top left. Positions outside the surface read as its background.

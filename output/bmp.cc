@@ -21,9 +21,8 @@ void Put32(std::uint8_t* p, std::uint32_t v) {
 
 constexpr std::uint32_t kPixelsPerMetre = 3780;  // 96 dots per inch
 
-}  // namespace
-
-std::vector<std::uint8_t> EncodeBmp24(const Surface& surface) {
+template <typename Bytes>
+Bytes EncodeAs(const Surface& surface) {
   const int width = surface.width();
   const int height = surface.height();
   if (width <= 0 || height <= 0) return {};
@@ -33,8 +32,9 @@ std::vector<std::uint8_t> EncodeBmp24(const Surface& surface) {
   // Sizes are 32-bit fields; the width and height are signed.
   if (file_bytes > std::numeric_limits<std::uint32_t>::max()) return {};
 
-  std::vector<std::uint8_t> file(static_cast<std::size_t>(file_bytes), 0);
+  Bytes file(static_cast<std::size_t>(file_bytes));
   std::uint8_t* h = file.data();
+  std::memset(h, 0, kBmpHeaderBytes);
   h[0] = 'B';
   h[1] = 'M';
   Put32(h + 2, static_cast<std::uint32_t>(file_bytes));
@@ -55,8 +55,17 @@ std::vector<std::uint8_t> EncodeBmp24(const Surface& surface) {
   std::uint8_t* out = file.data() + kBmpHeaderBytes;
   for (int y = height - 1; y >= 0; --y, out += row_bytes) {
     std::memcpy(out, surface.row(y), src_bytes);
+    std::memset(out + src_bytes, 0, static_cast<std::size_t>(row_bytes) - src_bytes);
   }
   return file;
 }
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeBmp24(const Surface& surface) {
+  return EncodeAs<std::vector<std::uint8_t>>(surface);
+}
+
+PixelBytes EncodeBmp24Pixels(const Surface& surface) { return EncodeAs<PixelBytes>(surface); }
 
 }  // namespace tvcpix

@@ -15,6 +15,8 @@ constexpr int kBmpHeaderBytes = 54;  // BITMAPFILEHEADER + BITMAPINFOHEADER
 // then the rows bottom-up, each padded to a multiple of 4 bytes. Every pixel is kept exactly.
 // Returns an empty vector for a surface without pixels or one too large for the format.
 std::vector<std::uint8_t> EncodeBmp24(const Surface& surface);
+// The same bytes in picture memory (no zero fill, huge pages), for writing out at once.
+PixelBytes EncodeBmp24Pixels(const Surface& surface);
 
 }  // namespace tvcpix
 

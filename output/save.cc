@@ -46,7 +46,7 @@ SaveResult SaveAll(const std::string& base, const Surface& result_view, const Su
     return Failed(result, bin_path, SaveResult::kNoErrno, reason);
   }
 
-  const std::vector<std::uint8_t> bmp = EncodeBmp24(result_view);
+  const PixelBytes bmp = EncodeBmp24Pixels(result_view);
   if (bmp.empty()) {
     return Failed(result, bmp_path, SaveResult::kNoErrno,
                   "the result view (" + std::to_string(result_view.width()) + " x " +
