@@ -42,21 +42,18 @@ void TresholdNoise(Surface& destination, const Surface& source, const Palette& p
   // draws three numbers, so the sequence position after a run depends on the buffer's shape.
   const int row_pixels = w + PadFor(w) + 8;
   std::vector<std::uint8_t> out(source.size_bytes());
+  std::vector<float> draws(static_cast<std::size_t>(row_pixels) * 3);
   for (int y = h - 1; y >= 0; --y) {  // bottom row first, as the buffer is stored
     const std::uint8_t* s = source.row(y);
     std::uint8_t* d = out.data() + source.stride() * static_cast<std::size_t>(y);
-    for (int x = 0; x < row_pixels; ++x) {
-      const bool picture = x < w;
-      const int red = picture ? s[3 * x + 2] : 0;
-      const int green = picture ? s[3 * x + 1] : 0;
-      const int blue = picture ? s[3 * x] : 0;
-      const float ur = noise.Next();
-      const float ug = noise.Next();
-      const float ub = noise.Next();
-      if (!picture) continue;  // filler results never reach the surface
-      const PaletteEntry& q =
-          matcher.ColorOnce(NoisyChannel(red, amplitude, ur), NoisyChannel(green, amplitude, ug),
-                            NoisyChannel(blue, amplitude, ub));
+    // The row's numbers in drawing order: red, green, blue of each pixel, filler included
+    // (filler results never reach the surface).
+    noise.Next(draws.data(), draws.size());
+    const float* u = draws.data();
+    for (int x = 0; x < w; ++x, u += 3) {
+      const PaletteEntry& q = matcher.ColorOnce(NoisyChannel(s[3 * x + 2], amplitude, u[0]),
+                                                NoisyChannel(s[3 * x + 1], amplitude, u[1]),
+                                                NoisyChannel(s[3 * x], amplitude, u[2]));
       d[3 * x] = q.blue;
       d[3 * x + 1] = q.green;
       d[3 * x + 2] = q.red;
