@@ -20,6 +20,8 @@ constexpr ColorValue kPreviewBackground = MakeColor(192, 192, 255);
 constexpr ColorValue kWhite = MakeColor(255, 255, 255);
 constexpr ColorValue kBlack = MakeColor(0, 0, 0);
 constexpr std::uint8_t kNoiseAmplitude = 30;
+
+bool SamePalette(const Palette& a, const Palette& b) { return a.entries() == b.entries(); }
 }  // namespace
 
 Model::Model()
@@ -64,18 +66,66 @@ Surface& Model::MutablePreview(TvcMode mode) {
 void Model::Convert() {
   timer_.Start();
   Surface& preview = MutablePreview(mode_);
-  if (mode_ == TvcMode::kGraphics16 && method_ != DitherMethod::kPatternTvc)
-    BuildPalette16(palette_);
-  ScaleSurface(preview, pic5_, resize_ ? preview.width() : pic5_.width(),
-               resize_ ? preview.height() : pic5_.height(), 1);
-  if (mode_ == TvcMode::kGraphics2) PaletteFromSwatches(palette_, label3_.data(), 2);
-  if (mode_ == TvcMode::kGraphics4) PaletteFromSwatches(palette_, label2_.data(), 4);
-  RunMethod(preview);
+  if (ReusesLastConversion()) {
+    // The same inputs give the same preview and tables: take them from the last run.
+    std::copy(memo_.preview.begin(), memo_.preview.end(), preview.data());
+    if (!SamePalette(palette_, memo_.palette_after)) palette_ = memo_.palette_after;
+    flags_ = memo_.flags_after;
+  } else {
+    const Palette palette_before = palette_;
+    const PatternFlags flags_before = flags_;
+    const PatternSet patterns_before = patterns_;
+    if (mode_ == TvcMode::kGraphics16 && method_ != DitherMethod::kPatternTvc)
+      BuildPalette16(palette_);
+    ScaleSurface(preview, pic5_, resize_ ? preview.width() : pic5_.width(),
+                 resize_ ? preview.height() : pic5_.height(), 1);
+    if (mode_ == TvcMode::kGraphics2) PaletteFromSwatches(palette_, label3_.data(), 2);
+    if (mode_ == TvcMode::kGraphics4) PaletteFromSwatches(palette_, label2_.data(), 4);
+    RunMethod(preview);
+    RememberConversion(palette_before, flags_before, patterns_before);
+  }
   ScaleSurface(pic2_, preview, resize_ ? pic2_.width() : preview.width(),
                resize_ ? pic2_.height() : preview.height(), 0);
   label7_ = std::to_string(CountColors(pic2_));
   label10_ = std::to_string(timer_.Elapsed());
   ++convert_count_;
+}
+
+// A conversion is a function of the work picture, the settings, the swatches, the tables it
+// starts from and (for "Pattern TVC" in "Graphics 16") "Auto Palette", except "Treshold+Noise",
+// which draws from the generator. Everything it writes besides the preview and the tables
+// follows from the preview.
+bool Model::ReusesLastConversion() const {
+  const ConversionMemo& m = memo_;
+  const bool pattern16 = mode_ == TvcMode::kGraphics16 && method_ == DitherMethod::kPatternTvc;
+  return reuse_conversions_ && m.valid && method_ != DitherMethod::kTresholdNoise &&
+         m.mode == mode_ && m.method == method_ && m.resize == resize_ &&
+         (!pattern16 || m.auto_palette == auto_palette_) && m.label2 == label2_ &&
+         m.label3 == label3_ && SamePalette(m.palette_before, palette_) &&
+         m.flags_before.excluded == flags_.excluded && m.flags_before.swapped == flags_.swapped &&
+         m.patterns_before.columns == patterns_.columns && m.pic5.size() == pic5_.size_bytes() &&
+         std::equal(m.pic5.begin(), m.pic5.end(), pic5_.data());
+}
+
+void Model::RememberConversion(const Palette& palette_before, const PatternFlags& flags_before,
+                               const PatternSet& patterns_before) {
+  ConversionMemo& m = memo_;
+  m.valid = method_ != DitherMethod::kTresholdNoise;
+  if (!m.valid) return;
+  m.mode = mode_;
+  m.method = method_;
+  m.resize = resize_;
+  m.auto_palette = auto_palette_;
+  m.pic5.assign(pic5_.data(), pic5_.data() + pic5_.size_bytes());
+  m.palette_before = palette_before;
+  m.palette_after = palette_;
+  m.flags_before = flags_before;
+  m.flags_after = flags_;
+  m.patterns_before = patterns_before;
+  m.label2 = label2_;
+  m.label3 = label3_;
+  const Surface& preview = this->preview(mode_);
+  m.preview.assign(preview.data(), preview.data() + preview.size_bytes());
 }
 
 void Model::RunMethod(Surface& preview) {
@@ -111,7 +161,16 @@ void Model::BuildPatternPalette() { FillPatternPalette(palette_); }
 
 // ---- Loading, "Set" and the sliders
 
+const std::string& Model::source_colors_caption() const {
+  if (label6_pending_) {
+    label6_ = std::to_string(CountColors(pic1_));
+    label6_pending_ = false;
+  }
+  return label6_;
+}
+
 void Model::AssignPic1(Surface picture) {
+  source_colors_caption();  // the caption counts the picture that was loaded
   pic1_.AdoptPixels(std::move(picture));
   scaled_source_valid_ = false;
 }
@@ -127,6 +186,7 @@ const Surface& Model::ScaledSource() {
 
 void Model::LoadSourcePicture(Surface picture) {
   auto_palette_ = true;
+  label6_pending_ = false;  // the earlier picture's count is replaced unread
   AssignPic1(std::move(picture));
   for (int n = 1; n <= 4; ++n)
     if (slider(n) != 50) MoveSlider(n, 50);
@@ -135,7 +195,7 @@ void Model::LoadSourcePicture(Surface picture) {
   } else {
     ScaleSurface(pic5_, pic1_, pic1_.width(), pic1_.height(), 0);
   }
-  label6_ = std::to_string(CountColors(pic1_));
+  label6_pending_ = true;
   AllOn();
   Convert();
   auto_palette_ = false;

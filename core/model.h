@@ -61,7 +61,9 @@ class Model {
   bool frame5_enabled() const { return mode_ == TvcMode::kGraphics2; }
   int slider(int n) const { return sliders_[static_cast<std::size_t>(n - 1)]; }  // n = 1..4
   const std::string& slider_text(int n) const { return texts_[static_cast<std::size_t>(n - 1)]; }
-  const std::string& source_colors_caption() const { return label6_; }  // Form1 Label6
+  // Form1 Label6: the colours of Pic1 as loaded. Counted when first asked for (or before Pic1
+  // changes), so a caller that never shows it (the command-line tool) never pays for it.
+  const std::string& source_colors_caption() const;
   const std::string& result_colors_caption() const { return label7_; }  // Form1 Label7
   const std::string& run_time_caption() const { return label10_; }      // Form1 Label10
   const std::string& patterns_used_caption() const { return editor_count_; }  // Form2 Label7
@@ -69,6 +71,9 @@ class Model {
   ColorValue shape(int n) const { return shapes_[static_cast<std::size_t>(n - 1)]; }  // 1..5
   const std::string& output_base_path() const { return output_base_path_; }  // Label12
   std::uint64_t convert_count() const { return convert_count_; }
+  // Whether a conversion whose inputs equal the previous one's reuses its result (on by
+  // default; the result is the same either way, tests compare the two).
+  void SetReuseConversions(bool on) { reuse_conversions_ = on; }
 
   // ---- Form1 handlers
   // File2_Click after the file was decoded: the load sequence with "Auto Palette".
@@ -105,6 +110,25 @@ class Model {
   void RunLoadConversions();
 
  private:
+  // Everything a deterministic conversion reads, and what it leaves in the preview and the
+  // tables, from the last conversion.
+  struct ConversionMemo {
+    bool valid = false;
+    TvcMode mode = TvcMode::kGraphics16;
+    DitherMethod method = DitherMethod::kPatternTvc;
+    bool resize = true;
+    bool auto_palette = false;
+    PixelBytes pic5;
+    Palette palette_before, palette_after;
+    PatternFlags flags_before, flags_after;
+    PatternSet patterns_before;
+    std::array<ColorValue, 4> label2{};
+    std::array<ColorValue, 2> label3{};
+    PixelBytes preview;
+  };
+  bool ReusesLastConversion() const;
+  void RememberConversion(const Palette& palette_before, const PatternFlags& flags_before,
+                          const PatternSet& patterns_before);
   Surface& MutablePreview(TvcMode mode);
   void RunMethod(Surface& preview);
   void BuildPatternPalette();
@@ -135,10 +159,14 @@ class Model {
   ColorValue label4_ = MakeColor(64, 64, 64);
   std::array<int, 4> sliders_{50, 50, 50, 50};
   std::array<std::string, 4> texts_{"50", "50", "50", "50"};
-  std::string label6_ = "0", label7_ = "0", label10_ = "0", editor_count_ = "0", label9_ = "0";
+  std::string label7_ = "0", label10_ = "0", editor_count_ = "0", label9_ = "0";
+  mutable std::string label6_ = "0";
+  mutable bool label6_pending_ = false;
   std::array<ColorValue, 5> shapes_{};
   std::string output_base_path_ = "Label12";
   std::uint64_t convert_count_ = 0;
+  bool reuse_conversions_ = true;
+  ConversionMemo memo_;
 };
 
 }  // namespace tvcpix
