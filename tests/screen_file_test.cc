@@ -135,6 +135,30 @@ INSTANTIATE_TEST_SUITE_P(EveryModeAndMethod, RoundTripTest,
                                                           TvcMode::kGraphics16),
                                           testing::Range(1, kMethodCount + 1)));
 
+// A malformed screen file is refused with its reason (size, letters, mode byte, a code with bits
+// 7, 5, 3 or 1 set), a FIFO named like one at once.
+using ScreenReadTest = test::ScratchTest;
+
+TEST_F(ScreenReadTest, MalformedScreensAreRefused) {
+  const std::tuple<std::size_t, int, std::size_t, const char*> cases[] = {
+      {0, 'T', 16399, "16399 bytes"},
+      {0, 'T', 16384, "16384 bytes"},
+      {1, 'X', 16400, "\"TIM\""},
+      {3, 7, 16400, "mode byte 7"},
+      {7, 0xC4, 16400, "0xC4 at header byte 7"}};
+  for (const auto& [at, value, size, reason] : cases) {
+    Bytes tim = {'T', 'I', 'M', 1};
+    tim.resize(size), tim[at] = static_cast<std::uint8_t>(value);
+    DecodedScreen d;
+    EXPECT_NE(DecodeTim(tim.data(), tim.size(), &d).message.find(reason), std::string::npos)
+        << reason;
+  }
+  ASSERT_EQ(mkfifo(Path("pipe.tim").c_str(), 0600), 0);
+  DecodedScreen d;
+  const ScreenDecodeResult r = ReadScreenFile(Path("pipe.tim"), TvcMode::kGraphics16, {}, &d);
+  EXPECT_TRUE(!r.ok && r.message.rfind(Path("pipe.tim: "), 0) == 0) << r.message;
+}
+
 class SaveTest : public test::ScratchTest {
  protected:
   void SetUp() override {
