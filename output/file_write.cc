@@ -63,8 +63,13 @@ void InjectWriteFaultForTesting(WriteStep step, int nth, int errnum) {
   g_fault = Fault{step, nth, errnum};
 }
 
+void SyncFolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  SyncFolder(slash == std::string::npos ? "." : path.substr(0, slash + 1));
+}
+
 WriteResult WriteFileAtomically(const std::string& path, const std::uint8_t* data,
-                                std::size_t size) {
+                                std::size_t size, bool sync_folder) {
   const std::size_t slash = path.rfind('/');
   const std::string prefix = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -138,7 +143,7 @@ WriteResult WriteFileAtomically(const std::string& path, const std::uint8_t* dat
     unlink(temp.data());
     return Failure(errnum);
   }
-  SyncFolder(folder);
+  if (sync_folder) SyncFolder(folder);
   return WriteResult{};
 }
 

@@ -18,8 +18,13 @@ struct WriteResult {
 // flushed to the disk, closed and then renamed over path, so path holds either its old content
 // or the complete new one, never a part. On failure the temporary file is removed. A new file
 // gets the permissions 0666 less the umask; a replaced file keeps its permissions.
+// With sync_folder false the rename is not flushed yet: the caller calls SyncFolderOf once
+// after writing several files into one folder.
 WriteResult WriteFileAtomically(const std::string& path, const std::uint8_t* data,
-                                std::size_t size);
+                                std::size_t size, bool sync_folder = true);
+
+// Flushes the folder holding path (its renames) to the disk; a failure loses nothing in place.
+void SyncFolderOf(const std::string& path);
 
 // Test hook: makes the nth call (counted from 1 after this call) of one step of
 // WriteFileAtomically fail with errnum, as a failing disk would. kNone switches it off.

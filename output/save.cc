@@ -68,11 +68,20 @@ SaveResult SaveAll(const std::string& base, const Surface& result_view, const Su
   const Item items[] = {{&bmp_path, bmp.data(), bmp.size()},
                         {&bin_path, screen.data(), screen.size()},
                         {&tim_path, tim.data(), tim.size()}};
+  // The three renames are flushed together: one sync of their folder after the last one.
+  const auto sync_renames = [&] {
+    if (!result.replaced.empty()) SyncFolderOf(bmp_path);
+  };
   for (const Item& item : items) {
-    const WriteResult written = WriteFileAtomically(*item.path, item.data, item.size);
-    if (!written.ok) return Failed(result, *item.path, written.errnum, written.reason);
+    const WriteResult written =
+        WriteFileAtomically(*item.path, item.data, item.size, /*sync_folder=*/false);
+    if (!written.ok) {
+      sync_renames();
+      return Failed(result, *item.path, written.errnum, written.reason);
+    }
     result.replaced.push_back(*item.path);
   }
+  sync_renames();
   return result;
 }
 

@@ -59,6 +59,7 @@ std::vector<std::uint8_t> MakeJpeg(const JpegForm& form, int width, int height, 
   info.input_components = form.components;
   info.in_color_space = form.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&info);
+  if (std::string(form.name) == "stored_rgb") jpeg_set_colorspace(&info, JCS_RGB);
   jpeg_set_quality(&info, 87, TRUE);
   info.comp_info[0].h_samp_factor = form.h_sampling;
   info.comp_info[0].v_samp_factor = form.v_sampling;
@@ -149,7 +150,7 @@ TEST_F(DirectDecodeTest, JpegFormsMatchQtOrAreLeftToIt) {
       {"444", 3, 1, 1, false, 0, 0, true},        {"grey", 1, 1, 1, false, 0, 0, true},
       {"progressive", 3, 2, 2, true, 0, 0, true}, {"restarts", 3, 2, 2, false, 1, 0, true},
       {"exif1", 3, 2, 2, false, 0, 1, true},      {"exif6", 3, 2, 2, false, 0, 6, false},
-      {"exif3", 1, 1, 1, true, 0, 3, false},
+      {"exif3", 1, 1, 1, true, 0, 3, false},      {"stored_rgb", 3, 1, 1, false, 0, 0, true},
   };
   const int sizes[][2] = {{1, 1}, {37, 23}, {257, 9}, {64, 48}};
   unsigned seed = 1;

@@ -175,7 +175,7 @@ bool DecodeBmp(int fd, long long size, Surface* picture) {
   const std::size_t row_bytes = (stride + 3) / 4 * 4;
   PixelBytes pixels(stride * static_cast<std::size_t>(height));
   const int chunk_rows = static_cast<int>(std::max<std::size_t>(1, (1 << 20) / row_bytes));
-  std::vector<std::uint8_t> chunk(row_bytes * static_cast<std::size_t>(chunk_rows));
+  PixelBytes chunk(row_bytes * static_cast<std::size_t>(chunk_rows));
   for (int first = 0; first < height; first += chunk_rows) {
     const int rows = std::min(chunk_rows, height - first);
     if (!ReadAt(fd, chunk.data(), row_bytes * static_cast<std::size_t>(rows),
