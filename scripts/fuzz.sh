@@ -6,7 +6,7 @@
 #   scripts/fuzz.sh [SECONDS]      default 60 (or TVCPIX_FUZZ_SECONDS)
 #
 # New inputs that reach new code stay in build-fuzz/corpus for the next run; a failing input is
-# written to build-fuzz/artifacts/ (turn it into a regression test in tests/hostile_files_test.cc).
+# written to build-fuzz/artifacts/ (turn it into a regression test in tests/picture_file_test.cc).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
