@@ -190,8 +190,8 @@ TEST_F(DirectDecodeTest, DamagedFilesAreLeftToQt) {
   std::vector<std::uint8_t> cut(jpeg.begin(), jpeg.begin() + static_cast<long>(jpeg.size() / 2));
   std::vector<std::uint8_t> garbled = jpeg;
   for (std::size_t i = garbled.size() / 2; i < garbled.size() / 2 + 40; ++i) garbled[i] = 0x55;
-  std::vector<std::uint8_t> bmp = MakeBmp(9, 9, false, false, 0, 3);
-  bmp.resize(bmp.size() - 5);
+  const std::vector<std::uint8_t> whole_bmp = MakeBmp(9, 9, false, false, 0, 3);
+  const std::vector<std::uint8_t> bmp(whole_bmp.begin(), whole_bmp.end() - 5);  // rows cut short
   for (const auto& [name, bytes] : {std::pair{"cut.jpg", cut}, std::pair{"garbled.jpg", garbled},
                                     std::pair{"short.bmp", bmp}}) {
     const std::string path = Write(name, bytes);
