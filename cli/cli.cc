@@ -15,7 +15,6 @@
 #include "core/color.h"
 #include "core/model.h"
 #include "core/palette.h"
-#include "core/run_timer.h"
 #include "core/surface.h"
 #include "output/save.h"
 #include "cli/qt_fallback.h"
@@ -320,30 +319,15 @@ bool HasTones(const CliOptions& options) {
 
 // The picture is loaded, each given tone runs as a slider move (with its conversion) followed by
 // "Set", and then the load sequence's conversions run on the result.
-//
-// The model has no load that skips the conversions, so the tones are applied on a scratch model
-// and the finished picture is loaded into the real one. The scratch's load conversions must not
-// advance the real model's "Treshold+Noise" sequence, while every tone's conversion must: the
-// real model therefore converts once per tone before the load. Each conversion of one mode draws
-// the same number of values whatever the picture, so the draws line up exactly; every other
-// effect of those conversions is overwritten by the load ("All On" resets the pattern flags).
-// TODO(model): with a load that stops before its conversions, this becomes that load, the
-// tones on the same model, then RunLoadConversions().
 void LoadWithTones(const CliOptions& options, Surface picture, Model& model) {
-  Model scratch;
-  ApplySettings(options, scratch);
-  scratch.LoadSourcePicture(std::move(picture));
-  int moves = 0;
+  model.AssignSourcePicture(std::move(picture));
   for (int n = 1; n <= 4; ++n) {
     const std::optional<int>& tone = options.tones[static_cast<std::size_t>(n - 1)];
     if (!tone) continue;
-    scratch.MoveSlider(n, *tone);
-    scratch.Set();
-    ++moves;
+    model.MoveSlider(n, *tone);
+    model.Set();
   }
-  for (int i = 0; i < moves; ++i) model.Convert();
-  // Pic1 is now 512 x 480, so the load copies it into Pic5 unchanged under either "Resize " rule.
-  model.LoadSourcePicture(Surface(scratch.pic1()));
+  model.RunLoadConversions();
 }
 
 // One picture from file to its three output files. Returns false after writing the reason.
@@ -380,7 +364,7 @@ bool ConvertOne(const CliOptions& options, const std::string& input, const std::
     return false;
   }
   if (!WriteExports(options, model, input, err)) return false;
-  if (!options.quiet) out << base << ": " << CountColors(model.pic2()) << " colours" << std::endl;
+  if (!options.quiet) out << base << ": " << model.result_colors_caption() << " colours" << std::endl;
   return true;
 }
 

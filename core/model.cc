@@ -186,6 +186,14 @@ const Surface& Model::ScaledSource() {
 
 void Model::LoadSourcePicture(Surface picture) {
   auto_palette_ = true;
+  AssignSourcePicture(std::move(picture));
+  AllOn();
+  Convert();
+  auto_palette_ = false;
+  RedrawEditor();
+}
+
+void Model::AssignSourcePicture(Surface picture) {
   label6_pending_ = false;  // the earlier picture's count is replaced unread
   AssignPic1(std::move(picture));
   for (int n = 1; n <= 4; ++n)
@@ -196,10 +204,6 @@ void Model::LoadSourcePicture(Surface picture) {
     ScaleSurface(pic5_, pic1_, pic1_.width(), pic1_.height(), 0);
   }
   label6_pending_ = true;
-  AllOn();
-  Convert();
-  auto_palette_ = false;
-  RedrawEditor();
 }
 
 void Model::RunLoadConversions() {

@@ -105,6 +105,9 @@ class Model {
   void SetMethod(DitherMethod method) { method_ = method; }
   void SetSwatch4(int i, ColorValue c) { label2_[static_cast<std::size_t>(i)] = c; }
   void SetSwatch2(int i, ColorValue c) { label3_[static_cast<std::size_t>(i)] = c; }
+  // The load without its conversions: Pic1, sliders back to 50, Pic5 by the "Resize " rule.
+  // The command-line tool applies its tone options after it, then RunLoadConversions.
+  void AssignSourcePicture(Surface picture);
   // The conversions that end a load (steps 1 and 6-9): "Auto Palette" on, "All On", Convert,
   // "Auto Palette" off, RedrawEditor. The command-line tool runs them after its tone options.
   void RunLoadConversions();
