@@ -294,7 +294,6 @@ class WindowTest : public QObject {
     editor_.reset();
     model_ = std::make_unique<Model>();
     editor_ = std::make_unique<Form2>(model_.get());
-    editor_->setObjectName("Form2");  // the layout table calls the editor window so
     form_ = std::make_unique<Form1>(model_.get(), editor_.get());
     for (QStringList* list : {&messages_, &questions_, &save_paths_, &starts_}) list->clear();
     answer_ = false;

@@ -12,6 +12,7 @@
 namespace tvcpix {
 
 Form2::Form2(Model* model, QWidget* parent) : QWidget(parent, Qt::Window), model_(model) {
+  setObjectName("Form2");
   setWindowTitle("TVC Pattern");
   setFixedSize(333, 414);
   // The editor is a side window: closing the main window alone must end the program.
