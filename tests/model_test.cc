@@ -46,17 +46,19 @@ Surface Scaled(const Surface& source, int w, int h, int smooth = 1) {
   return out;
 }
 
-Palette Table16() {
+// BuildPalette16 or FillPatternPalette's table.
+Palette Built(void (*build)(Palette&)) {
   Palette p;
-  BuildPalette16(p);
+  build(p);
   return p;
 }
 
 Palette SwatchPalette(const Model& m, TvcMode mode) {
+  const bool two = mode == TvcMode::kGraphics2;
+  const ColorValue s[4] = {two ? m.label3(0) : m.label2(0), two ? m.label3(1) : m.label2(1),
+                           m.label2(2), m.label2(3)};
   Palette p;
-  const ColorValue s[4] = {m.label2(0), m.label2(1), m.label2(2), m.label2(3)};
-  const ColorValue s2[2] = {m.label3(0), m.label3(1)};
-  PaletteFromSwatches(p, mode == TvcMode::kGraphics2 ? s2 : s, mode == TvcMode::kGraphics2 ? 2 : 4);
+  PaletteFromSwatches(p, s, two ? 2 : 4);
   return p;
 }
 
@@ -65,14 +67,13 @@ Surface ExpectedPreview(const Model& m, TvcMode mode, int index, NoiseSource& no
   const bool g16 = mode == TvcMode::kGraphics16;
   const DitherMethod method = static_cast<DitherMethod>(index);
   Surface preview = Scaled(m.pic5(), InfoOf(mode).preview_width, 240);
-  const Palette palette = g16 ? Table16() : SwatchPalette(m, mode);
-  Palette patterns;
-  FillPatternPalette(patterns);
+  const Palette palette = g16 ? Built(BuildPalette16) : SwatchPalette(m, mode);
   if (index <= 2 || (index >= 11 && index <= 16)) DiffuseError(preview, preview, method, palette);
   if (index == 3) Treshold(preview, preview, palette);
   if (index == 4) TresholdNoise(preview, preview, palette, 30, noise);
   if (index >= 5 && index <= 10) OrderedDither(preview, preview, method);
-  if (index == 17) PatternDither(preview, preview, patterns, m.pattern_flags(), m.pattern_set());
+  if (index == 17)
+    PatternDither(preview, preview, Built(FillPatternPalette), m.pattern_flags(), m.pattern_set());
   if (!g16 && index >= 5) SnapToPalette(preview, preview, palette);
   return preview;
 }
@@ -91,8 +92,7 @@ TEST_P(ConvertDispatchTest, LoadConvertsByTheDispatchTable) {
   EXPECT_FALSE(m.auto_palette());
   // Flags narrowed only for "Pattern TVC" in "Graphics 16", from the scaled preview.
   PatternFlags want;
-  Palette patterns;
-  FillPatternPalette(patterns);
+  const Palette patterns = Built(FillPatternPalette);
   if (g16 && pattern) {
     want.excluded.fill(1);
     for (const ColorValue c : ColoursOf(Scaled(m.pic5(), 128, 240)))
@@ -104,11 +104,10 @@ TEST_P(ConvertDispatchTest, LoadConvertsByTheDispatchTable) {
             std::to_string(std::count(want.excluded.begin(), want.excluded.end(), 0)));
   // The preview of the third conversion; the noise source has served two before it.
   NoiseSource noise;
-  Surface expected;
-  for (int run = 0; run < 3; ++run) expected = ExpectedPreview(m, mode, index, noise);
+  for (int run = 0; run < 2; ++run) ExpectedPreview(m, mode, index, noise);
   const Surface& preview = m.preview(mode);
-  ASSERT_EQ(preview, expected);
-  const Palette left = !g16 ? SwatchPalette(m, mode) : pattern ? patterns : Table16();
+  ASSERT_EQ(preview, ExpectedPreview(m, mode, index, noise));
+  const Palette left = !g16 ? SwatchPalette(m, mode) : pattern ? patterns : Built(BuildPalette16);
   EXPECT_EQ(m.palette().entries(), left.entries());  // as the run left it
   // The result view: every preview pixel a block, and the colour count of the whole view.
   EXPECT_EQ(m.pic2(), Scaled(preview, 512, 480, 0));
@@ -122,23 +121,23 @@ INSTANTIATE_TEST_SUITE_P(ModesAndMethods, ConvertDispatchTest,
 
 TEST(ModelTest, PatternPaletteIsBuiltOnceInGraphics16AndEveryTimeElsewhere) {
   Model m;  // window start: the 16 colours, no conversion yet
-  EXPECT_EQ(m.palette().entries(), Table16().entries());
+  EXPECT_EQ(m.palette().entries(), Built(BuildPalette16).entries());
   m.LoadSourcePicture(Picture(120, 90, 2));  // "Graphics 16", "Pattern TVC"
   const std::uint64_t built = m.palette().version();
   m.Convert();
   EXPECT_EQ(m.palette().version(), built);
-  m.SelectMode(TvcMode::kGraphics4);  // rebuilt for the pass, left holding the swatches
-  EXPECT_EQ(m.palette().entries(), SwatchPalette(m, TvcMode::kGraphics4).entries());
-  EXPECT_TRUE(m.frame4_enabled() && !m.frame5_enabled());
+  m.SelectMode(TvcMode::kGraphics4);  // rebuilt for every pass, left holding the swatches
   const std::uint64_t g4 = m.palette().version();
-  m.Convert();
+  m.PickColor(10);    // red: only the current colour changes
+  m.AssignColor2(0);  // the 2-colour row is locked in "Graphics 4"
+  m.AssignColor4(2);  // converts
   EXPECT_NE(m.palette().version(), g4);
+  EXPECT_EQ(std::pair(m.label3(0), m.palette()[2]), std::pair(kBlack, EntryFromColor(kRed)));
+  EXPECT_TRUE(ColoursOf(m.tvc4()).count(kRed));
   m.SelectMode(TvcMode::kGraphics16);  // the 4 entries cannot be reused
-  Palette patterns;
-  FillPatternPalette(patterns);
-  EXPECT_EQ(m.palette().entries(), patterns.entries());
+  EXPECT_EQ(m.palette().entries(), Built(FillPatternPalette).entries());
   m.SelectMethod(DitherMethod::kAtkinson);  // the 16 colours first
-  EXPECT_EQ(m.palette().entries(), Table16().entries());
+  EXPECT_EQ(m.palette().entries(), Built(BuildPalette16).entries());
   EXPECT_EQ(m.convert_count(), 3u + 5u);
 }
 
@@ -172,37 +171,6 @@ TEST(ModelTest, LoadSlidersAndSet) {
   EXPECT_EQ(m.pic5(), base);
 }
 
-TEST(ModelTest, SwatchesFollowTheMode) {
-  Model m;
-  m.SetMethod(DitherMethod::kTreshold);
-  m.SelectMode(TvcMode::kGraphics4);
-  m.LoadSourcePicture(Picture(100, 100, 13));
-  const std::uint64_t count = m.convert_count();
-  m.PickColor(10);    // red: only the current colour changes
-  m.AssignColor2(0);  // the 2-colour row is locked in "Graphics 4"
-  EXPECT_EQ(std::tuple(m.label3(0), m.convert_count()), std::tuple(kBlack, count));
-  m.AssignColor4(2);
-  EXPECT_EQ(m.palette()[2], EntryFromColor(kRed));
-  EXPECT_TRUE(ColoursOf(m.tvc4()).count(kRed));
-  m.SelectMode(TvcMode::kGraphics2);  // converts with 2 colours, then unlocks that row
-  EXPECT_TRUE(m.frame5_enabled() && !m.frame4_enabled());
-  m.AssignColor4(0);
-  m.AssignColor2(0);
-  EXPECT_EQ(std::tuple(m.label2(0), m.label3(0)), std::tuple(kBlack, kRed));
-  EXPECT_EQ(ColoursOf(m.tvc2()), (std::set<ColorValue>{kRed, kWhite}));
-  m.SelectMode(TvcMode::kGraphics16);  // neither row
-  m.AssignColor2(1);
-  EXPECT_EQ(m.label3(1), kWhite);
-  EXPECT_EQ(m.convert_count(), count + 4);
-  // Pointer positions far outside the result view once overflowed.
-  m.ProbeMove(10, 10);
-  const std::tuple probe(m.probe_caption(), m.shape(1), m.shape(2));
-  for (const int far : {600, -1, INT_MAX, INT_MIN}) {
-    m.ProbeMove(far, far);
-    EXPECT_EQ(std::tuple(m.probe_caption(), m.shape(1), m.shape(2)), probe) << far;
-  }
-}
-
 TEST(ModelTest, EditorOperationsAndProbe) {
   Model m;
   m.LoadSourcePicture(Picture(160, 120, 18));
@@ -229,6 +197,13 @@ TEST(ModelTest, EditorOperationsAndProbe) {
             std::tuple(start.A(k), 0));
   m.ClickSwatch(kLeftButton, SwatchLeft(9) + 15, y);
   EXPECT_EQ(m.convert_count(), count + 4);
+  // Pointer positions far outside the result view once overflowed.
+  m.ProbeMove(10, 10);
+  const std::tuple probe(m.probe_caption(), m.shape(1), m.shape(2));
+  for (const int far : {600, -1, INT_MAX, INT_MIN}) {
+    m.ProbeMove(far, far);
+    EXPECT_EQ(std::tuple(m.probe_caption(), m.shape(1), m.shape(2)), probe) << far;
+  }
 }
 
 }  // namespace
