@@ -76,16 +76,14 @@ TEST(ScaleSurfaceTest, RandomSizesMatchTheDefinition) {
   for (int round = 0; round < 300; ++round) {
     const bool whole = round % 2 == 0;  // whole-number ratios: block means, replication
     const int smooth = std::vector<int>{1, 1, 0, 2, -1}[round % 5];
+    const auto n = [&rng](int k) { return 1 + static_cast<int>(rng() % static_cast<unsigned>(k)); };
     // Up to the previews' sizes now and then, as the work picture is scaled into them.
-    int width = 1 + static_cast<int>(rng() % (whole ? round % 30 ? 9 : 128 : 23));
-    int height = 1 + static_cast<int>(rng() % (whole ? round % 30 ? 9 : 240 : 23));
-    int sw = whole ? width * (1 + static_cast<int>(rng() % 6)) : 1 + static_cast<int>(rng() % 23);
-    int sh = whole ? height * (1 + static_cast<int>(rng() % 6)) : 1 + static_cast<int>(rng() % 23);
+    int width = n(whole ? round % 30 ? 9 : 128 : 23), height = n(whole ? round % 30 ? 9 : 240 : 23);
+    int sw = whole ? width * n(6) : n(23), sh = whole ? height * n(6) : n(23);
     if (whole && rng() % 2 == 0) std::swap(width, sw), std::swap(height, sh);  // enlarge
     const Surface src = RandomSurface(sw, sh, rng);
     // Destinations smaller than, equal to and larger than the rectangle.
-    ExpectScale(RandomSurface(std::max(1, width + static_cast<int>(rng() % 5) - 2),
-                              std::max(1, height + static_cast<int>(rng() % 5) - 2), rng),
+    ExpectScale(RandomSurface(std::max(1, width + n(5) - 3), std::max(1, height + n(5) - 3), rng),
                 src, width, height, smooth);
     ExpectScale(RandomSurface(sw, sh, rng), src, sw, sh, smooth);  // equal sizes copy
     // Onto itself: every pixel comes from the original, not a half-written copy.
