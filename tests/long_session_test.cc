@@ -18,9 +18,8 @@ std::string Violation(const Model& m) {
   if ((size != 2 && size != 4 && size != 16 && size != kPatternCount) ||
       (m.convert_count() > 0 && size != want))
     return "palette size";
-  for (int k = 0; k < kPatternCount; ++k) {
+  for (int k = 0; k < kPatternCount; ++k)
     if ((m.pattern_flags().excluded[k] | m.pattern_flags().swapped[k]) & ~1) return "flags";
-  }
   for (const std::string& c : {m.source_colors_caption(), m.result_colors_caption(),
                                m.patterns_used_caption(), m.probe_caption()}) {
     if (c.empty() || c.find_first_not_of("0123456789") != std::string::npos) return "caption " + c;

@@ -4,7 +4,6 @@
 
 #include <QBuffer>
 #include <QImage>
-#include <QImageReader>
 #include <QImageWriter>
 #include <array>
 #include <chrono>
@@ -27,10 +26,9 @@ ColorValue GradientAt(int x, int y) {
 Bytes Encode(const char* format, int width, int height, bool progressive = false, bool grey = false,
              bool flat = false) {
   QImage image(width, height, QImage::Format_RGB888);
-  for (int y = 0; y < height; ++y) {
+  for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
       image.setPixel(x, y, flat ? qRgb(10, 200, 30) : qRgb(x * 7, y * 11, x + 3 * y));
-  }
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
@@ -41,14 +39,10 @@ Bytes Encode(const char* format, int width, int height, bool progressive = false
   return Bytes(bytes.begin(), bytes.end());
 }
 
-// Qt's own reading of the bytes, turned upright: the pixels a JPEG Qt wrote must load with.
+// Qt's own reading of the bytes (no EXIF block to honour): the pixels a JPEG Qt wrote loads with.
 ColorAt AsQtReads(const Bytes& bytes) {
-  QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
-  QBuffer buffer(&data);
-  buffer.open(QIODevice::ReadOnly);
-  QImageReader reader(&buffer);
-  reader.setAutoTransform(true);
-  const QImage image = reader.read().convertToFormat(QImage::Format_RGB888);
+  const QImage image = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()))
+                           .convertToFormat(QImage::Format_RGB888);
   return [image](int x, int y) {
     return MakeColor(qRed(image.pixel(x, y)), qGreen(image.pixel(x, y)), qBlue(image.pixel(x, y)));
   };
@@ -62,8 +56,6 @@ template <std::size_t N>
 Bytes Literal(const char (&text)[N]) {
   return Bytes(text, text + N - 1);
 }
-
-// ---------------------------------------------------------------- BMP files by hand
 
 constexpr int kW = 7, kH = 5;  // an odd width: every row needs padding
 
@@ -159,20 +151,21 @@ Bmp Rle(int bits, bool complete = true) {
     b.pixels.insert(b.pixels.end(), row.begin(), row.end());
   }
   b.pixels.insert(b.pixels.end(), {0, 1});
-  if (!complete) b.pixels.resize(b.pixels.size() / 2);
+  if (!complete) b.pixels = Bytes(b.pixels.begin(), b.pixels.begin() + b.pixels.size() / 2);
   return b;
 }
 
-// The header claims width x height (bits, compression); the file holds 64 bytes of pixels.
-Bytes Claimed(std::int32_t width, std::int32_t height, int bits = 24, std::uint32_t compr = 0) {
-  Bmp b;
-  b.width = width, b.height = height, b.bits = bits, b.compression = compr;
-  if (bits == 1 || bits == 8) b.palette.resize(std::size_t{1} << bits);
-  b.pixels = Bytes(64, 0x55);
-  return BuildBmp(b);
+// The header claims width x height (and bits); the file holds 64 bytes of pixels.
+Bytes Claimed(std::int32_t width, std::int32_t height, int bits = 24) {
+  return BuildBmp({40,
+                   width,
+                   height,
+                   bits,
+                   0,
+                   std::vector<ColorValue>(bits == 1 ? 2 : 0),
+                   {},
+                   Bytes(64, 0x55)});
 }
-
-// ---------------------------------------------------------------- JPEG files by hand
 
 // A baseline JPEG of 3 x 2 or 2 x 1 flat 8 x 8 blocks (1 or 4 components) with quantiser 1 and
 // only DC coefficients, so each decoded sample is exactly value(component, bx, by). With four
@@ -180,7 +173,7 @@ Bytes Claimed(std::int32_t width, std::int32_t height, int bits = 24, std::uint3
 Bytes FlatJpeg(int n, const std::function<int(int, int, int)>& value, const Bytes& app1 = {}) {
   const int bw = n == 1 ? 3 : 2, bh = n == 1 ? 2 : 1;
   Bytes j = {0xFF, 0xD8};
-  j.reserve(1024);
+  j.reserve(1024);  // GCC 12 otherwise warns of a bogus out-of-bounds copy below
   j.insert(j.end(), app1.begin(), app1.end());
   if (n == 4)
     j.insert(j.end(), {0xFF, 0xEE, 0, 14, 'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, 0});
@@ -194,9 +187,8 @@ Bytes FlatJpeg(int n, const std::function<int(int, int, int)>& value, const Byte
       "\xFF\xC4\0\x1F\0\0\0\0\x0C\0\0\0\0\0\0\0\0\0\0\0\0\0\1\2\3\4\5\6\7\x08\x09\x0A\x0B"
       "\xFF\xC4\0\x14\x10\1\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0");
   j.insert(j.end(), tables.begin(), tables.end());
-  for (int v : {0xFF, 0xDA, 0, 6 + 2 * n, n, 1, 0, 2, 0, 3, 0, 4, 0})
-    j.push_back(static_cast<std::uint8_t>(v));
-  j.resize(j.size() - 2 * (4 - n));  // the components that are there
+  for (int v : {0xFF, 0xDA, 0, 6 + 2 * n, n}) j.push_back(static_cast<std::uint8_t>(v));
+  for (int c = 1; c <= n; ++c) j.insert(j.end(), {static_cast<std::uint8_t>(c), 0});
   j.insert(j.end(), {0, 63, 0});
   std::uint32_t acc = 0, nbits = 0;
   auto put = [&](std::uint32_t bits, int count) {
@@ -208,17 +200,14 @@ Bytes FlatJpeg(int n, const std::function<int(int, int, int)>& value, const Byte
       acc = 0, nbits = 0;
     }
   };
-  std::vector<int> previous(static_cast<std::size_t>(n), 0);
-  for (int block = 0; block < bw * bh; ++block) {
-    for (int c = 0; c < n; ++c) {
-      const int dc = 8 * (value(c, block % bw, block / bw) - 128), diff = dc - previous[c];
-      int size = 0;
-      while ((std::abs(diff) >> size) != 0) ++size;
-      put(static_cast<std::uint32_t>(size), 4);
-      put(static_cast<std::uint32_t>(diff >= 0 ? diff : diff + (1 << size) - 1), size);
-      put(0, 1);  // end of block
-      previous[c] = dc;
-    }
+  int previous[4] = {};
+  for (int k = 0; k < bw * bh * n; ++k) {  // block by block, component by component
+    const int c = k % n, dc = 8 * (value(c, k / n % bw, k / n / bw) - 128), diff = dc - previous[c];
+    int size = 0;
+    while ((std::abs(diff) >> size) != 0) ++size;
+    put(static_cast<std::uint32_t>(size), 4);  // then the bits, then end of block ("0")
+    put(static_cast<std::uint32_t>(diff >= 0 ? diff : diff + (1 << size) - 1) << 1, size + 1);
+    previous[c] = dc;
   }
   put(0x7F, static_cast<int>(8 - nbits) % 8);  // pad with ones
   j.insert(j.end(), {0xFF, 0xD9});
@@ -236,57 +225,41 @@ ColorValue Oriented(int orientation, int x, int y) {
   return MakeColor(v, v, v);
 }
 Bytes Exif(int orientation) {  // an Exif segment with only the orientation tag
-  Bytes b = Literal(
-      "\xFF\xE1\0\x22"
-      "Exif\0\0"
-      "II*\0\x08\0\0\0"
-      "\1\0"
-      "\x12\1\3\0\1\0\0\0");
+  Bytes b = Literal("\xFF\xE1\0\42Exif\0\0II*\0\10\0\0\0\1\0\22\1\3\0\1\0\0\0");
   b.insert(b.end(), {static_cast<std::uint8_t>(orientation), 0, 0, 0, 0, 0, 0, 0});
   return b;
 }
 
 std::size_t Find(const Bytes& j, std::uint8_t marker) {  // the offset of a marker's segment
   std::size_t i = 2;
-  while (i + 3 < j.size() && (j[i] != 0xFF || j[i + 1] != marker)) ++i;
+  for (; i + 3 < j.size() && (j[i] != 0xFF || j[i + 1] != marker);) ++i;
   return i;
 }
 
 using PictureFileTest = test::ScratchTest;
 
-// ---------------------------------------------------------------- files that load
-
 struct LoadCase {
   std::string name;
   Bytes bytes;
   int width, height;
-  ColorAt expected;  // every pixel
+  ColorAt expected;  // every pixel, within the tolerance
   int tolerance = 0;
 };
 
-std::vector<LoadCase> LoadCases(bool with_big) {
+std::vector<LoadCase> LoadCases() {
   std::vector<LoadCase> cases;
-  struct Kind {
-    int bits;
-    bool masks;
-    int n;  // palette entries
-  };
-  for (bool down : {false, true}) {
-    for (const Kind k :
-         {Kind{1, false, 2}, Kind{4, false, 16}, Kind{8, false, 256}, Kind{16, true, 0},
-          Kind{16, false, 0}, Kind{32, false, 0}, Kind{32, true, 0}}) {
-      cases.push_back({"bits" + std::to_string(k.bits) + (k.masks ? "_masks" : "") +
-                           (down ? "_down" : "") + ".bmp",
-                       BuildBmp(Layout(k.bits, down, k.masks, k.n)), kW, kH,
-                       [k](int x, int y) { return Shown(k.bits, k.masks, k.n, x, y); }});
-    }
-  }
+  // Bits, masks, palette entries, rows top-down (the flip is shared by every depth).
+  const int kinds[][4] = {{1, 0, 2, 0},  {4, 0, 16, 1}, {8, 0, 256, 0}, {16, 1, 0, 1},
+                          {16, 0, 0, 0}, {32, 0, 0, 1}, {32, 1, 0, 0}};
+  for (const auto& k : kinds)
+    cases.push_back({"bits" + std::to_string(k[0]) + (k[1] ? "_masks" : "") + ".bmp",
+                     BuildBmp(Layout(k[0], k[3], k[1], k[2])), kW, kH,
+                     [k](int x, int y) { return Shown(k[0], k[1], k[2], x, y); }});
   cases.push_back({"short_palette.bmp", BuildBmp(Layout(8, false, false, 3)), kW, kH,
                    [](int x, int y) { return PaletteColor(Index(x, y, 3)); }});
-  for (int bits : {4, 8}) {
+  for (int bits : {4, 8})
     cases.push_back({"rle" + std::to_string(bits) + ".bmp", BuildBmp(Rle(bits)), kW, kH,
                      [bits](int x, int y) { return PaletteColor(Index(x, y, 1 << bits)); }});
-  }
   // Run-length data that jumps (delta escape) and ends early: two red pixels at the bottom left,
   // two green three right and one up; the pixels it never sets take palette entry 0 (they once
   // showed stray memory).
@@ -296,34 +269,30 @@ std::vector<LoadCase> LoadCases(bool with_big) {
   cases.push_back({"rle8_gaps.bmp", BuildBmp(gaps), kW, kH, [](int x, int y) {
                      return PaletteColor(y == kH - 1 && x < 2 ? 1 : y == kH - 2 && x >= 5 ? 2 : 0);
                    }});
-  // The OS/2 header, and names as the disk has them: non-ASCII, bytes that are not UTF-8, a dash.
-  for (const std::string name :
-       {"bits24_os2", "été à Győr 日本", "latin1 \xE9t\xE9", "-dash #1 50%"})
+  // The OS/2 header, and names as the disk has them: non-ASCII, bytes that are not UTF-8.
+  for (const std::string name : {"bits24_os2", "été à Győr 日本", "latin1 \xE9t\xE9 #1 50%"})
     cases.push_back({name + ".bmp",
                      BuildBmp(Layout(24, false, false, 0, name == "bits24_os2" ? 12 : 40)), kW, kH,
                      Rgb});
   cases.push_back({"png named.jpg", Encode("PNG", 37, 23), 37, 23, GradientAt});
   cases.push_back({"tall.bmp", Encode("BMP", 1, 65535), 1, 65535, GradientAt});
-  // JPEGs Qt wrote, with Qt's pixels: ordinary, with bytes after the end marker (as cameras
-  // write them), progressive, grey and progressive, tiny, and as wide as JPEG allows.
+  // JPEGs Qt wrote, with Qt's pixels: with bytes after the end marker (as cameras write them),
+  // progressive, grey and progressive, and as wide as JPEG allows.
   Bytes trailer = Encode("JPEG", 64, 48);
   trailer.insert(trailer.end(), 300, 'x');
   const std::tuple<const char*, Bytes, int, int> jpegs[] = {
-      {"q.jpg", Encode("JPEG", 64, 48), 64, 48},
       {"trailer.jpg", trailer, 64, 48},
       {"progressive.jpg", Encode("JPEG", 64, 48, true), 64, 48},
       {"grey progressive.jpg", Encode("JPEG", 32, 16, true, true), 32, 16},
-      {"one.jpg", Encode("JPEG", 1, 1), 1, 1},
       {"wide.jpg", Encode("JPEG", 65500, 1), 65500, 1}};
   for (const auto& [name, bytes, w, h] : jpegs)
     cases.push_back({name, bytes, w, h, AsQtReads(bytes)});
   // Exact levels: every EXIF orientation of a grey picture (1 is none at all: plain greyscale),
   // and CMYK: red = (255 - C)(255 - K) / 255 from the inverted samples.
-  for (int o = 1; o <= 8; ++o) {
+  for (int o = 1; o <= 8; ++o)
     cases.push_back({"exif" + std::to_string(o) + ".jpg",
                      FlatJpeg(1, Level, o > 1 ? Exif(o) : Bytes{}), o >= 5 ? 16 : 24,
                      o >= 5 ? 24 : 16, [o](int x, int y) { return Oriented(o, x, y); }});
-  }
   static constexpr int kCmyk[2][4] = {{255, 40, 40, 255}, {200, 200, 90, 128}};
   cases.push_back({"cmyk.jpg", FlatJpeg(4, [](int c, int bx, int) { return kCmyk[bx][c]; }), 16, 8,
                    [](int x, int) {
@@ -332,35 +301,45 @@ std::vector<LoadCase> LoadCases(bool with_big) {
                    },
                    1});
   // A 42-megapixel photo, which Qt's default allocation limit (128 MB) once refused.
-  if (with_big) {
-    cases.push_back({"big.jpg", Encode("JPEG", 7000, 6000, false, false, true), 7000, 6000,
-                     [](int, int) { return MakeColor(10, 200, 30); }, 12});
-  }
+  cases.push_back({"big.jpg", Encode("JPEG", 7000, 6000, false, false, true), 7000, 6000,
+                   [](int, int) { return MakeColor(10, 200, 30); }, 12});
   return cases;
 }
 
-TEST_F(PictureFileTest, EveryLayoutLoadsWithExactPixels) {
-  for (const LoadCase& c : LoadCases(true)) {
+// Each loads with exact pixels; the small ones then convert through the tool to exactly the
+// window's result for the picture the decoder gives, and a bad one among them fails only itself.
+TEST_F(PictureFileTest, EveryLayoutLoadsWithExactPixelsAndConvertsSoThroughTheTool) {
+  test::WriteBytes(Path("cut.bmp"), BuildBmp(Rle(8, false)));
+  std::vector<std::string> args = {"-O", Path("out"), Path("cut.bmp")};
+  std::vector<Surface> pictures;
+  for (const LoadCase& c : LoadCases()) {
     SCOPED_TRACE(c.name);
     test::WriteBytes(Path(c.name), c.bytes);
     Surface s("Pic1", 96, 64, MakeColor(128, 128, 128));
     const DecodeResult r = DecodePictureFile(Path(c.name), &s);
     ASSERT_TRUE(r.ok) << r.message;
     ASSERT_EQ(std::tuple(s.name(), s.width(), s.height()), std::tuple("Pic1", c.width, c.height));
-    int wrong = 0;
-    for (int y = 0; y < c.height; ++y) {
-      for (int x = 0; x < c.width; ++x) {
-        const ColorValue got = PixelAt(s, x, y), want = c.expected(x, y);
-        const int d =
-            std::max({std::abs(RedOf(got) - RedOf(want)), std::abs(GreenOf(got) - GreenOf(want)),
-                      std::abs(BlueOf(got) - BlueOf(want))});
-        if (d > c.tolerance && ++wrong <= 3) ADD_FAILURE() << x << "," << y << ": " << got;
-      }
+    for (int i = 0, wrong = 0; i < c.width * c.height; ++i) {
+      const ColorValue got = PixelAt(s, i % c.width, i / c.width),
+                       want = c.expected(i % c.width, i / c.width);
+      const int d =
+          std::max({std::abs(RedOf(got) - RedOf(want)), std::abs(GreenOf(got) - GreenOf(want)),
+                    std::abs(BlueOf(got) - BlueOf(want))});
+      if (d > c.tolerance && ++wrong <= 3) ADD_FAILURE() << i << ": " << got;
     }
+    if (c.width * c.height <= 2000) args.push_back(Path(c.name)), pictures.push_back(std::move(s));
+  }
+  const test::ToolResult r = Run(args);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err.rfind("tvcpix-cli: " + Path("cut.bmp") + ": truncated BMP", 0), 0u) << r.err;
+  for (std::size_t k = 0; k < pictures.size(); ++k) {
+    Model model;  // the tool's defaults are the window's: "Graphics 16", "Pattern TVC"
+    model.LoadSourcePicture(std::move(pictures[k]));
+    const std::string base = Path("out/" + fs::path(args[k + 3]).stem().string());
+    EXPECT_TRUE(test::ReadBytes(base + ".bmp") == EncodeBmp24(model.pic2())) << base;
+    EXPECT_NE(r.out.find(base + ": "), std::string::npos) << base;
   }
 }
-
-// ---------------------------------------------------------------- files that are refused
 
 struct RefusedCase {
   std::string name;
@@ -375,20 +354,16 @@ std::vector<RefusedCase> RefusedCases() {
   auto link = [](std::string to) {
     return [to](const std::string& p) { fs::create_symlink(to, p); };
   };
-  Bytes jpeg = Encode("JPEG", 64, 48);
-  const Bytes big_jpeg = Encode("JPEG", 200, 150);
+  const Bytes jpeg = Encode("JPEG", 64, 48), big_jpeg = Encode("JPEG", 200, 150);
   const std::size_t scan = Find(jpeg, 0xDA) + 2 + (jpeg[Find(jpeg, 0xDA) + 3]),
                     sof = Find(jpeg, 0xC0);
-  Bytes stray = jpeg, cut_scan = Cut(jpeg, scan + 20), bomb = jpeg;
+  Bytes stray = jpeg, bomb = jpeg;
   for (std::size_t i = 0; i < 40; ++i) stray[scan + 30 + i] = static_cast<std::uint8_t>(i * 67 + 1);
   stray[scan + 40] = 0xFF, stray[scan + 41] = 0xD3;  // a restart marker where none belongs
-  cut_scan.insert(cut_scan.end(), {0xFF, 0xD9});
   bomb[sof + 5] = bomb[sof + 7] = 0xFF, bomb[sof + 6] = bomb[sof + 8] = 0xDC;  // 65500 x 65500
   const std::string qt = "not a picture Qt can read: ",
-                    bad = qt + "damaged or truncated picture data";
-  const std::string large = " pixels (limit 100000000)", regular = "not a regular file";
-  const std::string jpeg_end = "damaged JPEG: Corrupt JPEG data: premature end of data segment";
-  const auto loop = [](const std::string& p) { fs::create_symlink(p, p); };
+                    bad = qt + "damaged or truncated picture data",
+                    large = " pixels (limit 100000000)", regular = "not a regular file";
   const auto sparse = [](const std::string& p) {
     test::WriteBytes(p, {0xFF, 0xD8});
     EXPECT_EQ(truncate(p.c_str(), 64LL << 30), 0);
@@ -399,17 +374,13 @@ std::vector<RefusedCase> RefusedCases() {
        "truncated BMP: the run-length data ends before the picture does"},
       {"cut_in_header.bmp", Cut(BuildBmp(Layout(24, false)), 30),
        "truncated BMP: 30 bytes, the header needs 54"},
-      {"cut.bmp", Cut(Encode("BMP", 30, 20), 1000),
-       "truncated BMP: 1000 bytes, the header needs 1894"},
       {"cut in data.jpg", Cut(big_jpeg, big_jpeg.size() / 2),
        "truncated JPEG: the picture data ends before its end marker"},
-      {"cut_scan.jpg", cut_scan, jpeg_end},
-      {"stray_marker.jpg", stray, jpeg_end},
+      {"stray_marker.jpg", stray, "damaged JPEG: Corrupt JPEG data: premature end of data segment"},
       {"cut_in_tables.jpg", Cut(jpeg, scan - 40), bad},
       // Sizes: refused before any pixel memory is spent.
       {"bomb.bmp", Claimed(60000, 60000), "picture too large: 60000 x 60000" + large},
-      {"huge_width.bmp", Claimed(INT_MAX, 1, 1), "picture too large: 2147483647 x 1" + large},
-      {"height_int_min.bmp", Claimed(4, INT_MIN), "picture too large: 4 x 2147483648" + large},
+      {"height_int_min.bmp", Claimed(4, INT_MIN, 1), "picture too large: 4 x 2147483648" + large},
       {"claims_9000_square.bmp", Claimed(9000, 9000),
        "truncated BMP: 118 bytes, the header needs 243000054"},
       {"bomb.jpg", bomb, "picture too large: 65500 x 65500" + large},
@@ -421,18 +392,19 @@ std::vector<RefusedCase> RefusedCases() {
       {"other.jpg", Encode("PPM", 8, 8),
        "unsupported picture format \"ppm\" (JPEG, BMP or PNG expected)"},
       // Not plain files, named like pictures: refused at once, never a hang.
-      {"missing.jpg", {}, "No such file or directory", [](const std::string&) {}},
       {"fifo.jpg", {}, regular, [](const std::string& p) { mkfifo(p.c_str(), 0600); }},
       {"zero.jpg", {}, regular, link("/dev/zero")},
       {"dangling.jpg", {}, "No such file or directory", link("/nowhere/at/all")},
-      {"loop.bmp", {}, "Too many levels of symbolic links", loop},
+      {"loop.bmp",
+       {},
+       "Too many levels of symbolic links",
+       [](const std::string& p) { fs::create_symlink(p, p); }},
       // Far larger than any picture within the pixel limit (sparse): refused unread, at once.
       {"sparse.jpg", {}, "file too large: 68719476736 bytes (limit 1073741824)", sparse}};
-  if (geteuid() != 0) {  // permissions do not stop root
+  if (geteuid() != 0)  // permissions do not stop root
     cases.push_back({"secret.bmp", {}, "Permission denied", [](const std::string& p) {
                        test::WriteBytes(p, {1}), chmod(p.c_str(), 0);
                      }});
-  }
   return cases;
 }
 
@@ -455,36 +427,11 @@ TEST_F(PictureFileTest, HostileFilesAreRefusedByTheDecoderAndTheToolAlike) {
     EXPECT_TRUE(picture == before) << c.name;
     const test::ToolResult r = Run({"-q", "-o", Path("out"), Path(c.name)});
     const std::string line = "tvcpix-cli: " + message + "\n";  // after anything Qt said itself
-    EXPECT_EQ(r.code, 1) << c.name;
-    EXPECT_EQ(r.out + r.err.substr(r.err.size() - std::min(r.err.size(), line.size())), line);
+    EXPECT_EQ(std::to_string(r.code) + r.out +
+                  r.err.substr(r.err.size() - std::min(r.err.size(), line.size())),
+              "1" + line);
   }
   EXPECT_EQ(outputs(), before_outputs);
-}
-
-// Odd but sound pictures convert through the tool to exactly the window's result for the picture
-// the decoder gives; a bad one among them fails only itself.
-TEST_F(PictureFileTest, ToolConvertsAsTheDecoderReads) {
-  std::vector<std::string> args = {"-O", Path("out"), Path("cut.bmp")};
-  test::WriteBytes(Path("cut.bmp"), BuildBmp(Rle(8, false)));
-  for (const LoadCase& c : LoadCases(false)) {
-    if (c.width * c.height > 2000) continue;
-    test::WriteBytes(Path(c.name), c.bytes);
-    args.push_back(Path(c.name));
-  }
-  const test::ToolResult r = Run(args);
-  EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err.rfind("tvcpix-cli: " + Path("cut.bmp") + ": truncated BMP", 0), 0u) << r.err;
-  for (std::size_t k = 3; k < args.size(); ++k) {
-    Model model;  // the tool's defaults
-    model.SetMode(TvcMode::kGraphics16);
-    model.SetMethod(DitherMethod::kPatternTvc);
-    Surface picture;
-    ASSERT_TRUE(DecodePictureFile(args[k], &picture).ok);
-    model.LoadSourcePicture(std::move(picture));
-    const std::string base = Path("out/" + fs::path(args[k]).stem().string());
-    EXPECT_TRUE(test::ReadBytes(base + ".bmp") == EncodeBmp24(model.pic2())) << args[k];
-    EXPECT_NE(r.out.find(base + ": "), std::string::npos) << args[k];
-  }
 }
 
 }  // namespace

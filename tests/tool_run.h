@@ -22,15 +22,9 @@
 #include <string>
 #include <vector>
 
-#include "core/color.h"
-#include "core/mode.h"
-#include "core/model.h"
-#include "core/palette.h"
-#include "core/surface.h"
-#include "dither/method.h"
+#include "core/model.h"  // with the colour, mode, palette, surface and method types
 #include "output/bmp.h"
-#include "output/screen_decode.h"
-#include "output/screen_file.h"
+#include "output/screen_decode.h"  // with the screen file writers
 #include "ui/picture_file.h"
 
 namespace tvcpix::test {
@@ -38,14 +32,14 @@ namespace tvcpix::test {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-inline Bytes ReadBytes(const fs::path& path) {
+inline std::string ReadText(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-inline std::string ReadText(const fs::path& path) {
-  const Bytes bytes = ReadBytes(path);
-  return std::string(bytes.begin(), bytes.end());
+inline Bytes ReadBytes(const fs::path& path) {
+  const std::string text = ReadText(path);
+  return Bytes(text.begin(), text.end());
 }
 
 inline void WriteBytes(const fs::path& path, const Bytes& bytes) {
