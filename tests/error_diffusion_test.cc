@@ -8,10 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <random>
-#include <sstream>
-#include <string>
 #include <vector>
 
 #include "core/palette.h"
@@ -25,21 +22,20 @@ namespace {
 
 using M = DitherMethod;
 
-// The kernels as the table lists them: taps "dx:w" of the current row, then "|" and the next
-// row down, and so on.
+// The kernels as the table lists them: weights for dx = -2..2 on the current row and the two
+// below.
 constexpr struct RefKernel {
   M method;
-  int divisor;
-  const char* taps;
+  int divisor, w[3][5];
 } kKernels[] = {
-    {M::kFloyd, 16, "+1:7 | -1:3 0:5 +1:1"},
-    {M::kAtkinson, 8, "+1:1 +2:1 | -1:1 0:1 +1:1 | 0:1"},
-    {M::kSierraLite, 4, "+1:2 | -1:1 0:1"},
-    {M::kBurkles, 32, "+1:8 +2:4 | -2:2 -1:4 0:8 +1:4 +2:2"},
-    {M::kSierra2Row, 16, "+1:4 +2:3 | -2:1 -1:2 0:3 +1:2 +2:1"},
-    {M::kSierra, 32, "+1:5 +2:3 | -2:2 -1:4 0:5 +1:4 +2:2 | -1:2 0:3 +1:2"},
-    {M::kStucky, 42, "+1:8 +2:4 | -2:2 -1:4 0:8 +1:4 +2:2 | -2:1 -1:2 0:4 +1:2 +2:1"},
-    {M::kJarvis, 48, "+1:7 +2:5 | -2:3 -1:5 0:7 +1:5 +2:3 | -2:1 -1:3 0:5 +1:3 +2:1"},
+    {M::kFloyd, 16, {{0, 0, 0, 7, 0}, {0, 3, 5, 1, 0}}},
+    {M::kAtkinson, 8, {{0, 0, 0, 1, 1}, {0, 1, 1, 1, 0}, {0, 0, 1, 0, 0}}},
+    {M::kSierraLite, 4, {{0, 0, 0, 2, 0}, {0, 1, 1, 0, 0}}},
+    {M::kBurkles, 32, {{0, 0, 0, 8, 4}, {2, 4, 8, 4, 2}}},
+    {M::kSierra2Row, 16, {{0, 0, 0, 4, 3}, {1, 2, 3, 2, 1}}},
+    {M::kSierra, 32, {{0, 0, 0, 5, 3}, {2, 4, 5, 4, 2}, {0, 2, 3, 2, 0}}},
+    {M::kStucky, 42, {{0, 0, 0, 8, 4}, {2, 4, 8, 4, 2}, {1, 2, 4, 2, 1}}},
+    {M::kJarvis, 48, {{0, 0, 0, 7, 5}, {3, 5, 7, 5, 3}, {1, 3, 5, 3, 1}}},
 };
 
 PaletteEntry RefNearest(const Palette& p, int r, int g, int b) {
@@ -80,15 +76,7 @@ RefBuffer MakeBuffer(const Surface& source, int m, bool edges) {
 }
 
 Surface RefDiffuse(const Surface& source, const RefKernel& k, const Palette& palette) {
-  std::vector<std::array<int, 3>> taps;  // dx, dy, w
-  std::istringstream text(k.taps);
-  int dy = 0;
-  for (std::string t; text >> t;) {
-    int dx = 0, w = 0;
-    dy += t == "|";
-    if (std::sscanf(t.c_str(), "%d:%d", &dx, &w) == 2) taps.push_back({dx, dy, w});
-  }
-  const bool atkinson = k.method == M::kAtkinson, two_down = dy == 2 && !atkinson;
+  const bool atkinson = k.method == M::kAtkinson, two_down = k.w[2][2] && !atkinson;
   RefBuffer b = MakeBuffer(source, 4, !atkinson);
   for (int y = two_down ? 4 : 2; y <= (two_down ? b.h + 3 : b.h + 5); ++y)
     for (int x = 0; x < b.r; ++x) {
@@ -98,9 +86,9 @@ Surface RefDiffuse(const Surface& source, const RefKernel& k, const Palette& pal
         const int e = (b.At(x, y, c) - target[c]) / k.divisor;  // truncates toward zero
         b.At(x, y, c) = target[c];
         // Flat offsets: a tap past the row's end lands at the next row's start.
-        for (const auto& [tx, ty, tw] : taps)
-          b.Flat(y * b.r + x + tx + ty * b.r, c) =
-              std::clamp(b.Flat(y * b.r + x + tx + ty * b.r, c) + tw * e, 0, 255);
+        for (int t = 0; t < 15; ++t)  // row t / 5 down, column t % 5 - 2
+          if (const int w = k.w[t / 5][t % 5], at = (y + t / 5) * b.r + x + t % 5 - 2; w != 0)
+            b.Flat(at, c) = std::clamp(b.Flat(at, c) + w * e, 0, 255);
       }
     }
   return b.Picture(source);
