@@ -3,24 +3,16 @@
 
 #include <fcntl.h>
 #include <jpeglib.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <string>
-#include <vector>
 
-#include "gtest/gtest.h"
-#include "ui/picture_file.h"
+#include "tests/tool_run.h"
 
 namespace tvcpix {
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
 
 struct JpegForm {
   const char* name;
@@ -97,14 +89,10 @@ Bytes MakeBmp(int width, int height, bool top_down, bool v5, int gap, unsigned s
   return b;
 }
 
-class DirectDecodeTest : public ::testing::Test {
+class DirectDecodeTest : public test::ScratchTest {
  protected:
   std::string Write(const std::string& name, const Bytes& bytes) {
-    const std::string path = (dir_ / name).string();
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    return path;
+    return test::WriteBytes(Path(name), bytes), Path(name);
   }
 
   // Decodes the file both ways; the direct way must either decline or match Qt exactly, and what
@@ -128,10 +116,6 @@ class DirectDecodeTest : public ::testing::Test {
     EXPECT_TRUE(loaded == qt);
     return result.message;
   }
-
-  fs::path dir_ = fs::path(::testing::TempDir()) / "direct_decode";
-  void SetUp() override { fs::create_directories(dir_); }
-  void TearDown() override { fs::remove_all(dir_); }
 };
 
 TEST_F(DirectDecodeTest, JpegFormsMatchQtOrAreLeftToIt) {
