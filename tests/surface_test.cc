@@ -188,19 +188,14 @@ TEST(NearestSearchTest, PlainAndCachedSearchesEqualTheStraightScan) {
     NearestMatcher& shared = SharedMatcher(p, f);
     for (int k = 0; k < 6000; ++k) {
       // Palette colours (an exact match stops the search), repeated and random colours.
-      const std::uint32_t h =
-          k % 3 == 1 ? k % 1500 * 2654435761u : static_cast<std::uint32_t>(rng());
       const PaletteEntry e =
-          k % 3 == 0 ? p[static_cast<int>(rng() % n)] : EntryFromColor(h & 0xFFFFFF);
-      const int want = BruteNearest(p, f, e.red, e.green, e.blue);
-      ASSERT_EQ(f ? NearestIndexUnmarked(p, flags, e.red, e.green, e.blue)
-                  : NearestIndex(p, e.red, e.green, e.blue),
-                want);
-      ASSERT_EQ(NearestColor(p, e.red, e.green, e.blue),
-                p[BruteNearest(p, nullptr, e.red, e.green, e.blue)]);
-      ASSERT_EQ(own.Index(e.red, e.green, e.blue), want);
-      ASSERT_EQ(own.Color(e.red, e.green, e.blue), p[want]);
-      ASSERT_EQ(shared.Index(e.red, e.green, e.blue), want);
+          k % 3 == 0 ? p[static_cast<int>(rng() % n)]
+                     : EntryFromColor((k % 3 == 1 ? k % 1500 * 2654435761u : rng()) & 0xFFFFFF);
+      const int r = e.red, g = e.green, b = e.blue, want = BruteNearest(p, f, r, g, b);
+      ASSERT_EQ(f ? NearestIndexUnmarked(p, flags, r, g, b) : NearestIndex(p, r, g, b), want);
+      ASSERT_EQ(NearestColor(p, r, g, b), p[BruteNearest(p, nullptr, r, g, b)]);
+      ASSERT_EQ(std::tuple(own.Index(r, g, b), own.Color(r, g, b), shared.Index(r, g, b)),
+                std::tuple(want, p[want], want));
     }
   }
 }
