@@ -491,6 +491,14 @@ class WindowTest : public QObject {
     }
     QVERIFY(model_->convert_count() > 50);
   }
+
+  // Closing the main window ends the program, even with the editor open, which closes too.
+  void ClosingTheMainWindowQuits() {
+    QTimer::singleShot(0, form_.get(), [this] { form_->close(); });
+    QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(!editor_->isVisible());
+  }
 };
 
 }  // namespace tvcpix
