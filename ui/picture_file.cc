@@ -1,10 +1,6 @@
 // Decoding picture files with Qt's image reader: every format and form the direct decoders leave.
 #include "ui/picture_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
@@ -14,14 +10,10 @@
 #include <QSize>
 #include <QString>
 #include <QtGlobal>
-#include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <mutex>
-#include <system_error>
 #include <utility>
 #include <vector>
 
