@@ -12,10 +12,10 @@
 #include <utility>
 
 #include "core/mode.h"
-#include "core/model.h"
+#include "engine/model.h"
 #include "core/surface.h"
 #include "dither/method.h"
-#include "ui/picture_file.h"
+#include "qtdecode/picture_file.h"
 
 namespace tvcpix {
 namespace {

@@ -13,7 +13,8 @@
 
 #include "cli/extras.h"
 #include "core/color.h"
-#include "core/model.h"
+#include "engine/input_file.h"
+#include "engine/model.h"
 #include "core/palette.h"
 #include "core/surface.h"
 #include "output/save.h"
@@ -341,8 +342,9 @@ bool ConvertOne(const CliOptions& options, const std::string& input, const std::
   }
   if (!CheckExportsAgainstInput(options, input, err)) return false;
 
-  Surface picture;
-  DecodeResult decoded = LoadPictureForCli(input, &picture);
+  InputFile opened;
+  DecodeResult decoded = OpenInputFile(input, DecodeWithQtModule, &opened);
+  Surface& picture = opened.picture;
   if (!decoded.ok) {
     err << kCliName << ": " << decoded.message << "\n";
     return false;

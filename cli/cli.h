@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "core/version.h"
 #include "core/mode.h"
 #include "dither/method.h"
 
 namespace tvcpix {
 
 constexpr const char* kCliName = "tvcpix-cli";
-constexpr const char* kCliVersion = "1.03";
+constexpr const char* kCliVersion = kVersion;
 
 // Exit codes of the tool.
 constexpr int kExitOk = 0;

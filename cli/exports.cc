@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "cli/extras.h"
+#include "output/png.h"
 #include "core/mode.h"
 #include "output/file_write.h"
 #include "output/screen_file.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "core/model.h"
+#include "engine/model.h"
 #include "core/surface.h"
 
 namespace tvcpix {
@@ -27,9 +27,6 @@ bool CheckExportsAgainstInput(const CliOptions& options, const std::string& inpu
 // writing the reason for the first that failed.
 bool WriteExports(const CliOptions& options, const Model& model, const std::string& input,
                   std::ostream& err);
-
-// The surface as PNG file bytes, every pixel exact; empty when encoding failed.
-std::vector<std::uint8_t> EncodePng(const Surface& surface);
 
 // Converts every INPUT of the options on options.jobs threads (0: one per core), each on a
 // model object of its own, and prints each INPUT's lines in the order of the INPUTs. With

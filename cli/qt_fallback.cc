@@ -132,8 +132,5 @@ DecodeResult DecodeWithQtModule(const std::string& path, int fd, long long size,
   return result;
 }
 
-DecodeResult LoadPictureForCli(const std::string& path, Surface* picture) {
-  return LoadPictureFile(path, picture, DecodeWithQtModule);
-}
 
 }  // namespace tvcpix

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/surface.h"
-#include "ui/picture_load.h"
+#include "decode/picture_load.h"
 
 namespace tvcpix {
 
@@ -16,8 +16,6 @@ namespace tvcpix {
 DecodeResult DecodeWithQtModule(const std::string& path, int fd, long long size,
                                 Surface* picture);
 
-// Decodes a picture file with the direct decoders, then the module.
-DecodeResult LoadPictureForCli(const std::string& path, Surface* picture);
 
 // For a main thread that waits on worker threads: the waker is called (on a worker) when a
 // worker needs the module; the main thread then calls StartQtModule. Without a waker the

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "cli/extras.h"
+#include "output/png.h"
 #include "core/palette.h"
 #include "output/file_write.h"
 #include "output/screen_decode.h"

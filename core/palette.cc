@@ -1,6 +1,8 @@
 // The working palette, the fixed colour tables and the nearest-colour searches.
 #include "core/palette.h"
 
+#include "core/tvc.h"
+
 namespace tvcpix {
 
 void Palette::Resize(int n) {
@@ -16,12 +18,12 @@ void Palette::Set(int i, const PaletteEntry& e) {
 }
 
 PaletteEntry Tvc16Color(int index) {
-  // Bit 0 blue, bit 1 red, bit 2 green, bit 3 bright; index 8 is a second black.
-  const std::uint8_t level = (index & 8) ? 255 : 145;
+  // Index 8 is a second black.
+  const std::uint8_t level = (index & kIndexBright) ? kBrightLevel : kDarkLevel;
   PaletteEntry e;
-  e.blue = (index & 1) ? level : 0;
-  e.red = (index & 2) ? level : 0;
-  e.green = (index & 4) ? level : 0;
+  e.blue = (index & kIndexBlue) ? level : 0;
+  e.red = (index & kIndexRed) ? level : 0;
+  e.green = (index & kIndexGreen) ? level : 0;
   return e;
 }
 

@@ -1,10 +1,8 @@
-// The run timer of a conversion and the distinct-colour count.
+// The run timer of a conversion.
 #ifndef TVCPIX_CORE_RUN_TIMER_H_
 #define TVCPIX_CORE_RUN_TIMER_H_
 
 #include <cstdint>
-
-#include "core/surface.h"
 
 namespace tvcpix {
 
@@ -17,12 +15,9 @@ class RunTimer {
   static std::int32_t ToMilliseconds(std::int64_t ticks, std::int64_t frequency);
 
  private:
+  static constexpr std::int64_t kTicksPerSecond = 1'000'000'000;  // steady_clock in ns
   std::int64_t start_ = 0;
-  std::int64_t frequency_ = 1;
 };
-
-// Number of distinct colours among the surface's pixels.
-int CountColors(const Surface& surface);
 
 }  // namespace tvcpix
 

@@ -2,7 +2,7 @@
 #ifndef TVCPIX_DITHER_PATTERN_H_
 #define TVCPIX_DITHER_PATTERN_H_
 
-#include "adjust/pattern_set.h"
+#include "dither/pattern_set.h"
 #include "core/palette.h"
 #include "core/surface.h"
 

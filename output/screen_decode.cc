@@ -14,9 +14,6 @@ namespace tvcpix {
 
 namespace {
 
-constexpr int kRowBytes = 64;
-constexpr std::uint8_t kDarkLevel = 145;
-constexpr std::uint8_t kBrightLevel = 255;
 
 std::string Hex(int value) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -51,17 +48,17 @@ void PutColor(std::uint8_t* p, const PaletteEntry& e) {
 }  // namespace
 
 PaletteEntry ColorOfCode(std::uint8_t code) {
-  const std::uint8_t level = (code & 0x40) != 0 ? kBrightLevel : kDarkLevel;
+  const std::uint8_t level = (code & kCodeIntensity) != 0 ? kBrightLevel : kDarkLevel;
   PaletteEntry e;
-  e.green = (code & 0x10) != 0 ? level : 0;
-  e.red = (code & 0x04) != 0 ? level : 0;
-  e.blue = (code & 0x01) != 0 ? level : 0;
+  e.green = (code & kCodeGreen) != 0 ? level : 0;
+  e.red = (code & kCodeRed) != 0 ? level : 0;
+  e.blue = (code & kCodeBlue) != 0 ? level : 0;
   return e;
 }
 
 Surface DecodeScreenImage(const std::uint8_t* image, TvcMode mode, const PaletteCodes& codes) {
   const ModeInfo& info = InfoOf(mode);
-  Surface screen("Screen", info.preview_width, kScreenPictureRows, MakeColor(0, 0, 0));
+  Surface screen("Screen", info.preview_width, kScreenRows, MakeColor(0, 0, 0));
 
   // The colour of each index (2 and 4 colours) or of each colour code (16 colours).
   std::array<PaletteEntry, 128> colors{};
@@ -73,20 +70,20 @@ Surface DecodeScreenImage(const std::uint8_t* image, TvcMode mode, const Palette
       colors[static_cast<std::size_t>(i)] = ColorOfCode(codes[static_cast<std::size_t>(i)]);
   }
 
-  for (int y = 0; y < kScreenPictureRows; ++y) {
-    const std::uint8_t* in = image + static_cast<std::size_t>(y) * kRowBytes;
+  for (int y = 0; y < kScreenRows; ++y) {
+    const std::uint8_t* in = image + static_cast<std::size_t>(y) * kScreenRowBytes;
     std::uint8_t* out = screen.row(y);
     switch (mode) {
       case TvcMode::kGraphics16:
         // Bits 7..0 are I, I, G, G, R, R, B, B of the left and the right pixel in turn.
-        for (int b = 0; b < kRowBytes; ++b, out += 6) {
+        for (int b = 0; b < kScreenRowBytes; ++b, out += 6) {
           PutColor(out, colors[(in[b] >> 1) & 0x55]);
           PutColor(out + 3, colors[in[b] & 0x55]);
         }
         break;
       case TvcMode::kGraphics4:
         // Low index bits in the high nibble, high bits in the low nibble, leftmost pixel first.
-        for (int b = 0; b < kRowBytes; ++b) {
+        for (int b = 0; b < kScreenRowBytes; ++b) {
           for (int j = 0; j < 4; ++j, out += 3) {
             const int index = ((in[b] >> (7 - j)) & 1) | (((in[b] >> (3 - j)) & 1) << 1);
             PutColor(out, colors[static_cast<std::size_t>(index)]);
@@ -94,7 +91,7 @@ Surface DecodeScreenImage(const std::uint8_t* image, TvcMode mode, const Palette
         }
         break;
       case TvcMode::kGraphics2:
-        for (int b = 0; b < kRowBytes; ++b) {
+        for (int b = 0; b < kScreenRowBytes; ++b) {
           for (int j = 0; j < 8; ++j, out += 3) {
             PutColor(out, colors[static_cast<std::size_t>((in[b] >> (7 - j)) & 1)]);
           }
@@ -106,10 +103,10 @@ Surface DecodeScreenImage(const std::uint8_t* image, TvcMode mode, const Palette
 }
 
 Surface EnlargeScreen(const Surface& screen) {
-  Surface view("Pic1", kEnlargedWidth, kEnlargedHeight, MakeColor(0, 0, 0));
+  Surface view("Pic1", kViewWidth, kViewHeight, MakeColor(0, 0, 0));
   if (screen.width() <= 0 || screen.height() <= 0) return view;
-  const int sx = kEnlargedWidth / screen.width();
-  const int sy = kEnlargedHeight / screen.height();
+  const int sx = kViewWidth / screen.width();
+  const int sy = kViewHeight / screen.height();
   const int width = screen.width() * sx;
   for (int y = 0; y < screen.height(); ++y) {
     const std::uint8_t* in = screen.row(y);

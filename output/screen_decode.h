@@ -10,22 +10,16 @@
 #include "core/color.h"
 #include "core/mode.h"
 #include "core/surface.h"
+#include "core/tvc.h"
 #include "output/screen_file.h"
 
 namespace tvcpix {
 
 constexpr int kTimFileBytes = kTimHeaderBytes + kScreenBytes;
-// Rows of the screen image that hold the picture; the rest of the 256 rows is never shown.
-constexpr int kScreenPictureRows = 240;
-// The result view's size, which an enlarged screen fills.
-constexpr int kEnlargedWidth = 512;
-constexpr int kEnlargedHeight = 480;
 
 // The four palette codes of a ".tim" header (2 colours use the first two, 16 colours none).
 using PaletteCodes = std::array<std::uint8_t, 4>;
 
-// A colour code holds only the intensity bit 6 and the colour bits 4 (green), 2 (red), 0 (blue).
-constexpr bool IsTvcColorCode(std::uint8_t code) { return (code & 0xAA) == 0; }
 
 // The colour a code shows: each set colour bit gives 255 with the intensity bit, 145 without;
 // intensity alone is black. Bits outside the colour code are ignored.

@@ -10,17 +10,16 @@ namespace tvcpix {
 
 namespace {
 
-constexpr int kScreenRows = 240;
-constexpr int kRowBytes = 64;
 
 }  // namespace
 
 std::uint8_t TvcColorCode(const PaletteEntry& entry) {
   std::uint8_t code = 0;
-  if (entry.red == 255 || entry.green == 255 || entry.blue == 255) code |= 0x40;
-  if (entry.green != 0) code |= 0x10;
-  if (entry.red != 0) code |= 0x04;
-  if (entry.blue != 0) code |= 0x01;
+  if (entry.red == kBrightLevel || entry.green == kBrightLevel || entry.blue == kBrightLevel)
+    code |= kCodeIntensity;
+  if (entry.green != 0) code |= kCodeGreen;
+  if (entry.red != 0) code |= kCodeRed;
+  if (entry.blue != 0) code |= kCodeBlue;
   return code;
 }
 
@@ -80,7 +79,7 @@ std::vector<std::uint8_t> BuildScreenImage(const Surface& preview, TvcMode mode,
     }
     for (; x < row_pixels; ++x) indices[static_cast<std::size_t>(x)] = bg_index;
 
-    std::uint8_t* out = image.data() + static_cast<std::size_t>(y) * kRowBytes;
+    std::uint8_t* out = image.data() + static_cast<std::size_t>(y) * kScreenRowBytes;
     const int* idx = indices.data();
     const int bytes = row_pixels / per_byte;
     switch (mode) {

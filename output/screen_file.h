@@ -10,10 +10,10 @@
 #include "core/mode.h"
 #include "core/palette.h"
 #include "core/surface.h"
+#include "core/tvc.h"
 
 namespace tvcpix {
 
-constexpr int kScreenBytes = 16384;
 constexpr int kTimHeaderBytes = 16;
 
 std::uint8_t TvcColorCode(const PaletteEntry& entry);

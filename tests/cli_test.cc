@@ -5,6 +5,7 @@
 #include <map>
 #include <sstream>
 
+#include "core/color_count.h"
 #include "core/run_timer.h"
 #include "tests/tool_run.h"
 

@@ -4,7 +4,7 @@
 #include <random>
 #include <string>
 
-#include "core/model.h"
+#include "engine/model.h"
 #include "gtest/gtest.h"
 
 namespace tvcpix {

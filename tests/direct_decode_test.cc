@@ -1,5 +1,5 @@
 // The direct JPEG/BMP decoders give exactly Qt's pixels, and leave every other form to Qt.
-#include "ui/direct_decode.h"
+#include "decode/direct_decode.h"
 
 #include <fcntl.h>
 #include <jpeglib.h>

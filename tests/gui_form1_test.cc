@@ -9,9 +9,9 @@
 #include <random>
 #include <tuple>
 
-#include "adjust/pattern_editor.h"
-#include "adjust/pattern_set.h"
-#include "core/model.h"
+#include "engine/pattern_editor.h"
+#include "dither/pattern_set.h"
+#include "engine/model.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 #include "ui/surface_view.h"

@@ -1,6 +1,6 @@
 // Tests of the model object: the conversion dispatch and the palette between runs, swatches,
 // loading, sliders and "Set", the pattern editor's operations and the probe.
-#include "core/model.h"
+#include "engine/model.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <string>
 #include <tuple>
 
-#include "adjust/pattern_editor.h"
-#include "adjust/pattern_set.h"
+#include "engine/pattern_editor.h"
+#include "dither/pattern_set.h"
 #include "adjust/tone.h"
 #include "dither/error_diffusion.h"
 #include "dither/ordered.h"

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "adjust/pattern_editor.h"
-#include "adjust/pattern_set.h"
+#include "engine/pattern_editor.h"
+#include "dither/pattern_set.h"
 #include "adjust/tone.h"
 #include "core/palette.h"
 #include "core/surface.h"

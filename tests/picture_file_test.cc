@@ -1,6 +1,6 @@
 // Picture files users meet and hostile ones, made here byte by byte: each loads with exact pixels
 // or is refused with the file and the reason, never a hang, by the decoder and tvcpix-cli alike.
-#include "ui/picture_file.h"
+#include "qtdecode/picture_file.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -1,5 +1,6 @@
 // Tests of the conversion core's building blocks: scaling, the colour count and the run timer,
 // the colour tables, and the nearest-colour searches with their caches against a straight scan.
+#include "core/color_count.h"
 #include "core/surface.h"
 
 #include <gtest/gtest.h>

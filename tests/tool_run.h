@@ -22,10 +22,10 @@
 #include <string>
 #include <vector>
 
-#include "core/model.h"  // with the colour, mode, palette, surface and method types
+#include "engine/model.h"  // with the colour, mode, palette, surface and method types
 #include "output/bmp.h"
 #include "output/screen_decode.h"  // with the screen file writers
-#include "ui/picture_file.h"
+#include "qtdecode/picture_file.h"
 
 namespace tvcpix::test {
 

@@ -1,4 +1,5 @@
 // The main window Form1: every control of the converter, placed as designed, and its handlers.
+#include "core/version.h"
 #include "ui/form1.h"
 
 #include <QCheckBox>
@@ -29,11 +30,12 @@
 #include <cstring>
 #include <utility>
 
-#include "core/model.h"
+#include "engine/input_file.h"
+#include "engine/model.h"
 #include "dither/method.h"
 #include "output/screen_decode.h"
 #include "ui/form2.h"
-#include "ui/picture_file.h"
+#include "qtdecode/picture_file.h"
 #include "ui/surface_view.h"
 
 namespace tvcpix {
@@ -182,7 +184,7 @@ bool CanWriteInto(const QString& folder) {
 Form1::Form1(Model* model, Form2* editor, QWidget* parent)
     : QWidget(parent), model_(model), editor_(editor) {
   setObjectName("Form1");
-  setWindowTitle("tvcpix 1.03");
+  setWindowTitle(QString("tvcpix ") + kVersion);
   // No control follows a resize, so the window keeps its designed size.
   setFixedSize(kClientWidth, kClientHeight);
   QFont small = font();
@@ -528,25 +530,13 @@ void Form1::File2_Click() {
 }
 
 bool Form1::LoadPictureFile(const QString& path) {
-  Surface picture;
-  if (IsTimName(NativePath(path))) {
-    // A screen comes in as the result view showed it: 512 x 480 in the TVC's own colours.
-    DecodedScreen screen;
-    const ScreenDecodeResult decoded =
-        ReadScreenFile(NativePath(path), TvcMode::kGraphics16, PaletteCodes{}, &screen);
-    if (!decoded.ok) {
-      show_message(QMessageBox::Warning, QString::fromStdString(decoded.message));
-      return false;
-    }
-    picture = EnlargeScreen(screen.screen);
-  } else {
-    const DecodeResult decoded = DecodePictureFile(NativePath(path), &picture);
-    if (!decoded.ok) {
-      show_message(QMessageBox::Warning, QString::fromStdString(decoded.message));
-      return false;
-    }
+  InputFile opened;
+  const DecodeResult decoded = OpenInputFile(NativePath(path), DecodeWithQt, &opened);
+  if (!decoded.ok) {
+    show_message(QMessageBox::Warning, QString::fromStdString(decoded.message));
+    return false;
   }
-  model_->LoadSourcePicture(std::move(picture));
+  model_->LoadSourcePicture(std::move(opened.picture));
   RefreshFromModel();
   RefreshEditor();
   return true;

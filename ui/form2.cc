@@ -6,7 +6,7 @@
 #include <QPalette>
 #include <QPushButton>
 
-#include "core/model.h"
+#include "engine/model.h"
 #include "ui/surface_view.h"
 
 namespace tvcpix {

@@ -7,14 +7,15 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "core/model.h"
+#include "core/version.h"
+#include "engine/model.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("tvcpix");
-  QApplication::setApplicationVersion("1.03");
+  QApplication::setApplicationVersion(kVersion);
 
   // The first argument names the folder the file list starts in.
   QString folder = QDir::currentPath();

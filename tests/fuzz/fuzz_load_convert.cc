@@ -18,11 +18,11 @@
 #include <utility>
 
 #include "core/mode.h"
-#include "core/model.h"
+#include "engine/model.h"
 #include "core/palette.h"
 #include "core/surface.h"
 #include "dither/method.h"
-#include "ui/picture_file.h"
+#include "qtdecode/picture_file.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Checks on picture files that every decoder shares: size limits and truncated data.
-#include "ui/picture_checks.h"
+#include "decode/picture_checks.h"
 
 #include <sys/types.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 // The pattern editor's swatch picture: geometry, the drawing looks and the hit test.
-#ifndef TVCPIX_ADJUST_PATTERN_EDITOR_H_
-#define TVCPIX_ADJUST_PATTERN_EDITOR_H_
+#ifndef TVCPIX_ENGINE_PATTERN_EDITOR_H_
+#define TVCPIX_ENGINE_PATTERN_EDITOR_H_
 
 #include <optional>
 
@@ -26,4 +26,4 @@ std::optional<int> SwatchAt(const Surface& pic9, int x, int y);
 
 }  // namespace tvcpix
 
-#endif  // TVCPIX_ADJUST_PATTERN_EDITOR_H_
+#endif  // TVCPIX_ENGINE_PATTERN_EDITOR_H_

@@ -1,8 +1,10 @@
 // The chart colours, the numbering of the 120 patterns and their colour tables.
-#include "adjust/pattern_set.h"
+#include "dither/pattern_set.h"
 
 #include <cstddef>
 #include <cstdint>
+
+#include "core/tvc.h"
 
 namespace tvcpix {
 
@@ -10,11 +12,11 @@ PaletteEntry ChartColor(int n) {
   // Colours 8..14 are the bright ones; the second black of the TVC table has no chart colour.
   const bool bright = n >= 8;
   const int bits = bright ? n - 7 : n;
-  const std::uint8_t level = bright ? 255 : 147;
+  const std::uint8_t level = bright ? kBrightLevel : kChartDarkLevel;
   PaletteEntry e;
-  e.blue = (bits & 1) ? level : 0;
-  e.red = (bits & 2) ? level : 0;
-  e.green = (bits & 4) ? level : 0;
+  e.blue = (bits & kIndexBlue) ? level : 0;
+  e.red = (bits & kIndexRed) ? level : 0;
+  e.green = (bits & kIndexGreen) ? level : 0;
   return e;
 }
 

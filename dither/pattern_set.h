@@ -1,6 +1,6 @@
 // The 120 two-colour patterns: chart colours, match colours and the A/B colour table.
-#ifndef TVCPIX_ADJUST_PATTERN_SET_H_
-#define TVCPIX_ADJUST_PATTERN_SET_H_
+#ifndef TVCPIX_DITHER_PATTERN_SET_H_
+#define TVCPIX_DITHER_PATTERN_SET_H_
 
 #include <array>
 
@@ -35,4 +35,4 @@ void FillPatternPalette(Palette& palette);
 
 }  // namespace tvcpix
 
-#endif  // TVCPIX_ADJUST_PATTERN_SET_H_
+#endif  // TVCPIX_DITHER_PATTERN_SET_H_

@@ -4,7 +4,7 @@
 #include <QImageReader>
 #include <string>
 
-#include "ui/picture_file.h"
+#include "qtdecode/picture_file.h"
 
 #define TVCPIX_EXPORT extern "C" __attribute__((visibility("default")))
 

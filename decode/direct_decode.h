@@ -1,6 +1,6 @@
 // Decoding the common JPEGs and BMPs without Qt, to exactly the pixels Qt's reader gives.
-#ifndef TVCPIX_UI_DIRECT_DECODE_H_
-#define TVCPIX_UI_DIRECT_DECODE_H_
+#ifndef TVCPIX_DECODE_DIRECT_DECODE_H_
+#define TVCPIX_DECODE_DIRECT_DECODE_H_
 
 #include "core/surface.h"
 
@@ -16,4 +16,4 @@ bool DecodeDirect(int fd, long long size, Surface* picture);
 
 }  // namespace tvcpix
 
-#endif  // TVCPIX_UI_DIRECT_DECODE_H_
+#endif  // TVCPIX_DECODE_DIRECT_DECODE_H_

@@ -1,6 +1,6 @@
 // Checks on picture files that every decoder shares: size limits and truncated data.
-#ifndef TVCPIX_UI_PICTURE_CHECKS_H_
-#define TVCPIX_UI_PICTURE_CHECKS_H_
+#ifndef TVCPIX_DECODE_PICTURE_CHECKS_H_
+#define TVCPIX_DECODE_PICTURE_CHECKS_H_
 
 #include <cstdint>
 #include <string>
@@ -48,4 +48,4 @@ bool RunLengthRunsToEnd(int fd, long long size, const BmpHeader& h);
 
 }  // namespace tvcpix
 
-#endif  // TVCPIX_UI_PICTURE_CHECKS_H_
+#endif  // TVCPIX_DECODE_PICTURE_CHECKS_H_

@@ -1,20 +1,21 @@
 // The model object: every piece of state the windows show, and one operation per handler.
 // The windows and the command-line tool only forward events to it and draw what it holds.
-#ifndef TVCPIX_CORE_MODEL_H_
-#define TVCPIX_CORE_MODEL_H_
+#ifndef TVCPIX_ENGINE_MODEL_H_
+#define TVCPIX_ENGINE_MODEL_H_
 
 #include <array>
 #include <cstdint>
 #include <string>
 
-#include "adjust/pattern_set.h"
 #include "core/color.h"
 #include "core/mode.h"
 #include "core/palette.h"
 #include "core/run_timer.h"
 #include "core/surface.h"
 #include "dither/method.h"
-#include "dither/threshold.h"
+#include "dither/noise_source.h"
+#include "dither/pattern_set.h"
+#include "engine/conversion.h"
 #include "output/save.h"
 
 namespace tvcpix {
@@ -113,28 +114,7 @@ class Model {
   void RunLoadConversions();
 
  private:
-  // Everything a deterministic conversion reads, and what it leaves in the preview and the
-  // tables, from the last conversion.
-  struct ConversionMemo {
-    bool valid = false;
-    TvcMode mode = TvcMode::kGraphics16;
-    DitherMethod method = DitherMethod::kPatternTvc;
-    bool resize = true;
-    bool auto_palette = false;
-    PixelBytes pic5;
-    Palette palette_before, palette_after;
-    PatternFlags flags_before, flags_after;
-    PatternSet patterns_before;
-    std::array<ColorValue, 4> label2{};
-    std::array<ColorValue, 2> label3{};
-    PixelBytes preview;
-  };
-  bool ReusesLastConversion() const;
-  void RememberConversion(const Palette& palette_before, const PatternFlags& flags_before,
-                          const PatternSet& patterns_before);
   Surface& MutablePreview(TvcMode mode);
-  void RunMethod(Surface& preview);
-  void BuildPatternPalette();
   void ApplyFilter(int n);
   void AssignPic1(Surface picture);
   // Pic1 scaled smooth to Pic5's size. Pic1 changes only by a load or "Set", so the scale is
@@ -169,9 +149,9 @@ class Model {
   std::string output_base_path_ = "Label12";
   std::uint64_t convert_count_ = 0;
   bool reuse_conversions_ = true;
-  ConversionMemo memo_;
+  ConversionCache cache_;
 };
 
 }  // namespace tvcpix
 
-#endif  // TVCPIX_CORE_MODEL_H_
+#endif  // TVCPIX_ENGINE_MODEL_H_

@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "cli/extras.h"
+#include "output/png.h"
 
 namespace tvcpix {
 namespace {

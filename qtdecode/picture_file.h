@@ -1,11 +1,11 @@
 // Decoding picture files: the direct decoders first, then Qt's image reader for the rest.
-#ifndef TVCPIX_UI_PICTURE_FILE_H_
-#define TVCPIX_UI_PICTURE_FILE_H_
+#ifndef TVCPIX_QTDECODE_PICTURE_FILE_H_
+#define TVCPIX_QTDECODE_PICTURE_FILE_H_
 
 #include <string>
 
 #include "core/surface.h"
-#include "ui/picture_load.h"
+#include "decode/picture_load.h"
 
 namespace tvcpix {
 
@@ -18,4 +18,4 @@ DecodeResult DecodeWithQt(const std::string& path, int fd, long long size, Surfa
 
 }  // namespace tvcpix
 
-#endif  // TVCPIX_UI_PICTURE_FILE_H_
+#endif  // TVCPIX_QTDECODE_PICTURE_FILE_H_

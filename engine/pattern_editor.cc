@@ -1,7 +1,7 @@
 // Drawing the pattern swatches and finding the pattern under a point of the swatch picture.
-#include "adjust/pattern_editor.h"
+#include "engine/pattern_editor.h"
 
-#include "adjust/pattern_set.h"
+#include "dither/pattern_set.h"
 
 namespace tvcpix {
 namespace {

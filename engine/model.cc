@@ -1,16 +1,14 @@
-// The model object: window start, the conversion pipeline and every handler's operation.
-#include "core/model.h"
+// The model object: window start and every handler's operation.
+#include "engine/model.h"
 
 #include <algorithm>
 #include <string>
 #include <utility>
 
-#include "adjust/pattern_editor.h"
+#include "engine/pattern_editor.h"
 #include "adjust/tone.h"
-#include "dither/error_diffusion.h"
-#include "dither/ordered.h"
-#include "dither/pattern.h"
-#include "dither/threshold.h"
+#include "core/color_count.h"
+#include "core/tvc.h"
 
 namespace tvcpix {
 
@@ -19,18 +17,16 @@ constexpr ColorValue kDarkGrey = MakeColor(64, 64, 64);
 constexpr ColorValue kPreviewBackground = MakeColor(192, 192, 255);
 constexpr ColorValue kWhite = MakeColor(255, 255, 255);
 constexpr ColorValue kBlack = MakeColor(0, 0, 0);
-constexpr std::uint8_t kNoiseAmplitude = 30;
-
-bool SamePalette(const Palette& a, const Palette& b) { return a.entries() == b.entries(); }
 }  // namespace
 
 Model::Model()
     : pic1_("Pic1", 96, 64, MakeColor(128, 128, 128)),
-      pic5_("Pic5", 512, 480, kDarkGrey),
-      pic2_("Pic2", 512, 480, kDarkGrey),
-      tvc2_("TVC2", 512, 240, kPreviewBackground),
-      tvc4_("TVC4", 256, 240, kPreviewBackground),
-      tvc16_("TVC16", 128, 240, kPreviewBackground),
+      pic5_("Pic5", kViewWidth, kViewHeight, kDarkGrey),
+      pic2_("Pic2", kViewWidth, kViewHeight, kDarkGrey),
+      tvc2_("TVC2", InfoOf(TvcMode::kGraphics2).preview_width, kScreenRows, kPreviewBackground),
+      tvc4_("TVC4", InfoOf(TvcMode::kGraphics4).preview_width, kScreenRows, kPreviewBackground),
+      tvc16_("TVC16", InfoOf(TvcMode::kGraphics16).preview_width, kScreenRows,
+             kPreviewBackground),
       picz_("PicZ", 120, 120, kWhite),
       piczz_("PicZZ", 120, 120, kWhite),
       pic9_("Pic9", kSwatchPicSize, kSwatchPicSize, kSwatchBackground) {
@@ -66,23 +62,12 @@ Surface& Model::MutablePreview(TvcMode mode) {
 void Model::Convert() {
   timer_.Start();
   Surface& preview = MutablePreview(mode_);
-  if (ReusesLastConversion()) {
-    // The same inputs give the same preview and tables: take them from the last run.
-    std::copy(memo_.preview.begin(), memo_.preview.end(), preview.data());
-    if (!SamePalette(palette_, memo_.palette_after)) palette_ = memo_.palette_after;
-    flags_ = memo_.flags_after;
+  const ConversionInput input{&pic5_, mode_, method_, resize_, auto_palette_, label2_, label3_};
+  const ConversionTables tables{&palette_, &flags_, &patterns_, &noise_};
+  if (reuse_conversions_ && cache_.Matches(input, tables)) {
+    cache_.Restore(tables, preview);  // the same inputs give the same preview and tables
   } else {
-    const Palette palette_before = palette_;
-    const PatternFlags flags_before = flags_;
-    const PatternSet patterns_before = patterns_;
-    if (mode_ == TvcMode::kGraphics16 && method_ != DitherMethod::kPatternTvc)
-      BuildPalette16(palette_);
-    ScaleSurface(preview, pic5_, resize_ ? preview.width() : pic5_.width(),
-                 resize_ ? preview.height() : pic5_.height(), 1);
-    if (mode_ == TvcMode::kGraphics2) PaletteFromSwatches(palette_, label3_.data(), 2);
-    if (mode_ == TvcMode::kGraphics4) PaletteFromSwatches(palette_, label2_.data(), 4);
-    RunMethod(preview);
-    RememberConversion(palette_before, flags_before, patterns_before);
+    cache_.Convert(input, tables, preview);
   }
   ScaleSurface(pic2_, preview, resize_ ? pic2_.width() : preview.width(),
                resize_ ? pic2_.height() : preview.height(), 0);
@@ -90,74 +75,6 @@ void Model::Convert() {
   label10_ = std::to_string(timer_.Elapsed());
   ++convert_count_;
 }
-
-// A conversion is a function of the work picture, the settings, the swatches, the tables it
-// starts from and (for "Pattern TVC" in "Graphics 16") "Auto Palette", except "Treshold+Noise",
-// which draws from the generator. Everything it writes besides the preview and the tables
-// follows from the preview.
-bool Model::ReusesLastConversion() const {
-  const ConversionMemo& m = memo_;
-  const bool pattern16 = mode_ == TvcMode::kGraphics16 && method_ == DitherMethod::kPatternTvc;
-  return reuse_conversions_ && m.valid && method_ != DitherMethod::kTresholdNoise &&
-         m.mode == mode_ && m.method == method_ && m.resize == resize_ &&
-         (!pattern16 || m.auto_palette == auto_palette_) && m.label2 == label2_ &&
-         m.label3 == label3_ && SamePalette(m.palette_before, palette_) &&
-         m.flags_before.excluded == flags_.excluded && m.flags_before.swapped == flags_.swapped &&
-         m.patterns_before.columns == patterns_.columns && m.pic5.size() == pic5_.size_bytes() &&
-         std::equal(m.pic5.begin(), m.pic5.end(), pic5_.data());
-}
-
-void Model::RememberConversion(const Palette& palette_before, const PatternFlags& flags_before,
-                               const PatternSet& patterns_before) {
-  ConversionMemo& m = memo_;
-  m.valid = method_ != DitherMethod::kTresholdNoise;
-  if (!m.valid) return;
-  m.mode = mode_;
-  m.method = method_;
-  m.resize = resize_;
-  m.auto_palette = auto_palette_;
-  m.pic5.assign(pic5_.data(), pic5_.data() + pic5_.size_bytes());
-  m.palette_before = palette_before;
-  m.palette_after = palette_;
-  m.flags_before = flags_before;
-  m.flags_after = flags_;
-  m.patterns_before = patterns_before;
-  m.label2 = label2_;
-  m.label3 = label3_;
-  const Surface& preview = this->preview(mode_);
-  m.preview.assign(preview.data(), preview.data() + preview.size_bytes());
-}
-
-void Model::RunMethod(Surface& preview) {
-  const bool snap_mode = mode_ != TvcMode::kGraphics16;
-  const int index = static_cast<int>(method_);
-  if (IsErrorDiffusion(method_)) {
-    DiffuseError(preview, preview, method_, palette_);
-    // Atkinson and Floyd produce palette colours already; the later kernels are snapped.
-    if (snap_mode && index >= 11) SnapToPalette(preview, preview, palette_);
-  } else if (method_ == DitherMethod::kTreshold) {
-    Treshold(preview, preview, palette_);
-  } else if (method_ == DitherMethod::kTresholdNoise) {
-    TresholdNoise(preview, preview, palette_, kNoiseAmplitude, noise_);
-  } else if (IsOrdered(method_)) {
-    OrderedDither(preview, preview, method_);
-    if (snap_mode) SnapToPalette(preview, preview, palette_);
-  } else if (method_ == DitherMethod::kPatternTvc) {
-    if (snap_mode) {
-      BuildPatternPalette();
-      PatternDither(preview, preview, palette_, flags_, patterns_);
-      if (mode_ == TvcMode::kGraphics2) PaletteFromSwatches(palette_, label3_.data(), 2);
-      if (mode_ == TvcMode::kGraphics4) PaletteFromSwatches(palette_, label2_.data(), 4);
-      SnapToPalette(preview, preview, palette_);
-    } else {
-      if (palette_.size() != kPatternCount) BuildPatternPalette();
-      if (auto_palette_) AutoPalette(preview, palette_, flags_);
-      PatternDither(preview, preview, palette_, flags_, patterns_);
-    }
-  }
-}
-
-void Model::BuildPatternPalette() { FillPatternPalette(palette_); }
 
 // ---- Loading, "Set" and the sliders
 

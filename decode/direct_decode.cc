@@ -1,5 +1,5 @@
 // Decoding the common JPEGs and BMPs without Qt, to exactly the pixels Qt's reader gives.
-#include "ui/direct_decode.h"
+#include "decode/direct_decode.h"
 
 #include <sys/types.h>
 #include <unistd.h>
@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "ui/picture_checks.h"
+#include "decode/picture_checks.h"
 
 // jpeglib.h needs FILE and size_t declared first.
 #include <jpeglib.h>

@@ -1,5 +1,5 @@
 // Loading a picture file: the shared opening checks, then the direct decoders, then a fallback.
-#include "ui/picture_load.h"
+#include "decode/picture_load.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "ui/direct_decode.h"
+#include "decode/direct_decode.h"
 
 namespace tvcpix {
 

@@ -1,11 +1,11 @@
 // Loading a picture file: the shared opening checks, then the direct decoders, then a fallback.
-#ifndef TVCPIX_UI_PICTURE_LOAD_H_
-#define TVCPIX_UI_PICTURE_LOAD_H_
+#ifndef TVCPIX_DECODE_PICTURE_LOAD_H_
+#define TVCPIX_DECODE_PICTURE_LOAD_H_
 
 #include <string>
 
 #include "core/surface.h"
-#include "ui/picture_checks.h"
+#include "decode/picture_checks.h"
 
 namespace tvcpix {
 
@@ -27,4 +27,4 @@ DecodeResult LoadPictureFile(const std::string& path, Surface* picture, Fallback
 
 }  // namespace tvcpix
 
-#endif  // TVCPIX_UI_PICTURE_LOAD_H_
+#endif  // TVCPIX_DECODE_PICTURE_LOAD_H_

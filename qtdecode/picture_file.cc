@@ -1,5 +1,5 @@
 // Decoding picture files with Qt's image reader: every format and form the direct decoders leave.
-#include "ui/picture_file.h"
+#include "qtdecode/picture_file.h"
 
 #include <QByteArray>
 #include <QFile>

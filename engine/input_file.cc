@@ -1,0 +1,25 @@
+// Opening a picture or a saved screen.
+#include "engine/input_file.h"
+
+#include <utility>
+
+namespace tvcpix {
+
+DecodeResult OpenInputFile(const std::string& path, FallbackDecoder fallback, InputFile* out) {
+  InputFile opened;
+  if (IsTimName(path)) {
+    DecodedScreen screen;
+    const ScreenDecodeResult read =
+        ReadScreenFile(path, TvcMode::kGraphics16, PaletteCodes{}, &screen);
+    if (!read.ok) return DecodeResult{false, read.message};
+    opened.picture = EnlargeScreen(screen.screen);
+    opened.screen = std::move(screen);
+  } else {
+    const DecodeResult decoded = LoadPictureFile(path, &opened.picture, fallback);
+    if (!decoded.ok) return decoded;
+  }
+  *out = std::move(opened);
+  return DecodeResult{true, {}};
+}
+
+}  // namespace tvcpix
