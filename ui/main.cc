@@ -15,7 +15,7 @@
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("tvcpix");
-  QApplication::setApplicationVersion(kVersion);
+  QApplication::setApplicationVersion(tvcpix::kVersion);
 
   // The first argument names the folder the file list starts in.
   QString folder = QDir::currentPath();
