@@ -343,7 +343,7 @@ bool ConvertOne(const CliOptions& options, const std::string& input, const std::
   if (!CheckExportsAgainstInput(options, input, err)) return false;
 
   InputFile opened;
-  DecodeResult decoded = OpenInputFile(input, DecodeWithQtModule, &opened);
+  Result decoded = OpenInputFile(input, DecodeWithQtModule, &opened);
   Surface& picture = opened.picture;
   if (!decoded.ok) {
     err << kCliName << ": " << decoded.message << "\n";
@@ -360,7 +360,7 @@ bool ConvertOne(const CliOptions& options, const std::string& input, const std::
     LoadWithTones(options, std::move(picture), model);
   }
 
-  SaveResult saved = model.SaveAs(base);
+  Result saved = model.SaveAs(base);
   if (!saved.ok) {
     err << kCliName << ": " << input << ": " << saved.message << "\n";
     return false;

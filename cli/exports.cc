@@ -35,9 +35,9 @@ std::string Normal(const std::string& path) { return fs::path(path).lexically_no
 
 bool WriteOne(const std::string& input, const std::string& path, const std::uint8_t* data,
               std::size_t size, std::ostream& err) {
-  const WriteResult written = WriteFileAtomically(path, data, size);
+  const Result written = WriteFileAtomically(path, data, size);
   if (written.ok) return true;
-  err << kCliName << ": " << input << ": cannot write " << path << ": " << written.reason << "\n";
+  err << kCliName << ": " << input << ": cannot write " << path << ": " << written.message << "\n";
   return false;
 }
 

@@ -17,7 +17,7 @@ namespace {
 constexpr char kModuleName[] = "libtvcpix_qtdecode.so";
 
 using StartFunction = void (*)();
-using DecodeFunction = void (*)(const std::string*, int, long long, Surface*, DecodeResult*);
+using DecodeFunction = void (*)(const std::string*, int, long long, Surface*, Result*);
 
 enum class State { kIdle, kRequested, kReady, kFailed };
 
@@ -101,7 +101,7 @@ bool QtModuleRequested() {
   return b.state == State::kRequested;
 }
 
-DecodeResult DecodeWithQtModule(const std::string& path, int fd, long long size,
+Result DecodeWithQtModule(const std::string& path, int fd, long long size,
                                 Surface* picture) {
   Bridge& b = TheBridge();
   if (std::this_thread::get_id() != kMainThread) {
@@ -122,12 +122,12 @@ DecodeResult DecodeWithQtModule(const std::string& path, int fd, long long size,
   {
     const std::lock_guard<std::mutex> lock(b.mutex);
     if (b.state == State::kFailed) {
-      return DecodeResult{false, path + ": this picture needs Qt's image reader, which could "
-                                        "not be loaded (" + b.failure + ")"};
+      return Result::Failure(path + ": this picture needs Qt's image reader, which could "
+                             "not be loaded (" + b.failure + ")");
     }
     decode = b.decode;
   }
-  DecodeResult result;
+  Result result;
   decode(&path, fd, size, picture, &result);
   return result;
 }

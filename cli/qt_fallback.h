@@ -13,7 +13,7 @@ namespace tvcpix {
 // The fallback decoder of LoadPictureFile for the CLI. The module is started on the main
 // thread: called there, it starts it at once; called on another thread, it asks the main
 // thread (through the waker, see below) and waits.
-DecodeResult DecodeWithQtModule(const std::string& path, int fd, long long size,
+Result DecodeWithQtModule(const std::string& path, int fd, long long size,
                                 Surface* picture);
 
 

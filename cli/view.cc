@@ -178,7 +178,7 @@ int RunView(int argc, char** argv, std::ostream& out, std::ostream& err) {
   }
   const TvcMode mode = o.mode.value_or(TvcMode::kGraphics16);
   DecodedScreen decoded;
-  const ScreenDecodeResult read = ReadScreenFile(o.file, mode, BinCodes(o, mode), &decoded);
+  const Result read = ReadScreenFile(o.file, mode, BinCodes(o, mode), &decoded);
   if (!read.ok) {
     err << kCliName << ": " << read.message << "\n";
     return kExitFailed;
@@ -189,9 +189,9 @@ int RunView(int argc, char** argv, std::ostream& out, std::ostream& err) {
     err << kCliName << ": " << o.file << ": cannot encode " << o.output << " as PNG\n";
     return kExitFailed;
   }
-  const WriteResult written = WriteFileAtomically(o.output, png.data(), png.size());
+  const Result written = WriteFileAtomically(o.output, png.data(), png.size());
   if (!written.ok) {
-    err << kCliName << ": " << o.file << ": cannot write " << o.output << ": " << written.reason
+    err << kCliName << ": " << o.file << ": cannot write " << o.output << ": " << written.message
         << "\n";
     return kExitFailed;
   }

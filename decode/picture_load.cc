@@ -15,8 +15,8 @@ namespace tvcpix {
 
 namespace {
 
-DecodeResult Refuse(const std::string& path, const std::string& reason) {
-  return DecodeResult{false, path + ": " + reason};
+Result Refuse(const std::string& path, const std::string& reason) {
+  return Result::Failure(path + ": " + reason);
 }
 
 std::string SystemReason(int errnum) { return std::system_category().message(errnum); }
@@ -34,7 +34,7 @@ class FdCloser {
 
 }  // namespace
 
-DecodeResult LoadPictureFile(const std::string& path, Surface* picture,
+Result LoadPictureFile(const std::string& path, Surface* picture,
                              FallbackDecoder fallback) {
   // Anything but a regular file (a FIFO, a device, a folder) is refused before it is opened,
   // so opening or reading it can never block or have side effects.
@@ -60,7 +60,7 @@ DecodeResult LoadPictureFile(const std::string& path, Surface* picture,
   }
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
-  if (DecodeDirect(fd, st.st_size, picture)) return DecodeResult{true, ""};
+  if (DecodeDirect(fd, st.st_size, picture)) return {};
   return fallback(path, fd, st.st_size, picture);
 }
 

@@ -5,21 +5,21 @@
 
 namespace tvcpix {
 
-DecodeResult OpenInputFile(const std::string& path, FallbackDecoder fallback, InputFile* out) {
+Result OpenInputFile(const std::string& path, FallbackDecoder fallback, InputFile* out) {
   InputFile opened;
   if (IsTimName(path)) {
     DecodedScreen screen;
-    const ScreenDecodeResult read =
+    const Result read =
         ReadScreenFile(path, TvcMode::kGraphics16, PaletteCodes{}, &screen);
-    if (!read.ok) return DecodeResult{false, read.message};
+    if (!read.ok) return read;
     opened.picture = EnlargeScreen(screen.screen);
     opened.screen = std::move(screen);
   } else {
-    const DecodeResult decoded = LoadPictureFile(path, &opened.picture, fallback);
+    const Result decoded = LoadPictureFile(path, &opened.picture, fallback);
     if (!decoded.ok) return decoded;
   }
   *out = std::move(opened);
-  return DecodeResult{true, {}};
+  return {};
 }
 
 }  // namespace tvcpix

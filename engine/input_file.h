@@ -20,7 +20,7 @@ struct InputFile {
 // A ".tim" is read as a screen and enlarged to 512 x 480 in the TVC's own colours; any other
 // file is decoded as a picture (the direct decoders, then fallback). On failure *out is left
 // untouched and the message names the file and the reason.
-DecodeResult OpenInputFile(const std::string& path, FallbackDecoder fallback, InputFile* out);
+Result OpenInputFile(const std::string& path, FallbackDecoder fallback, InputFile* out);
 
 }  // namespace tvcpix
 

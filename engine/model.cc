@@ -195,16 +195,16 @@ void Model::SelectMode(TvcMode mode) {
 
 // ---- Saving
 
-SaveResult Model::WriteOutputs() {
+Result Model::WriteOutputs() {
   return SaveAll(output_base_path_, pic2_, preview(mode_), mode_, palette_);
 }
 
-SaveResult Model::Save(const std::string& program_folder) {
+Result Model::Save(const std::string& program_folder) {
   output_base_path_ = program_folder + "/out24";
   return WriteOutputs();
 }
 
-SaveResult Model::SaveAs(const std::string& base_path) {
+Result Model::SaveAs(const std::string& base_path) {
   output_base_path_ = base_path;
   return WriteOutputs();
 }

@@ -87,8 +87,8 @@ class Model {
   void AssignColor2(int index);             // Label3_Click (only while Frame5 is enabled)
   void SelectMethod(DitherMethod method);   // Option1_Click
   void SelectMode(TvcMode mode);            // Option2_Click
-  SaveResult Save(const std::string& program_folder);  // Command3_Click "Save"
-  SaveResult SaveAs(const std::string& base_path);     // Command7_Click "Save As", after dialog
+  Result Save(const std::string& program_folder);  // Command3_Click "Save"
+  Result SaveAs(const std::string& base_path);     // Command7_Click "Save As", after dialog
   void ProbeMove(int x, int y);             // Pic2_MouseMove, x/y in Pic2 pixels
   void ProbeClick(int button);              // Pic2_MouseDown
 
@@ -121,7 +121,7 @@ class Model {
   // made once per change and copied on every slider move.
   const Surface& ScaledSource();
   void Magnify(Surface& view, const Surface& source, int sx, int sy);
-  SaveResult WriteOutputs();
+  Result WriteOutputs();
 
   Surface pic1_, pic5_, pic2_, tvc2_, tvc4_, tvc16_, picz_, piczz_, pic9_;
   Surface scaled_source_;

@@ -31,8 +31,8 @@ bool Injected(WriteStep step) {
   return true;
 }
 
-WriteResult Failure(int errnum) {
-  return WriteResult{false, errnum, std::system_category().message(errnum)};
+Result Failure(int errnum) {
+  return Result::Failure(std::system_category().message(errnum), errnum);
 }
 
 // The longest file name the folder takes; 255 when the folder cannot tell (or does not exist,
@@ -68,7 +68,7 @@ void SyncFolderOf(const std::string& path) {
   SyncFolder(slash == std::string::npos ? "." : path.substr(0, slash + 1));
 }
 
-WriteResult WriteFileAtomically(const std::string& path, const std::uint8_t* data,
+Result WriteFileAtomically(const std::string& path, const std::uint8_t* data,
                                 std::size_t size, bool sync_folder) {
   const std::size_t slash = path.rfind('/');
   const std::string prefix = slash == std::string::npos ? "" : path.substr(0, slash + 1);
@@ -144,7 +144,7 @@ WriteResult WriteFileAtomically(const std::string& path, const std::uint8_t* dat
     return Failure(errnum);
   }
   if (sync_folder) SyncFolder(folder);
-  return WriteResult{};
+  return Result{};
 }
 
 }  // namespace tvcpix

@@ -5,14 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include "core/result.h"
 
 namespace tvcpix {
-
-struct WriteResult {
-  bool ok = true;
-  int errnum = 0;      // the system's error number on failure
-  std::string reason;  // the system's description of errnum
-};
 
 // Writes size bytes to path. The bytes go to a temporary file in the folder of path, which is
 // flushed to the disk, closed and then renamed over path, so path holds either its old content
@@ -20,7 +15,7 @@ struct WriteResult {
 // gets the permissions 0666 less the umask; a replaced file keeps its permissions.
 // With sync_folder false the rename is not flushed yet: the caller calls SyncFolderOf once
 // after writing several files into one folder.
-WriteResult WriteFileAtomically(const std::string& path, const std::uint8_t* data,
+Result WriteFileAtomically(const std::string& path, const std::uint8_t* data,
                                 std::size_t size, bool sync_folder = true);
 
 // Flushes the folder holding path (its renames) to the disk; a failure loses nothing in place.

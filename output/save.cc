@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "output/bmp.h"
 #include "output/file_write.h"
@@ -22,19 +24,17 @@ std::string ReplacedSoFar(const std::vector<std::string>& replaced) {
   return text;
 }
 
-SaveResult Failed(SaveResult result, const std::string& file, int errnum,
-                  const std::string& reason) {
-  result.ok = false;
-  result.errnum = errnum;
-  result.message = file + ": " + reason + " (" + ReplacedSoFar(result.replaced) + ")";
-  return result;
+Result Failed(const std::vector<std::string>& replaced, const std::string& file, int errnum,
+              const std::string& reason) {
+  return Result::Failure(file + ": " + reason + " (" + ReplacedSoFar(replaced) + ")", errnum);
 }
 
 }  // namespace
 
-SaveResult SaveAll(const std::string& base, const Surface& result_view, const Surface& preview,
-                   TvcMode mode, const Palette& palette) {
-  SaveResult result;
+Result SaveAll(const std::string& base, const Surface& result_view, const Surface& preview,
+               TvcMode mode, const Palette& palette) {
+  // The files that already hold their new version, for the message of a later failure.
+  std::vector<std::string> replaced;
   const std::string bmp_path = base + ".bmp";
   const std::string bin_path = base + ".bin";
   const std::string tim_path = base + ".tim";
@@ -43,12 +43,12 @@ SaveResult SaveAll(const std::string& base, const Surface& result_view, const Su
   // or header codes read from entries that do not exist.
   std::string reason;
   if (!PaletteFitsMode(palette, mode, &reason)) {
-    return Failed(result, bin_path, SaveResult::kNoErrno, reason);
+    return Failed(replaced, bin_path, Result::kNoErrno, reason);
   }
 
   const PixelBytes bmp = EncodeBmp24Pixels(result_view);
   if (bmp.empty()) {
-    return Failed(result, bmp_path, SaveResult::kNoErrno,
+    return Failed(replaced, bmp_path, Result::kNoErrno,
                   "the result view (" + std::to_string(result_view.width()) + " x " +
                       std::to_string(result_view.height()) +
                       " pixels) cannot be stored as a BMP picture");
@@ -70,19 +70,19 @@ SaveResult SaveAll(const std::string& base, const Surface& result_view, const Su
                         {&tim_path, tim.data(), tim.size()}};
   // The three renames are flushed together: one sync of their folder after the last one.
   const auto sync_renames = [&] {
-    if (!result.replaced.empty()) SyncFolderOf(bmp_path);
+    if (!replaced.empty()) SyncFolderOf(bmp_path);
   };
   for (const Item& item : items) {
-    const WriteResult written =
+    const Result written =
         WriteFileAtomically(*item.path, item.data, item.size, /*sync_folder=*/false);
     if (!written.ok) {
       sync_renames();
-      return Failed(result, *item.path, written.errnum, written.reason);
+      return Failed(replaced, *item.path, written.errnum, written.message);
     }
-    result.replaced.push_back(*item.path);
+    replaced.push_back(*item.path);
   }
   sync_renames();
-  return result;
+  return {};
 }
 
 }  // namespace tvcpix

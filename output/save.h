@@ -8,24 +8,14 @@
 #include "core/mode.h"
 #include "core/palette.h"
 #include "core/surface.h"
+#include "core/result.h"
 
 namespace tvcpix {
-
-// The outcome of a save. On failure, errnum is the system's error number (or kNoErrno when the
-// failure has none), message says which file failed and why, and replaced lists the files that
-// already hold their new version.
-struct SaveResult {
-  static constexpr int kNoErrno = 1000;
-  bool ok = true;
-  int errnum = 0;
-  std::string message;
-  std::vector<std::string> replaced;
-};
 
 // Writes base + ".bmp" (the result view), then base + ".bin" and base + ".tim" for the mode.
 // Each file is written to a temporary name in the same folder and renamed into place only when
 // complete, so every final name holds either its complete old or complete new content.
-SaveResult SaveAll(const std::string& base, const Surface& result_view, const Surface& preview,
+Result SaveAll(const std::string& base, const Surface& result_view, const Surface& preview,
                    TvcMode mode, const Palette& palette);
 
 }  // namespace tvcpix

@@ -23,8 +23,8 @@ std::string Hex(int value) {
   return text;
 }
 
-ScreenDecodeResult Fail(std::string message) {
-  return ScreenDecodeResult{false, std::move(message)};
+Result Fail(std::string message) {
+  return Result::Failure(std::move(message));
 }
 
 int CodesOfMode(TvcMode mode) {
@@ -120,7 +120,7 @@ Surface EnlargeScreen(const Surface& screen) {
   return view;
 }
 
-ScreenDecodeResult DecodeTim(const std::uint8_t* data, std::size_t size, DecodedScreen* out) {
+Result DecodeTim(const std::uint8_t* data, std::size_t size, DecodedScreen* out) {
   if (size != static_cast<std::size_t>(kTimFileBytes)) {
     return Fail("not a .tim screen: it has " + std::to_string(size) + " bytes, a .tim has " +
                 std::to_string(kTimFileBytes));
@@ -159,7 +159,7 @@ ScreenDecodeResult DecodeTim(const std::uint8_t* data, std::size_t size, Decoded
   return {};
 }
 
-ScreenDecodeResult DecodeBin(const std::uint8_t* data, std::size_t size, TvcMode mode,
+Result DecodeBin(const std::uint8_t* data, std::size_t size, TvcMode mode,
                              const PaletteCodes& codes, DecodedScreen* out) {
   if (size != static_cast<std::size_t>(kScreenBytes)) {
     std::string message = "not a .bin screen: it has " + std::to_string(size) +
@@ -188,7 +188,7 @@ bool IsTimName(const std::string& path) {
          (ext[3] | 0x20) == 'm';
 }
 
-ScreenDecodeResult ReadScreenFile(const std::string& path, TvcMode bin_mode,
+Result ReadScreenFile(const std::string& path, TvcMode bin_mode,
                                   const PaletteCodes& bin_codes, DecodedScreen* out) {
   auto fail = [&path](const std::string& reason) { return Fail(path + ": " + reason); };
   // Non-blocking, so a FIFO named like a screen cannot hang the open; it is refused below.
@@ -226,7 +226,7 @@ ScreenDecodeResult ReadScreenFile(const std::string& path, TvcMode bin_mode,
     return fail("the file grew while it was read");
   }
 
-  ScreenDecodeResult result = IsTimName(path)
+  Result result = IsTimName(path)
                                   ? DecodeTim(bytes.data(), size, out)
                                   : DecodeBin(bytes.data(), size, bin_mode, bin_codes, out);
   if (!result.ok) result.message = path + ": " + result.message;

@@ -12,6 +12,7 @@
 #include "core/surface.h"
 #include "core/tvc.h"
 #include "output/screen_file.h"
+#include "core/result.h"
 
 namespace tvcpix {
 
@@ -33,11 +34,6 @@ struct DecodedScreen {
   Surface screen;
 };
 
-struct ScreenDecodeResult {
-  bool ok = true;
-  std::string message;  // on failure: the reason, without the file name
-};
-
 // The picture of a 16,384-byte screen image (image must hold kScreenBytes bytes). For 2 and 4
 // colours the codes give the colour of each index; for 16 colours they are not read.
 Surface DecodeScreenImage(const std::uint8_t* image, TvcMode mode, const PaletteCodes& codes);
@@ -47,9 +43,9 @@ Surface DecodeScreenImage(const std::uint8_t* image, TvcMode mode, const Palette
 Surface EnlargeScreen(const Surface& screen);
 
 // A ".tim" file's bytes: size, "TIM", mode byte and the codes the mode uses are checked.
-ScreenDecodeResult DecodeTim(const std::uint8_t* data, std::size_t size, DecodedScreen* out);
+Result DecodeTim(const std::uint8_t* data, std::size_t size, DecodedScreen* out);
 // A ".bin" file's bytes, whose mode and (for 2 and 4 colours) codes come from the caller.
-ScreenDecodeResult DecodeBin(const std::uint8_t* data, std::size_t size, TvcMode mode,
+Result DecodeBin(const std::uint8_t* data, std::size_t size, TvcMode mode,
                              const PaletteCodes& codes, DecodedScreen* out);
 
 // Whether a file name is read as a ".tim" (by its extension, case-insensitively).
@@ -57,7 +53,7 @@ bool IsTimName(const std::string& path);
 
 // Reads and decodes a screen file: ".tim" by its header, anything else as a ".bin" with the
 // given mode and codes. Only regular files are read. On failure the message names the file.
-ScreenDecodeResult ReadScreenFile(const std::string& path, TvcMode bin_mode,
+Result ReadScreenFile(const std::string& path, TvcMode bin_mode,
                                   const PaletteCodes& bin_codes, DecodedScreen* out);
 
 }  // namespace tvcpix

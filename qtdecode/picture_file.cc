@@ -27,8 +27,8 @@ constexpr long long kWidestPixelBytes = 8;
 constexpr int kAllocationLimitMb =
     static_cast<int>((kMaxPicturePixels * kWidestPixelBytes + (1 << 20) - 1) >> 20);
 
-DecodeResult Refuse(const std::string& path, const std::string& reason) {
-  return DecodeResult{false, path + ": " + reason};
+Result Refuse(const std::string& path, const std::string& reason) {
+  return Result::Failure(path + ": " + reason);
 }
 
 std::string ReaderReason(const QImageReader& reader) {
@@ -78,7 +78,7 @@ class JpegDamageCatcher {
 
 }  // namespace
 
-DecodeResult DecodeWithQt(const std::string& path, int fd, long long file_size, Surface* picture) {
+Result DecodeWithQt(const std::string& path, int fd, long long file_size, Surface* picture) {
   QFile file;
   if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
     return Refuse(path, "cannot read the file: " + file.errorString().toStdString());
@@ -188,7 +188,7 @@ DecodeResult DecodeWithQt(const std::string& path, int fd, long long file_size, 
     Surface decoded("Pic1", 1, 1, MakeColor(128, 128, 128));
     decoded.Assign(width, height, std::move(pixels));
     *picture = std::move(decoded);
-    return DecodeResult{true, ""};
+    return {};
   }
   pixels = PixelBytes();  // Qt decoded elsewhere (turned, or another format)
   // RGB32 is what the JPEG and BMP readers give: taken straight, without a converted copy.
@@ -222,10 +222,10 @@ DecodeResult DecodeWithQt(const std::string& path, int fd, long long file_size, 
   Surface decoded("Pic1", 1, 1, MakeColor(128, 128, 128));
   decoded.Assign(width, height, std::move(bgr));
   *picture = std::move(decoded);
-  return DecodeResult{true, ""};
+  return {};
 }
 
-DecodeResult DecodePictureFile(const std::string& path, Surface* picture) {
+Result DecodePictureFile(const std::string& path, Surface* picture) {
   return LoadPictureFile(path, picture, DecodeWithQt);
 }
 

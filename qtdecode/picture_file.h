@@ -11,10 +11,10 @@ namespace tvcpix {
 
 // Decodes a JPEG, BMP or PNG file completely into *picture (named "Pic1"). Only regular files
 // are opened (after following links). On failure *picture is left untouched.
-DecodeResult DecodePictureFile(const std::string& path, Surface* picture);
+Result DecodePictureFile(const std::string& path, Surface* picture);
 
 // The Qt reader as the fallback of LoadPictureFile (see FallbackDecoder).
-DecodeResult DecodeWithQt(const std::string& path, int fd, long long size, Surface* picture);
+Result DecodeWithQt(const std::string& path, int fd, long long size, Surface* picture);
 
 }  // namespace tvcpix
 

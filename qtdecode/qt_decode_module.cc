@@ -22,6 +22,6 @@ TVCPIX_EXPORT void TvcpixQtStart() {
 }
 
 TVCPIX_EXPORT void TvcpixQtDecode(const std::string* path, int fd, long long size,
-                                  tvcpix::Surface* picture, tvcpix::DecodeResult* result) {
+                                  tvcpix::Surface* picture, tvcpix::Result* result) {
   *result = tvcpix::DecodeWithQt(*path, fd, size, picture);
 }

@@ -54,7 +54,7 @@ CliOptions Parse(const std::vector<std::string>& args) {
 
 Surface Picture(const std::string& path) {
   Surface s;
-  const DecodeResult r = DecodePictureFile(path, &s);
+  const Result r = DecodePictureFile(path, &s);
   EXPECT_TRUE(r.ok) << r.message;
   return s;
 }

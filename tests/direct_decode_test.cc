@@ -103,7 +103,7 @@ class DirectDecodeTest : public test::ScratchTest {
     const long long size = static_cast<long long>(fs::file_size(path));
     Surface direct("Pic1", 2, 2, 0), qt, loaded;
     const bool took = DecodeDirect(fd, size, &direct);
-    const DecodeResult by_qt = DecodeWithQt(path, fd, size, &qt);
+    const Result by_qt = DecodeWithQt(path, fd, size, &qt);
     close(fd);
     EXPECT_EQ(by_qt.ok, qt_ok) << by_qt.message;
     EXPECT_EQ(took, expect_direct);
@@ -111,7 +111,7 @@ class DirectDecodeTest : public test::ScratchTest {
     EXPECT_TRUE(!took || (direct.name() == "Pic1" && direct == qt))
         << "direct " << direct.width() << "x" << direct.height() << ", Qt " << qt.width() << "x"
         << qt.height();
-    const DecodeResult result = DecodePictureFile(path, &loaded);
+    const Result result = DecodePictureFile(path, &loaded);
     EXPECT_EQ(std::pair(result.ok, result.message), std::pair(by_qt.ok, by_qt.message));
     EXPECT_TRUE(loaded == qt);
     return result.message;

@@ -316,7 +316,7 @@ TEST_F(PictureFileTest, EveryLayoutLoadsWithExactPixelsAndConvertsSoThroughTheTo
     SCOPED_TRACE(c.name);
     test::WriteBytes(Path(c.name), c.bytes);
     Surface s("Pic1", 96, 64, MakeColor(128, 128, 128));
-    const DecodeResult r = DecodePictureFile(Path(c.name), &s);
+    const Result r = DecodePictureFile(Path(c.name), &s);
     ASSERT_TRUE(r.ok) << r.message;
     ASSERT_EQ(std::tuple(s.name(), s.width(), s.height()), std::tuple("Pic1", c.width, c.height));
     for (int i = 0, wrong = 0; i < c.width * c.height; ++i) {

@@ -531,7 +531,7 @@ void Form1::File2_Click() {
 
 bool Form1::LoadPictureFile(const QString& path) {
   InputFile opened;
-  const DecodeResult decoded = OpenInputFile(NativePath(path), DecodeWithQt, &opened);
+  const Result decoded = OpenInputFile(NativePath(path), DecodeWithQt, &opened);
   if (!decoded.ok) {
     show_message(QMessageBox::Warning, QString::fromStdString(decoded.message));
     return false;
@@ -638,11 +638,11 @@ QString Form1::SaveFolder(bool* fallback) const {
   return QDir(fallback_folder_).absolutePath();
 }
 
-bool Form1::FinishSave(const SaveResult& result, const QString& folder) {
+bool Form1::FinishSave(const Result& result, const QString& folder) {
   RefreshFromModel();
   if (!result.ok) {
-    const int errnum = result.errnum != 0 ? result.errnum : SaveResult::kNoErrno;
-    QString description = errnum != SaveResult::kNoErrno
+    const int errnum = result.errnum != 0 ? result.errnum : Result::kNoErrno;
+    QString description = errnum != Result::kNoErrno
                               ? QString::fromLocal8Bit(std::strerror(errnum))
                               : QString::fromStdString(result.message);
     QString text = QString("Error #%1 - %2").arg(errnum).arg(description);
@@ -660,7 +660,7 @@ bool Form1::FinishSave(const SaveResult& result, const QString& folder) {
 void Form1::Command3_Click() {
   bool fallback = false;
   const QString folder = SaveFolder(&fallback);
-  const SaveResult result = model_->Save(NativePath(folder));
+  const Result result = model_->Save(NativePath(folder));
   if (!FinishSave(result, folder)) return;
   if (fallback) {
     const QString base = QString::fromStdString(model_->output_base_path());
@@ -686,7 +686,7 @@ void Form1::Command7_Click() {
                            existing.size() == 1 ? "it" : "them"))) {
     return;
   }
-  const SaveResult result = model_->SaveAs(NativePath(path));
+  const Result result = model_->SaveAs(NativePath(path));
   FinishSave(result, QFileInfo(path).absolutePath());
 }
 

@@ -109,7 +109,7 @@ class Form1 : public QWidget {
   void RefreshProbe();
   void RefreshEditor();
   // After a save: success moves the file list to the receiving folder, failure is reported.
-  bool FinishSave(const SaveResult& result, const QString& folder);
+  bool FinishSave(const Result& result, const QString& folder);
 
   Model* model_;
   Form2* editor_;

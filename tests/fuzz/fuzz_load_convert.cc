@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   tvcpix::Surface picture("Pic1", 3, 2, tvcpix::MakeColor(1, 2, 3));
   const tvcpix::Surface before = picture;
-  const tvcpix::DecodeResult r = tvcpix::DecodePictureFile(path, &picture);
+  const tvcpix::Result r = tvcpix::DecodePictureFile(path, &picture);
   if (!r.ok) {
     Check(r.message.rfind(path + ": ", 0) == 0 && r.message.size() > path.size() + 2,
           "refusal names the file and a reason");
