@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "cli/extras.h"
+#include "cli/options.h"
 #include "core/color.h"
 #include "engine/input_file.h"
 #include "engine/model.h"
@@ -92,7 +93,7 @@ a terminal a progress line shows there.
 Exit status: 0 when every INPUT was converted, 1 when any failed, 2 for a usage error.
 )";
 
-enum class OptionId {
+enum OptionId : int {
   kOutput,
   kOutputDir,
   kMode,
@@ -110,118 +111,53 @@ enum class OptionId {
   kJobs,
   kQuiet,
   kHelp,
-  kVersion,
-};
-
-struct OptionSpec {
-  char short_name;  // 0 when the option has no short form
-  std::string_view long_name;
-  bool takes_value;
-  OptionId id;
+  kVersionFlag,
 };
 
 // One option a line.
 // clang-format off
 constexpr OptionSpec kOptionSpecs[] = {
-    {'o', "output", true, OptionId::kOutput},
-    {'O', "output-dir", true, OptionId::kOutputDir},
-    {'m', "mode", true, OptionId::kMode},
-    {'d', "dither", true, OptionId::kDither},
-    {0, "palette4", true, OptionId::kPalette4},
-    {0, "palette2", true, OptionId::kPalette2},
-    {0, "brightness", true, OptionId::kBrightness},
-    {0, "gamma", true, OptionId::kGamma},
-    {0, "color", true, OptionId::kColor},
-    {0, "contrast", true, OptionId::kContrast},
-    {0, "no-resize", false, OptionId::kNoResize},
-    {0, "asm", true, OptionId::kAsm},
-    {0, "c-header", true, OptionId::kCHeader},
-    {0, "png", true, OptionId::kPng},
-    {'j', "jobs", true, OptionId::kJobs},
-    {'q', "quiet", false, OptionId::kQuiet},
-    {'h', "help", false, OptionId::kHelp},
-    {0, "version", false, OptionId::kVersion},
+    {'o', "output", true, kOutput},
+    {'O', "output-dir", true, kOutputDir},
+    {'m', "mode", true, kMode},
+    {'d', "dither", true, kDither},
+    {0, "palette4", true, kPalette4},
+    {0, "palette2", true, kPalette2},
+    {0, "brightness", true, kBrightness},
+    {0, "gamma", true, kGamma},
+    {0, "color", true, kColor},
+    {0, "contrast", true, kContrast},
+    {0, "no-resize", false, kNoResize},
+    {0, "asm", true, kAsm},
+    {0, "c-header", true, kCHeader},
+    {0, "png", true, kPng},
+    {'j', "jobs", true, kJobs},
+    {'q', "quiet", false, kQuiet},
+    {'h', "help", false, kHelp},
+    {0, "version", false, kVersionFlag},
 };
 // clang-format on
-
-const OptionSpec* FindLong(std::string_view name) {
-  for (const OptionSpec& spec : kOptionSpecs) {
-    if (spec.long_name == name) return &spec;
-  }
-  return nullptr;
-}
-
-const OptionSpec* FindShort(char name) {
-  for (const OptionSpec& spec : kOptionSpecs) {
-    if (spec.short_name != 0 && spec.short_name == name) return &spec;
-  }
-  return nullptr;
-}
-
-std::string Spelling(const OptionSpec& spec) {
-  std::string text = "--" + std::string(spec.long_name);
-  if (spec.short_name != 0) text = std::string("-") + spec.short_name + ", " + text;
-  return text;
-}
-
-// A whole decimal number in [low, high], nothing else in the text.
-bool ParseInt(std::string_view text, int low, int high, int* value) {
-  if (text.empty()) return false;
-  int v = 0;
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, v);
-  if (ec != std::errc() || ptr != end || v < low || v > high) return false;
-  *value = v;
-  return true;
-}
-
-// Exactly N comma-separated indices 0..15.
-template <std::size_t N>
-bool ParseIndices(std::string_view text, std::array<int, N>* indices) {
-  std::array<int, N> parsed{};
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < N; ++i) {
-    std::size_t comma = text.find(',', start);
-    const bool last = i + 1 == N;
-    if (last != (comma == std::string_view::npos)) return false;
-    std::string_view item = text.substr(start, last ? std::string_view::npos : comma - start);
-    if (!ParseInt(item, 0, 15, &parsed[i])) return false;
-    start = comma + 1;
-  }
-  *indices = parsed;
-  return true;
-}
 
 bool ApplyOption(const OptionSpec& spec, const std::string& value, CliOptions* options,
                  std::string* error) {
   switch (spec.id) {
-    case OptionId::kOutput:
+    case kOutput:
       if (value.empty()) {
         *error = "option -o needs a non-empty BASE";
         return false;
       }
       options->output_base = value;
       return true;
-    case OptionId::kOutputDir:
+    case kOutputDir:
       if (value.empty()) {
         *error = "option -O needs a non-empty DIR";
         return false;
       }
       options->output_dir = value;
       return true;
-    case OptionId::kMode:
-      if (value == "2") {
-        options->mode = TvcMode::kGraphics2;
-      } else if (value == "4") {
-        options->mode = TvcMode::kGraphics4;
-      } else if (value == "16") {
-        options->mode = TvcMode::kGraphics16;
-      } else {
-        *error = "invalid mode '" + value + "' (use 2, 4 or 16)";
-        return false;
-      }
-      return true;
-    case OptionId::kDither: {
+    case kMode:
+      return ParseModeValue(value, &options->mode, error);
+    case kDither: {
       std::optional<DitherMethod> method = ParseMethod(value);
       if (!method) {
         *error = "unknown dithering method '" + value + "' (use 1..17 or a method's name)";
@@ -230,23 +166,23 @@ bool ApplyOption(const OptionSpec& spec, const std::string& value, CliOptions* o
       options->method = *method;
       return true;
     }
-    case OptionId::kPalette4:
+    case kPalette4:
       if (!ParseIndices(value, &options->palette4)) {
-        *error = "invalid --palette4 '" + value + "' (four indices 0..15, as 0,15,9,10)";
+        *error = InvalidPalette4(value);
         return false;
       }
       return true;
-    case OptionId::kPalette2:
+    case kPalette2:
       if (!ParseIndices(value, &options->palette2)) {
-        *error = "invalid --palette2 '" + value + "' (two indices 0..15, as 0,15)";
+        *error = InvalidPalette2(value);
         return false;
       }
       return true;
-    case OptionId::kBrightness:
-    case OptionId::kGamma:
-    case OptionId::kColor:
-    case OptionId::kContrast: {
-      const int slider = static_cast<int>(spec.id) - static_cast<int>(OptionId::kBrightness);
+    case kBrightness:
+    case kGamma:
+    case kColor:
+    case kContrast: {
+      const int slider = spec.id - kBrightness;
       int v = 0;
       if (!ParseInt(value, 0, 100, &v)) {
         *error = "invalid --" + std::string(spec.long_name) + " value '" + value + "' (0..100)";
@@ -255,35 +191,35 @@ bool ApplyOption(const OptionSpec& spec, const std::string& value, CliOptions* o
       options->tones[static_cast<std::size_t>(slider)] = v;
       return true;
     }
-    case OptionId::kNoResize:
+    case kNoResize:
       options->resize = false;
       return true;
-    case OptionId::kAsm:
-    case OptionId::kCHeader:
-    case OptionId::kPng: {
+    case kAsm:
+    case kCHeader:
+    case kPng: {
       if (value.empty()) {
         *error = "option --" + std::string(spec.long_name) + " needs a non-empty FILE";
         return false;
       }
-      std::string* path = spec.id == OptionId::kAsm       ? &options->asm_path
-                          : spec.id == OptionId::kCHeader ? &options->c_header_path
+      std::string* path = spec.id == kAsm       ? &options->asm_path
+                          : spec.id == kCHeader ? &options->c_header_path
                                                           : &options->png_path;
       *path = value;
       return true;
     }
-    case OptionId::kJobs:
+    case kJobs:
       if (!ParseInt(value, 1, kMaxJobs, &options->jobs)) {
         *error = "invalid --jobs '" + value + "' (1.." + std::to_string(kMaxJobs) + ")";
         return false;
       }
       return true;
-    case OptionId::kQuiet:
+    case kQuiet:
       options->quiet = true;
       return true;
-    case OptionId::kHelp:
+    case kHelp:
       options->help = true;
       return true;
-    case OptionId::kVersion:
+    case kVersionFlag:
       options->version = true;
       return true;
   }
@@ -373,61 +309,17 @@ bool ConvertOne(const CliOptions& options, const std::string& input, const std::
 }  // namespace
 
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std::string* error) {
-  bool only_inputs = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (only_inputs || arg.size() < 2 || arg[0] != '-') {
-      options->inputs.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      only_inputs = true;
-      continue;
-    }
-
-    // Which option, and its value when it is attached (--mode=4, -m4).
-    const OptionSpec* spec = nullptr;
-    std::optional<std::string> value;
-    if (arg.starts_with("--")) {
-      std::string name = arg.substr(2);
-      const std::size_t eq = name.find('=');
-      if (eq != std::string::npos) {
-        value = name.substr(eq + 1);
-        name.resize(eq);
-      }
-      spec = FindLong(name);
-      if (spec == nullptr) {
-        *error = "unknown option '--" + name + "'";
-        return false;
-      }
-      if (!spec->takes_value && value) {
-        *error = "option '--" + name + "' takes no value";
-        return false;
-      }
-    } else {
-      // A cluster of short flags (-qh) may end in one option that takes a value (-qm4, -qm 4).
-      for (std::size_t j = 1; j < arg.size(); ++j) {
-        spec = FindShort(arg[j]);
-        if (spec == nullptr) {
-          *error = std::string("unknown option '-") + arg[j] + "'";
-          return false;
-        }
-        if (spec->takes_value) {
-          if (j + 1 < arg.size()) value = arg.substr(j + 1);
-          break;
-        }
-        if (j + 1 < arg.size() && !ApplyOption(*spec, {}, options, error)) return false;
-      }
-    }
-    if (spec->takes_value && !value) {
-      if (i + 1 >= argc) {
-        *error = "option '" + Spelling(*spec) + "' needs a value";
-        return false;
-      }
-      value = argv[++i];
-    }
-    if (!ApplyOption(*spec, value.value_or(std::string()), options, error)) return false;
-  }
+  const bool walked = WalkArguments(
+      argc, argv, kOptionSpecs,
+      [options](const OptionSpec& spec, const std::string& value, std::string* why) {
+        return ApplyOption(spec, value, options, why);
+      },
+      [options](const std::string& input, std::string*) {
+        options->inputs.push_back(input);
+        return true;
+      },
+      error);
+  if (!walked) return false;
 
   if (options->help || options->version) return true;
   if (options->inputs.empty()) {

@@ -1,12 +1,12 @@
 // "tvcpix-cli view": a .tim or .bin screen file decoded into a PNG picture.
 #include <array>
-#include <charconv>
 #include <filesystem>
 #include <optional>
 #include <string_view>
 #include <system_error>
 
 #include "cli/extras.h"
+#include "cli/options.h"
 #include "output/png.h"
 #include "core/palette.h"
 #include "output/file_write.h"
@@ -29,101 +29,84 @@ struct ViewOptions {
   bool help = false;
 };
 
-// Exactly N comma-separated indices 0..15.
-template <std::size_t N>
-bool ParseIndices(std::string_view text, std::array<int, N>* indices) {
-  std::array<int, N> parsed{};
-  for (std::size_t i = 0; i < N; ++i) {
-    const std::size_t comma = text.find(',');
-    const bool last = i + 1 == N;
-    if (last != (comma == std::string_view::npos)) return false;
-    const std::string_view item = last ? text : text.substr(0, comma);
-    const char* end = item.data() + item.size();
-    auto [ptr, ec] = std::from_chars(item.data(), end, parsed[i]);
-    if (item.empty() || ec != std::errc() || ptr != end || parsed[i] < 0 || parsed[i] > 15) {
-      return false;
+enum ViewOptionId : int { kViewOutput, kViewMode, kViewPalette4, kViewPalette2, kEnlarged,
+                         kViewQuiet, kViewHelp };
+
+// clang-format off
+constexpr OptionSpec kViewSpecs[] = {
+    {'o', "output", true, kViewOutput},
+    {'m', "mode", true, kViewMode},
+    {0, "palette4", true, kViewPalette4},
+    {0, "palette2", true, kViewPalette2},
+    {0, "enlarged", false, kEnlarged},
+    {'q', "quiet", false, kViewQuiet},
+    {'h', "help", false, kViewHelp},
+};
+// clang-format on
+
+bool ApplyViewOption(const OptionSpec& spec, const std::string& value, ViewOptions* o,
+                     std::string* error) {
+  switch (spec.id) {
+    case kViewOutput:
+      if (value.empty()) {
+        *error = "option -o needs a non-empty OUT.png";
+        return false;
+      }
+      o->output = value;
+      return true;
+    case kViewMode: {
+      TvcMode mode = TvcMode::kGraphics16;
+      if (!ParseModeValue(value, &mode, error)) return false;
+      o->mode = mode;
+      return true;
     }
-    if (!last) text.remove_prefix(comma + 1);
+    case kViewPalette4: {
+      std::array<int, 4> p{};
+      if (!ParseIndices(value, &p)) {
+        *error = InvalidPalette4(value);
+        return false;
+      }
+      o->palette4 = p;
+      return true;
+    }
+    case kViewPalette2: {
+      std::array<int, 2> p{};
+      if (!ParseIndices(value, &p)) {
+        *error = InvalidPalette2(value);
+        return false;
+      }
+      o->palette2 = p;
+      return true;
+    }
+    case kEnlarged:
+      o->enlarged = true;
+      return true;
+    case kViewQuiet:
+      o->quiet = true;
+      return true;
+    case kViewHelp:
+      o->help = true;
+      return true;
   }
-  *indices = parsed;
   return true;
 }
 
 bool ParseView(int argc, char** argv, ViewOptions* o, std::string* error) {
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg.size() < 2 || arg[0] != '-') {
-      if (!o->file.empty()) {
-        *error = "view takes one FILE";
-        return false;
-      }
-      o->file = arg;
-      continue;
-    }
-    std::optional<std::string> value;
-    if (arg.starts_with("--")) {
-      const std::size_t eq = arg.find('=');
-      if (eq != std::string::npos) {
-        value = arg.substr(eq + 1);
-        arg.resize(eq);
-      }
-    }
-    if (arg == "--enlarged" || arg == "-q" || arg == "--quiet" || arg == "-h" || arg == "--help") {
-      if (value) {
-        *error = "option '" + arg + "' takes no value";
-        return false;
-      }
-      if (arg == "--enlarged") o->enlarged = true;
-      if (arg == "-q" || arg == "--quiet") o->quiet = true;
-      if (arg == "-h" || arg == "--help") o->help = true;
-      continue;
-    }
-    const bool known = arg == "-o" || arg == "--output" || arg == "-m" || arg == "--mode" ||
-                       arg == "--palette4" || arg == "--palette2";
-    if (!known) {
-      *error = "unknown view option '" + arg + "'";
-      return false;
-    }
-    if (!value) {
-      if (i + 1 >= argc) {
-        *error = "option '" + arg + "' needs a value";
-        return false;
-      }
-      value = argv[++i];
-    }
-    if (arg == "-o" || arg == "--output") {
-      if (value->empty()) {
-        *error = "option -o needs a non-empty OUT.png";
-        return false;
-      }
-      o->output = *value;
-    } else if (arg == "-m" || arg == "--mode") {
-      if (*value == "2") {
-        o->mode = TvcMode::kGraphics2;
-      } else if (*value == "4") {
-        o->mode = TvcMode::kGraphics4;
-      } else if (*value == "16") {
-        o->mode = TvcMode::kGraphics16;
-      } else {
-        *error = "invalid mode '" + *value + "' (use 2, 4 or 16)";
-        return false;
-      }
-    } else if (arg == "--palette4") {
-      std::array<int, 4> p{};
-      if (!ParseIndices(*value, &p)) {
-        *error = "invalid --palette4 '" + *value + "' (four indices 0..15, as 0,15,9,10)";
-        return false;
-      }
-      o->palette4 = p;
-    } else {
-      std::array<int, 2> p{};
-      if (!ParseIndices(*value, &p)) {
-        *error = "invalid --palette2 '" + *value + "' (two indices 0..15, as 0,15)";
-        return false;
-      }
-      o->palette2 = p;
-    }
-  }
+  const bool walked = WalkArguments(
+      argc, argv, kViewSpecs,
+      [o](const OptionSpec& spec, const std::string& value, std::string* why) {
+        return ApplyViewOption(spec, value, o, why);
+      },
+      [o](const std::string& file, std::string* why) {
+        if (!o->file.empty()) {
+          *why = "view takes one FILE";
+          return false;
+        }
+        o->file = file;
+        return true;
+      },
+      error);
+  if (!walked) return false;
   if (o->help) return true;
   if (o->file.empty()) {
     *error = "view needs a FILE (.tim or .bin)";
