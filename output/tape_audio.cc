@@ -22,9 +22,9 @@ class WaveWriter {
   explicit WaveWriter(const WavOptions& options) : options_(options) {}
 
   void Cycles(int hz, int count) {
-    const std::uint64_t half =
-        ((static_cast<std::uint64_t>(options_.sample_rate) << 32) + static_cast<std::uint64_t>(hz)) /
-        (2 * static_cast<std::uint64_t>(hz));
+    const std::uint64_t half = ((static_cast<std::uint64_t>(options_.sample_rate) << 32) +
+                                static_cast<std::uint64_t>(hz)) /
+                               (2 * static_cast<std::uint64_t>(hz));
     for (int i = 0; i < count; ++i) {
       Half(half, +1);
       Half(half, -1);
@@ -46,8 +46,10 @@ class WaveWriter {
     while ((next_ << 32) < time_) {
       int magnitude = kAmplitude;
       if (options_.shape == WaveShape::kSine) {
-        const double phase = static_cast<double>((next_ << 32) - start) / static_cast<double>(length);
-        magnitude = std::max(1, static_cast<int>(std::lround(kAmplitude * std::sin(std::numbers::pi * phase))));
+        const double phase =
+            static_cast<double>((next_ << 32) - start) / static_cast<double>(length);
+        magnitude = std::max(
+            1, static_cast<int>(std::lround(kAmplitude * std::sin(std::numbers::pi * phase))));
       }
       Put(sign * magnitude);
     }
@@ -93,7 +95,8 @@ std::string TapeName(const std::string& name) {
   return out;
 }
 
-TapeBlocksResult BuildTapeBlocks(const std::vector<std::uint8_t>& payload, const std::string& name) {
+TapeBlocksResult BuildTapeBlocks(const std::vector<std::uint8_t>& payload,
+                                 const std::string& name) {
   TapeBlocksResult result;
   const std::string problem = PayloadSizeProblem(payload.size());
   if (!problem.empty()) {
@@ -108,8 +111,8 @@ TapeBlocksResult BuildTapeBlocks(const std::vector<std::uint8_t>& payload, const
   std::vector<std::uint8_t>& h = result.header.bytes;
   result.header.leader_cycles = kTapeHeaderLeaderCycles;
   h = {0x00, 0x6A, 0xFF, 0x11, 0x00, 0x01};
-  h.push_back(0x00);                                                     // sector number
-  h.push_back(static_cast<std::uint8_t>(1 + tape_name.size() + 16));   // sector size
+  h.push_back(0x00);                                                  // sector number
+  h.push_back(static_cast<std::uint8_t>(1 + tape_name.size() + 16));  // sector size
   h.push_back(static_cast<std::uint8_t>(tape_name.size()));
   h.insert(h.end(), tape_name.begin(), tape_name.end());
   const std::uint8_t program_header[16] = {0x00, 0x01, static_cast<std::uint8_t>(len & 0xFF),
@@ -175,12 +178,12 @@ WavResult BuildTapeWav(const std::vector<std::uint8_t>& payload, const std::stri
   out.insert(out.end(), {'R', 'I', 'F', 'F'});
   PutLe(&out, 36 + data_bytes, 4);
   out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  PutLe(&out, 16, 4);                                   // fmt chunk size
-  PutLe(&out, 1, 2);                                    // PCM
-  PutLe(&out, 1, 2);                                    // mono
+  PutLe(&out, 16, 4);  // fmt chunk size
+  PutLe(&out, 1, 2);   // PCM
+  PutLe(&out, 1, 2);   // mono
   PutLe(&out, static_cast<std::uint32_t>(options.sample_rate), 4);
   PutLe(&out, static_cast<std::uint32_t>(options.sample_rate) * bytes_per_sample, 4);
-  PutLe(&out, bytes_per_sample, 2);                     // block align
+  PutLe(&out, bytes_per_sample, 2);  // block align
   PutLe(&out, static_cast<std::uint32_t>(options.bits), 2);
   out.insert(out.end(), {'d', 'a', 't', 'a'});
   PutLe(&out, data_bytes, 4);

@@ -21,8 +21,8 @@ bool BuildProgram(const TvcExportInput& input, const TvcProgramOptions& options,
     *result = Refused("no screen image");
     return false;
   }
-  *program = BuildTvcProgram(input.mode, input.codes, input.image->data(), input.image->size(),
-                             options);
+  *program =
+      BuildTvcProgram(input.mode, input.codes, input.image->data(), input.image->size(), options);
   if (!program->ok) {
     *result = Refused(program->message);
     return false;

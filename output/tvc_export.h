@@ -23,10 +23,10 @@ struct TvcExportResult {
   bool ok = true;
   int errnum = 0;
   std::string message;
-  TvcProgramLayout layout;   // what the program holds
+  TvcProgramLayout layout;  // what the program holds
   std::size_t payload_bytes = 0;
   std::size_t file_bytes = 0;
-  double tape_seconds = 0;   // ".wav" only: its playing time
+  double tape_seconds = 0;  // ".wav" only: its playing time
 };
 
 // What a ".tim" holds: the mode, its palette codes (2 or 4 used) and the 16,384-byte image.

@@ -44,10 +44,10 @@ struct TvcProgramLayout {
   ScreenPacking packing = ScreenPacking::kCopy;  // kCopy or kPacked, never kAuto
   std::uint16_t usr_address = kShowRoutineAddress;
   std::uint16_t data_address = 0;
-  std::size_t basic_bytes = 0;    // the BASIC program with its closing 00
+  std::size_t basic_bytes = 0;  // the BASIC program with its closing 00
   std::size_t routine_bytes = 0;
-  std::size_t data_bytes = 0;     // packed stream or raw bytes copied
-  bool zero_tail = false;         // kCopy: the hidden 1,024 bytes are written as zeros
+  std::size_t data_bytes = 0;  // packed stream or raw bytes copied
+  bool zero_tail = false;      // kCopy: the hidden 1,024 bytes are written as zeros
 };
 
 struct TvcProgramResult {

@@ -104,44 +104,44 @@ void UnpackBody(Assembler& a, const ShowParams& p) {
   a.Op({0x21, Lo(p.data), Hi(p.data)}, "LD HL," + Hex(p.data, 4));
   a.Op({0x11, Lo(kVideoAddress), Hi(kVideoAddress)}, "LD DE," + Hex(kVideoAddress, 4));
   a.Label("token");
-  a.Op({0x7E}, "LD A,(HL)");       // the token
+  a.Op({0x7E}, "LD A,(HL)");  // the token
   a.Op({0x23}, "INC HL");
-  a.Op({0x87}, "ADD A,A");         // bit 7 to the carry: set for a match
+  a.Op({0x87}, "ADD A,A");  // bit 7 to the carry: set for a match
   a.Jr(0x38, "C", "match");
   // Literal run of t + 1 bytes straight from the stream.
-  a.Op({0x0F}, "RRCA");            // A = t again (bit 0 was 0)
+  a.Op({0x0F}, "RRCA");  // A = t again (bit 0 was 0)
   a.Op({0x4F}, "LD C,A");
   a.Op({0x06, 0x00}, "LD B,00h");
-  a.Op({0x03}, "INC BC");          // BC = t + 1
-  a.Op({0xED, 0xB0}, "LDIR");      // HL moves on past the literals, DE past the output
+  a.Op({0x03}, "INC BC");      // BC = t + 1
+  a.Op({0xED, 0xB0}, "LDIR");  // HL moves on past the literals, DE past the output
   a.Jr(0x18, "", "next");
   a.Label("match");
-  a.Op({0x0F}, "RRCA");            // A = t & 7Fh
+  a.Op({0x0F}, "RRCA");             // A = t & 7Fh
   a.Op({0xC6, 0x03}, "ADD A,03h");  // the length, 3..130
-  a.Op({0xF5}, "PUSH AF");         // kept on the stack while the distance is read
-  a.Op({0x4E}, "LD C,(HL)");       // first distance byte
+  a.Op({0xF5}, "PUSH AF");          // kept on the stack while the distance is read
+  a.Op({0x4E}, "LD C,(HL)");        // first distance byte
   a.Op({0x23}, "INC HL");
   a.Op({0x06, 0x00}, "LD B,00h");
   a.Op({0xCB, 0x79}, "BIT 7,C");
-  a.Jr(0x28, "Z", "near");          // 0..7Fh: BC = distance - 1
-  a.Op({0x41}, "LD B,C");          // far: high byte without its flag bit
+  a.Jr(0x28, "Z", "near");  // 0..7Fh: BC = distance - 1
+  a.Op({0x41}, "LD B,C");   // far: high byte without its flag bit
   a.Op({0xCB, 0xB8}, "RES 7,B");
-  a.Op({0x4E}, "LD C,(HL)");       // low byte
+  a.Op({0x4E}, "LD C,(HL)");  // low byte
   a.Op({0x23}, "INC HL");
   a.Label("near");
-  a.Op({0xE3}, "EX (SP),HL");      // stream pointer onto the stack, H = length
+  a.Op({0xE3}, "EX (SP),HL");  // stream pointer onto the stack, H = length
   a.Op({0x7C}, "LD A,H");
   a.Op({0x62}, "LD H,D");
   a.Op({0x6B}, "LD L,E");
   a.Op({0x37}, "SCF");
-  a.Op({0xED, 0x42}, "SBC HL,BC"); // HL = DE - (distance - 1) - 1 = DE - distance
+  a.Op({0xED, 0x42}, "SBC HL,BC");  // HL = DE - (distance - 1) - 1 = DE - distance
   a.Op({0x4F}, "LD C,A");
   a.Op({0x06, 0x00}, "LD B,00h");  // BC = length
   a.Op({0xED, 0xB0}, "LDIR");      // byte by byte, so overlapping copies repeat a pattern
   a.Op({0xE1}, "POP HL");          // the stream pointer back
   a.Label("next");
   a.Op({0x7A}, "LD A,D");
-  a.Op({0xFE, 0xC0}, "CP 0C0h");   // the output ends at 0C000h, a multiple of 256
+  a.Op({0xFE, 0xC0}, "CP 0C0h");  // the output ends at 0C000h, a multiple of 256
   a.Jr(0x38, "C", "token");
 }
 

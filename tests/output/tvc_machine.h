@@ -20,7 +20,7 @@ class TvcMachine {
  public:
   enum Bank { kU0, kU1, kU2, kU3, kVid, kSys, kCart, kExt, kBanks };
   static constexpr std::uint16_t kStackTop = 0x16AC;  // where BASIC's stack sits
-  static constexpr std::uint16_t kSentinel = 0xDEAD;   // return address of the USR call
+  static constexpr std::uint16_t kSentinel = 0xDEAD;  // return address of the USR call
 
   TvcMachine() {
     for (auto& bank : banks_) bank.assign(0x4000, 0);

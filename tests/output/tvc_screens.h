@@ -45,8 +45,8 @@ inline const TimScreen& ConvertedSample(const std::string& sample, TvcMode mode)
   }
   const fs::path base = fs::path(pattern) / "shot";
   const std::string command = std::string("timeout -s KILL 60 " TVCPIX_CLI_PATH " -q -m ") +
-                              ModeArg(mode) + " -o '" + base.string() + "' '" +
-                              TVCPIX_SAMPLES_DIR + "/" + sample + "'";
+                              ModeArg(mode) + " -o '" + base.string() + "' '" + TVCPIX_SAMPLES_DIR +
+                              "/" + sample + "'";
   const int status = std::system(command.c_str());
   std::ifstream in(base.string() + ".tim", std::ios::binary);
   const std::vector<std::uint8_t> tim((std::istreambuf_iterator<char>(in)),
@@ -64,12 +64,18 @@ enum class Pattern { kZeros, kNoise, kLongRuns, kEveryByte, kHiddenTail, kFarRep
 
 inline const char* PatternName(Pattern p) {
   switch (p) {
-    case Pattern::kZeros: return "Zeros";
-    case Pattern::kNoise: return "Noise";
-    case Pattern::kLongRuns: return "LongRuns";
-    case Pattern::kEveryByte: return "EveryByte";
-    case Pattern::kHiddenTail: return "HiddenTail";
-    case Pattern::kFarRepeats: return "FarRepeats";
+    case Pattern::kZeros:
+      return "Zeros";
+    case Pattern::kNoise:
+      return "Noise";
+    case Pattern::kLongRuns:
+      return "LongRuns";
+    case Pattern::kEveryByte:
+      return "EveryByte";
+    case Pattern::kHiddenTail:
+      return "HiddenTail";
+    case Pattern::kFarRepeats:
+      return "FarRepeats";
   }
   return "";
 }

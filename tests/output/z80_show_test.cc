@@ -26,9 +26,9 @@ constexpr long kMaxTstates = 800000;
 
 struct LoaderLines {
   bool ok = false;
-  int graphics = 0;            // the number after GRAPHICS
-  std::uint16_t usr = 0;       // the address in line 30
-  std::size_t basic_end = 0;   // payload offset after the closing 00
+  int graphics = 0;           // the number after GRAPHICS
+  std::uint16_t usr = 0;      // the address in line 30
+  std::size_t basic_end = 0;  // payload offset after the closing 00
 };
 
 // Walks the stored BASIC lines and reads the USR address out of "30 X=USR(nnnn)".
@@ -62,9 +62,10 @@ struct RunCase {
 
 std::string CaseName(const testing::TestParamInfo<RunCase>& info) {
   const RunCase& c = info.param;
-  std::string name = std::holds_alternative<Pattern>(c.source)
-                         ? PatternName(std::get<Pattern>(c.source))
-                         : std::get<std::string>(c.source).substr(0, std::get<std::string>(c.source).find('_'));
+  std::string name =
+      std::holds_alternative<Pattern>(c.source)
+          ? PatternName(std::get<Pattern>(c.source))
+          : std::get<std::string>(c.source).substr(0, std::get<std::string>(c.source).find('_'));
   name += std::string("_G") + ModeArg(c.mode);
   name += c.packing == ScreenPacking::kPacked ? "_Packed" : "_Copy";
   return name;
@@ -93,8 +94,8 @@ Outcome RunLoader(TvcMachine& m, const std::vector<std::uint8_t>& payload, std::
   if (interrupt_every > 0) m.InstallInterruptHandler();
   m.StartUsr(usr);
   Outcome out;
-  out.returned = m.RunUntilReturn(interrupt_every > 0 ? 4 * kMaxTstates : kMaxTstates,
-                                  interrupt_every);
+  out.returned =
+      m.RunUntilReturn(interrupt_every > 0 ? 4 * kMaxTstates : kMaxTstates, interrupt_every);
   out.vram = vid;
   return out;
 }
@@ -141,7 +142,7 @@ TEST_P(ShowRoutineRun, VideoRamEqualsTheScreenAndBasicCarriesOn) {
   EXPECT_EQ(z80ex_get_reg(cpu, regHL_), 0x2468);
   EXPECT_EQ(m.rom_writes(), 0);
   const std::vector<std::pair<std::uint8_t, std::uint8_t>> expected_ports = {{0x02, 0x50},
-                                                                              {0x02, 0x70}};
+                                                                             {0x02, 0x70}};
   EXPECT_EQ(m.port_writes(), expected_ports);
   EXPECT_LE(m.tstates(), kMaxTstates);
   RecordProperty("tstates", static_cast<int>(m.tstates()));
@@ -187,9 +188,13 @@ TEST_P(ShowRoutineRun, InterruptsDoNotUnmapVideoRam) {
 std::vector<RunCase> AllRunCases() {
   std::vector<RunCase> cases;
   const std::vector<Source> sources = {std::string("astronaut_512x480.bmp"),
-                                       std::string("parrot_495x498.jpg"), Pattern::kZeros,
-                                       Pattern::kNoise, Pattern::kLongRuns, Pattern::kEveryByte,
-                                       Pattern::kHiddenTail, Pattern::kFarRepeats};
+                                       std::string("parrot_495x498.jpg"),
+                                       Pattern::kZeros,
+                                       Pattern::kNoise,
+                                       Pattern::kLongRuns,
+                                       Pattern::kEveryByte,
+                                       Pattern::kHiddenTail,
+                                       Pattern::kFarRepeats};
   for (const Source& s : sources)
     for (TvcMode mode : {TvcMode::kGraphics2, TvcMode::kGraphics4, TvcMode::kGraphics16})
       for (ScreenPacking p : {ScreenPacking::kCopy, ScreenPacking::kPacked})
@@ -210,7 +215,7 @@ TEST(ShowRoutineHarness, RoutineThatSkipsTheMapCopyFailsUnderInterrupts) {
   std::vector<std::uint8_t> broken = program.payload;
   const std::size_t at = kShowRoutineAddress - kBasicProgramStart;
   ASSERT_EQ(broken[at + 2], 0x32);  // LD (0003h),A
-  broken[at + 3] = 0x04;             // now LD (0004h),A
+  broken[at + 3] = 0x04;            // now LD (0004h),A
   TvcMachine m;
   const Outcome out = RunLoader(m, broken, kShowRoutineAddress, 997);
   EXPECT_NE(out.vram, screen);
