@@ -5,7 +5,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev libjpeg-dev zlib1g-dev
-  libgtest-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev libz80ex-dev
   xvfb xauth
 )
 

@@ -1,0 +1,79 @@
+// The packer: every image decodes back exactly, the format's limits are used, and malformed
+// streams are refused by the reference decoder (the Z80 decoder runs in z80_show_test.cc).
+#include "output/screen_pack.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/output/tvc_screens.h"
+
+namespace tvcpix::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class PackRoundTrip : public testing::TestWithParam<Pattern> {};
+
+TEST_P(PackRoundTrip, DecodesToTheImage) {
+  const ScreenBytes image = MakeScreen(GetParam());
+  const Bytes packed = PackScreen(image.data(), image.size());
+  Bytes back;
+  ASSERT_TRUE(UnpackScreen(packed.data(), packed.size(), image.size(), &back));
+  EXPECT_EQ(back, image);
+  // Never more than one token byte per 128 literal bytes over the image.
+  EXPECT_LE(packed.size(), image.size() + (image.size() + 127) / 128);
+  EXPECT_EQ(PackScreen(image.data(), image.size()), packed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, PackRoundTrip,
+                         testing::Values(Pattern::kZeros, Pattern::kNoise, Pattern::kLongRuns,
+                                         Pattern::kEveryByte, Pattern::kHiddenTail,
+                                         Pattern::kFarRepeats),
+                         [](const testing::TestParamInfo<Pattern>& info) {
+                           return std::string(PatternName(info.param));
+                         });
+
+TEST(PackFormat, LongestMatchesAndFarDistances) {
+  // 16,384 zeros: one literal, then the fewest matches at distance 1 that cover 16,383 bytes:
+  // 126 of 130 (token FF) and one of 3 (token 80), each followed by distance 00.
+  const Bytes zeros(16384, 0);
+  const Bytes packed = PackScreen(zeros.data(), zeros.size());
+  ASSERT_EQ(packed.size(), 2u + 2 * 127);
+  EXPECT_EQ(Bytes(packed.begin(), packed.begin() + 2), (Bytes{0x00, 0x00}));
+  int longest = 0;
+  for (std::size_t i = 2; i < packed.size(); i += 2) {
+    EXPECT_EQ(packed[i + 1], 0x00);
+    longest += packed[i] == 0xFF;
+  }
+  EXPECT_EQ(longest, 126);
+
+  // 300 random bytes repeated 5,000 bytes later need a far distance: 80h | hi, lo.
+  ScreenBytes noise = MakeScreen(Pattern::kNoise);
+  Bytes far(noise.begin(), noise.begin() + 5300);
+  std::copy(far.begin(), far.begin() + 300, far.begin() + 5000);
+  const Bytes p = PackScreen(far.data(), far.size());
+  Bytes back;
+  ASSERT_TRUE(UnpackScreen(p.data(), p.size(), far.size(), &back));
+  EXPECT_EQ(back, far);
+  EXPECT_LT(p.size(), far.size() - 250);
+}
+
+TEST(PackFormat, MalformedStreamsAreRefused) {
+  Bytes out;
+  const std::vector<Bytes> bad = {
+      {},                        // nothing at all
+      {0x02, 0x11, 0x22},        // literal run cut short
+      {0x80, 0x00},              // match before any output
+      {0x00, 0x11, 0x80},        // match without its distance
+      {0x00, 0x11, 0x80, 0x85},  // far distance without its low byte
+      {0x00, 0x11, 0x80, 0x01},  // distance 2 with one byte written
+      {0x00, 0x11, 0xFF, 0x00},  // 130 bytes where 8 remain
+  };
+  for (const Bytes& b : bad) EXPECT_FALSE(UnpackScreen(b.data(), b.size(), 9, &out));
+  const Bytes extra = {0x00, 0x11, 0x85, 0x00, 0x00};  // 9 bytes, then one left over
+  EXPECT_FALSE(UnpackScreen(extra.data(), extra.size(), 9, &out));
+  EXPECT_TRUE(UnpackScreen(extra.data(), 4, 9, &out));
+  EXPECT_EQ(out, Bytes(9, 0x11));
+}
+
+}  // namespace
+}  // namespace tvcpix::test

@@ -1,0 +1,236 @@
+// The tape signal: the CRC against a hand-worked example and an independent formulation, the
+// blocks against TVC.md's layout, and the WAV read back by a small FSK reader (zero-crossing
+// periods) to the very blocks and CRCs.
+#include "output/tape_audio.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "output/tvc_cassette.h"
+#include "output/tvc_program.h"
+#include "tests/output/tvc_screens.h"
+
+namespace tvcpix::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// CRC of the single byte 01, bit by bit (LSB first; A = bit·80h XOR CRC's high byte):
+//   bit 0 = 1: A = 80h -> CRC ^= 0810h -> 0810h, shifted with carry 1 -> 1021h
+//   bits 1..3 = 0: A = 10h, 20h, 40h -> 2042h, 4084h, 8108h
+//   bit 4 = 0: A = 81h -> CRC ^= 0810h -> 8918h, shifted with carry 1 -> 1231h
+//   bits 5..7 = 0: A = 12h, 24h, 48h -> 2462h, 48C4h, 9188h
+TEST(TapeCrc, HandWorkedExample) { EXPECT_EQ(TapeCrc(Bytes{0x01}.data(), 1), 0x9188); }
+
+// XOR-ing 0810h and shifting in a carry of 1 is XOR-ing 1021h after the shift: the tape CRC is
+// the common CRC-16/XMODEM (polynomial 1021h, MSB first, check value 31C3h for "123456789")
+// of the bytes with their bits reversed.
+TEST(TapeCrc, IsXmodemOfBitReversedBytes) {
+  const std::string check = "123456789";
+  Bytes reversed;
+  for (const char c : check) {
+    std::uint8_t r = 0;
+    for (int b = 0; b < 8; ++b) r |= ((static_cast<unsigned char>(c) >> b) & 1) << (7 - b);
+    reversed.push_back(r);
+  }
+  EXPECT_EQ(TapeCrc(reversed.data(), reversed.size()), 0x31C3);
+}
+
+TEST(TapeCrc, LeadingZeroByteLeavesItUnchangedAndItContinues) {
+  const Bytes data = {0x6A, 0xFF, 0x11, 0x00, 0x01, 0x00, 0x12};
+  Bytes with_zero = {0x00};
+  with_zero.insert(with_zero.end(), data.begin(), data.end());
+  EXPECT_EQ(TapeCrc(with_zero.data(), with_zero.size()), TapeCrc(data.data(), data.size()));
+  EXPECT_EQ(TapeCrc(data.data() + 3, 4, TapeCrc(data.data(), 3)), TapeCrc(data.data(), 7));
+}
+
+std::uint16_t CrcAt(const Bytes& b, std::size_t at) {
+  return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+}
+
+// Checks a data block's layout and CRCs and returns the payload it carries.
+Bytes PayloadOfDataBlock(const Bytes& d) {
+  Bytes payload;
+  EXPECT_EQ(Bytes(d.begin(), d.begin() + 5), (Bytes{0x00, 0x6A, 0x00, 0x11, 0x00}));
+  const int sectors = d[5];
+  std::size_t at = 6, crc_from = 0;  // the first sector's CRC includes the block's bytes
+  for (int s = 1; s <= sectors; ++s) {
+    EXPECT_EQ(d[at], s);
+    const std::size_t size = d[at + 1] == 0 ? 256 : d[at + 1];
+    payload.insert(payload.end(), d.begin() + static_cast<std::ptrdiff_t>(at + 2),
+                   d.begin() + static_cast<std::ptrdiff_t>(at + 2 + size));
+    const std::size_t flag = at + 2 + size;
+    EXPECT_EQ(d[flag], s == sectors ? 0xFF : 0x00);
+    EXPECT_EQ(CrcAt(d, flag + 1), TapeCrc(d.data() + crc_from, flag + 1 - crc_from))
+        << "sector " << s;
+    at = flag + 3;
+    crc_from = at;  // later sectors: their own bytes only
+  }
+  EXPECT_EQ(at, d.size());
+  return payload;
+}
+
+class TapeBlocks : public testing::TestWithParam<std::size_t> {};
+
+TEST_P(TapeBlocks, HeaderAndSectorsCarryThePayload) {
+  Bytes payload(GetParam());
+  for (std::size_t i = 0; i < payload.size(); ++i)
+    payload[i] = static_cast<std::uint8_t>(i ^ (i >> 8));
+  const TapeBlocksResult r = BuildTapeBlocks(payload, "CAT");
+  ASSERT_TRUE(r.ok);
+  const std::size_t len = payload.size();
+  Bytes header = {0x00,
+                  0x6A,
+                  0xFF,
+                  0x11,
+                  0x00,
+                  0x01,
+                  0x00,
+                  1 + 3 + 16,
+                  3,
+                  'C',
+                  'A',
+                  'T',
+                  0x00,
+                  0x01,
+                  static_cast<std::uint8_t>(len & 0xFF),
+                  static_cast<std::uint8_t>(len >> 8),
+                  0xFF};
+  header.insert(header.end(), 12, 0x00);  // 10 zeros, version, end flag
+  const std::uint16_t crc = TapeCrc(header.data() + 1, header.size() - 1);  // from 6A on
+  header.push_back(crc & 0xFF);
+  header.push_back(crc >> 8);
+  EXPECT_EQ(r.header.bytes, header);
+  EXPECT_EQ(r.header.leader_cycles, 10240);
+  EXPECT_EQ(r.data.leader_cycles, 5120);
+  EXPECT_EQ(r.data.bytes[5], (len + 255) / 256);
+  EXPECT_EQ(PayloadOfDataBlock(r.data.bytes), payload);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, TapeBlocks, testing::Values(1, 255, 256, 257, 512, 15670, 65280));
+
+TEST(TapeBlocks, NamesAndRefusals) {
+  EXPECT_EQ(TapeName("a\xC3\xA9z\n-0123456789abcdefgh"), "a__z_-0123456789");
+  EXPECT_FALSE(BuildTapeBlocks(Bytes(65281, 0), "X").ok);
+  EXPECT_FALSE(BuildTapeWav(Bytes(65281, 0), "X").ok);
+  EXPECT_FALSE(BuildTapeWav(Bytes(10, 0), "X", {44100, 24, WaveShape::kSquare}).ok);
+}
+
+// A reader as simple as a tape input: the sign of each sample, the period between rising
+// zero crossings, classified by the nearest of the four frequencies.
+struct ReadBlock {
+  int leader = 0;  // leader cycles before the sync
+  Bytes bytes;
+};
+
+std::vector<ReadBlock> ReadTape(const Bytes& wav, int* rate) {
+  std::vector<ReadBlock> blocks;
+  EXPECT_EQ(std::memcmp(wav.data(), "RIFF", 4), 0);
+  EXPECT_EQ(std::memcmp(wav.data() + 8, "WAVEfmt ", 8), 0);
+  const int bits = wav[34];
+  *rate = wav[24] | wav[25] << 8 | wav[26] << 16;
+  EXPECT_EQ(std::memcmp(wav.data() + 36, "data", 4), 0);
+  const std::size_t count =
+      (wav[40] | wav[41] << 8 | wav[42] << 16 | std::size_t{wav[43]} << 24) / (bits / 8);
+  EXPECT_EQ(wav.size(), 44 + count * (bits / 8));
+  const auto sample = [&](std::size_t i) -> int {
+    if (bits == 8) return wav[44 + i] - 128;
+    return static_cast<std::int16_t>(wav[44 + 2 * i] | wav[45 + 2 * i] << 8);
+  };
+  const double centres[4] = {1.0 * *rate / kTapeBit1Hz, 1.0 * *rate / kTapeLeaderHz,
+                             1.0 * *rate / kTapeBit0Hz, 1.0 * *rate / kTapeSyncHz};
+  enum { kOne, kLeader, kZero, kSync, kOther };
+  ReadBlock block;
+  bool in_data = false;
+  int bit_count = 0, byte = 0;
+  long last_rise = -1;
+  for (std::size_t i = 1; i < count; ++i) {
+    if (!(sample(i - 1) <= 0 && sample(i) > 0)) continue;
+    const long period = last_rise < 0 ? 100000 : static_cast<long>(i) - last_rise;
+    last_rise = static_cast<long>(i);
+    int kind = kOther;
+    double best = 3.0;  // samples of tolerance
+    for (int k = 0; k < 4; ++k) {
+      if (std::abs(period - centres[k]) < best) best = std::abs(period - centres[k]), kind = k;
+    }
+    // The rise that ends a cycle classifies that cycle.
+    if (in_data) {
+      if (kind == kOne || kind == kZero) {
+        byte |= (kind == kOne) << bit_count;
+        if (++bit_count == 8)
+          block.bytes.push_back(static_cast<std::uint8_t>(byte)), bit_count = 0, byte = 0;
+        continue;
+      }
+      EXPECT_EQ(bit_count, 0) << "a block ended inside a byte";
+      blocks.push_back(block);
+      block = {};
+      in_data = false;
+    }
+    if (kind == kLeader)
+      ++block.leader;
+    else if (kind == kSync && block.leader > 1000)
+      in_data = true;
+    else
+      block.leader = 0;
+  }
+  return blocks;
+}
+
+struct WavCase {
+  const char* name;
+  WavOptions options;
+};
+
+class TapeWav : public testing::TestWithParam<WavCase> {};
+
+TEST_P(TapeWav, ReadsBackToTheBlocksAndPayload) {
+  const ScreenBytes screen = MakeScreen(Pattern::kEveryByte);
+  const TvcProgramResult program =
+      BuildTvcProgram(TvcMode::kGraphics4, {0, 80, 68, 85}, screen.data(), screen.size());
+  ASSERT_TRUE(program.ok);
+  const WavResult wav = BuildTapeWav(program.payload, "PICTURE", GetParam().options);
+  ASSERT_TRUE(wav.ok) << wav.message;
+  int rate = 0;
+  const std::vector<ReadBlock> blocks = ReadTape(wav.bytes, &rate);
+  EXPECT_EQ(rate, GetParam().options.sample_rate);
+  ASSERT_EQ(blocks.size(), 2u);
+  const TapeBlocksResult expected = BuildTapeBlocks(program.payload, "PICTURE");
+  // The first leader cycle after silence has no measurable period.
+  EXPECT_NEAR(blocks[0].leader, 10240, 1);
+  EXPECT_NEAR(blocks[1].leader, 5120, 1);
+  EXPECT_EQ(blocks[0].bytes, expected.header.bytes);
+  EXPECT_EQ(blocks[1].bytes, expected.data.bytes);
+  EXPECT_EQ(PayloadOfDataBlock(blocks[1].bytes), program.payload);
+  const std::size_t hl = blocks[0].bytes.size();
+  EXPECT_EQ(CrcAt(blocks[0].bytes, hl - 2), TapeCrc(blocks[0].bytes.data(), hl - 2));
+  EXPECT_NEAR(wav.seconds, static_cast<double>(wav.samples) / rate, 1e-9);
+  // Same bytes on every call.
+  EXPECT_EQ(BuildTapeWav(program.payload, "PICTURE", GetParam().options).bytes, wav.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, TapeWav,
+                         testing::Values(WavCase{"Square16", {44100, 16, WaveShape::kSquare}},
+                                         WavCase{"Sine16", {44100, 16, WaveShape::kSine}},
+                                         WavCase{"Square8", {44100, 8, WaveShape::kSquare}},
+                                         WavCase{"Sine8At48k", {48000, 8, WaveShape::kSine}}),
+                         [](const testing::TestParamInfo<WavCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// The timing of the signal itself: a tape of N bytes lasts the sum of its cycles.
+TEST(TapeWavTiming, DurationIsTheSumOfTheCycles) {
+  const Bytes payload(300, 0xF0);  // four 0 bits and four 1 bits a byte
+  const WavResult wav = BuildTapeWav(payload, "T");
+  const TapeBlocksResult blocks = BuildTapeBlocks(payload, "T");
+  double seconds = 2.0 + (10240 + 5120 + 2 * 5) / 2128.0 + 2 / 1359.0;
+  for (const Bytes* b : {&blocks.header.bytes, &blocks.data.bytes}) {
+    for (const std::uint8_t byte : *b)
+      for (int bit = 0; bit < 8; ++bit) seconds += ((byte >> bit) & 1) ? 1.0 / 2577 : 1.0 / 1812;
+  }
+  EXPECT_NEAR(wav.seconds, seconds, 2.0 / 44100);
+}
+
+}  // namespace
+}  // namespace tvcpix::test

@@ -1,0 +1,158 @@
+// A small model of the TVC for running the export's Z80 routine on libz80ex: four RAM banks,
+// video RAM and ROMs paged by port 0x02 as TVC.md section 1 describes, a record of port writes,
+// and, optionally, IM 1 interrupts whose handler does what the ROM's does to the paging: it
+// maps something else in, then restores the map from BASIC's copy at 0x0003.
+#ifndef TVCPIX_TESTS_OUTPUT_TVC_MACHINE_H_
+#define TVCPIX_TESTS_OUTPUT_TVC_MACHINE_H_
+
+extern "C" {
+#include <z80ex/z80ex.h>
+}
+
+#include <array>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace tvcpix::test {
+
+class TvcMachine {
+ public:
+  enum Bank { kU0, kU1, kU2, kU3, kVid, kSys, kCart, kExt, kBanks };
+  static constexpr std::uint16_t kStackTop = 0x16AC;  // where BASIC's stack sits
+  static constexpr std::uint16_t kSentinel = 0xDEAD;  // return address of the USR call
+
+  TvcMachine() {
+    for (auto& bank : banks_) bank.assign(0x4000, 0);
+    for (int b : {kSys, kCart, kExt}) banks_[b].assign(0x4000, 0xC9);  // ROMs: RET everywhere
+    cpu_ = z80ex_create(&MemRead, this, &MemWrite, this, &PortRead, this, &PortWrite, this,
+                        &IntRead, this);
+  }
+  ~TvcMachine() { z80ex_destroy(cpu_); }
+  TvcMachine(const TvcMachine&) = delete;
+  TvcMachine& operator=(const TvcMachine&) = delete;
+
+  // The bank and offset an address reaches under the current map.
+  std::pair<int, std::uint16_t> Decode(std::uint16_t address) const {
+    const int page = address >> 14;
+    const auto offset = static_cast<std::uint16_t>(address & 0x3FFF);
+    switch (page) {
+      case 0: {
+        static constexpr int kPage0[4] = {kSys, kCart, kU0, kU3};
+        return {kPage0[(map_ >> 3) & 3], offset};
+      }
+      case 1:
+        return {kU1, offset};
+      case 2:
+        return {(map_ & 0x20) ? kU2 : kVid, offset};
+      default: {
+        static constexpr int kPage3[4] = {kCart, kSys, kU3, kExt};
+        return {kPage3[(map_ >> 6) & 3], offset};
+      }
+    }
+  }
+  std::uint8_t Peek(std::uint16_t address) const {
+    const auto [bank, offset] = Decode(address);
+    return banks_[bank][offset];
+  }
+  void Poke(std::uint16_t address, std::uint8_t value) {
+    const auto [bank, offset] = Decode(address);
+    banks_[bank][offset] = value;
+  }
+  std::vector<std::uint8_t>& bank(int b) { return banks_[b]; }
+
+  // The state BASIC leaves when X=USR(address) calls a routine: map 0x70 at port 0x02 and at
+  // 0x0003, interrupts on, IM 1, the return address on the stack. IX, IY and the alternate
+  // registers get recognisable values.
+  void StartUsr(std::uint16_t address) {
+    map_ = 0x70;
+    Poke(0x0003, 0x70);
+    Poke(kStackTop - 1, kSentinel >> 8);
+    Poke(kStackTop - 2, kSentinel & 0xFF);
+    z80ex_set_reg(cpu_, regSP, kStackTop - 2);
+    z80ex_set_reg(cpu_, regPC, address);
+    z80ex_set_reg(cpu_, regIM, 1);
+    z80ex_set_reg(cpu_, regIFF1, 1);
+    z80ex_set_reg(cpu_, regIFF2, 1);
+    z80ex_set_reg(cpu_, regIX, 0x1234);
+    z80ex_set_reg(cpu_, regIY, 0x5678);
+    z80ex_set_reg(cpu_, regAF_, 0x9ABC);
+    z80ex_set_reg(cpu_, regBC_, 0xDEF0);
+    z80ex_set_reg(cpu_, regDE_, 0x1357);
+    z80ex_set_reg(cpu_, regHL_, 0x2468);
+  }
+
+  // The handler at 0x0038 (U0 in both maps the routine uses), used when interrupts are raised.
+  void InstallInterruptHandler() {
+    const std::uint8_t handler[] = {
+        0xF5,              // PUSH AF
+        0x3E, 0x70,        // LD A,70h       the ROM's handler maps its own pages in
+        0xD3, 0x02,        // OUT (02h),A
+        0x3A, 0x03, 0x00,  // LD A,(0003h)   and on leaving restores BASIC's copy
+        0xD3, 0x02,        // OUT (02h),A
+        0xF1,              // POP AF
+        0xFB,              // EI
+        0xED, 0x4D,        // RETI
+    };
+    for (std::size_t i = 0; i < sizeof handler; ++i) banks_[kU0][0x38 + i] = handler[i];
+  }
+
+  // Runs until the routine returns to the sentinel; every interrupt_every T-states (0: never)
+  // an interrupt is raised. Returns false when max_tstates pass first.
+  bool RunUntilReturn(long max_tstates, long interrupt_every = 0) {
+    long next_interrupt = interrupt_every;
+    while (tstates_ < max_tstates) {
+      if (z80ex_get_reg(cpu_, regPC) == kSentinel && z80ex_last_op_type(cpu_) == 0) return true;
+      tstates_ += z80ex_step(cpu_);
+      if (interrupt_every > 0 && tstates_ >= next_interrupt && z80ex_last_op_type(cpu_) == 0) {
+        const int taken = z80ex_int(cpu_);
+        if (taken > 0) ++interrupts_;
+        tstates_ += taken;
+        next_interrupt += interrupt_every;
+      }
+    }
+    return false;
+  }
+
+  Z80EX_CONTEXT* cpu() { return cpu_; }
+  std::uint8_t map() const { return map_; }
+  long tstates() const { return tstates_; }
+  int interrupts() const { return interrupts_; }
+  int rom_writes() const { return rom_writes_; }
+  const std::vector<std::pair<std::uint8_t, std::uint8_t>>& port_writes() const {
+    return port_writes_;
+  }
+
+ private:
+  static Z80EX_BYTE MemRead(Z80EX_CONTEXT*, Z80EX_WORD addr, int, void* self) {
+    return static_cast<TvcMachine*>(self)->Peek(addr);
+  }
+  static void MemWrite(Z80EX_CONTEXT*, Z80EX_WORD addr, Z80EX_BYTE value, void* self) {
+    auto* m = static_cast<TvcMachine*>(self);
+    const auto [bank, offset] = m->Decode(addr);
+    if (bank >= kSys) {
+      ++m->rom_writes_;
+      return;
+    }
+    m->banks_[bank][offset] = value;
+  }
+  static Z80EX_BYTE PortRead(Z80EX_CONTEXT*, Z80EX_WORD, void*) { return 0xFF; }
+  static void PortWrite(Z80EX_CONTEXT*, Z80EX_WORD port, Z80EX_BYTE value, void* self) {
+    auto* m = static_cast<TvcMachine*>(self);
+    m->port_writes_.emplace_back(static_cast<std::uint8_t>(port & 0xFF), value);
+    if ((port & 0xFF) == 0x02) m->map_ = value;
+  }
+  static Z80EX_BYTE IntRead(Z80EX_CONTEXT*, void*) { return 0xFF; }
+
+  std::array<std::vector<std::uint8_t>, kBanks> banks_;
+  Z80EX_CONTEXT* cpu_ = nullptr;
+  std::uint8_t map_ = 0x70;
+  long tstates_ = 0;
+  int interrupts_ = 0;
+  int rom_writes_ = 0;
+  std::vector<std::pair<std::uint8_t, std::uint8_t>> port_writes_;
+};
+
+}  // namespace tvcpix::test
+
+#endif  // TVCPIX_TESTS_OUTPUT_TVC_MACHINE_H_

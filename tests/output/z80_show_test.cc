@@ -1,0 +1,252 @@
+// The export's Z80 routine, run on libz80ex in a model of the TVC (tvc_machine.h) from the state
+// BASIC's X=USR(...) leaves: video RAM must end equal to the screen image byte for byte, with
+// BASIC's paging, interrupts, stack and preserved registers as they were.
+extern "C" {
+#include <z80ex/z80ex_dasm.h>
+}
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <regex>
+#include <string>
+#include <variant>
+
+#include "output/basic_loader.h"
+#include "output/z80_show.h"
+#include "tests/output/tvc_machine.h"
+#include "tests/output/tvc_screens.h"
+
+namespace tvcpix::test {
+namespace {
+
+// T-states the routine may take at most: 344,064 for a plain LDIR of 16,384 bytes, and the
+// decoder's token overhead on top (photos measured up to 672,925: 0.22 s at 3.125 MHz).
+constexpr long kMaxTstates = 800000;
+
+struct LoaderLines {
+  bool ok = false;
+  int graphics = 0;           // the number after GRAPHICS
+  std::uint16_t usr = 0;      // the address in line 30
+  std::size_t basic_end = 0;  // payload offset after the closing 00
+};
+
+// Walks the stored BASIC lines and reads the USR address out of "30 X=USR(nnnn)".
+LoaderLines ParseLoader(const std::vector<std::uint8_t>& payload) {
+  LoaderLines out;
+  std::size_t at = 0;
+  while (at < payload.size() && payload[at] != 0x00) {
+    const std::size_t len = payload[at];
+    if (len < 4 || at + len > payload.size() || payload[at + len - 1] != 0xFF) return out;
+    const int number = payload[at + 1] | payload[at + 2] << 8;
+    const std::string body(payload.begin() + static_cast<std::ptrdiff_t>(at + 3),
+                           payload.begin() + static_cast<std::ptrdiff_t>(at + len - 1));
+    std::smatch m;
+    if (number == 10 && body[0] == '\xEE') out.graphics = std::stoi(body.substr(1));
+    if (number == 30 && std::regex_match(body, m, std::regex("X\x9AUSR\x96([0-9]+)\x95")))
+      out.usr = static_cast<std::uint16_t>(std::stoi(m[1]));
+    at += len;
+  }
+  out.basic_end = at + 1;
+  out.ok = at < payload.size() && out.usr != 0;
+  return out;
+}
+
+using Source = std::variant<std::string, Pattern>;  // a sample photo or a made image
+
+struct RunCase {
+  Source source;
+  TvcMode mode;
+  ScreenPacking packing;
+};
+
+std::string CaseName(const testing::TestParamInfo<RunCase>& info) {
+  const RunCase& c = info.param;
+  std::string name =
+      std::holds_alternative<Pattern>(c.source)
+          ? PatternName(std::get<Pattern>(c.source))
+          : std::get<std::string>(c.source).substr(0, std::get<std::string>(c.source).find('_'));
+  name += std::string("_G") + ModeArg(c.mode);
+  name += c.packing == ScreenPacking::kPacked ? "_Packed" : "_Copy";
+  return name;
+}
+
+ScreenBytes ScreenOf(const RunCase& c, PaletteCodes* codes) {
+  *codes = {0x00, 0x50, 0x44, 0x55};
+  if (std::holds_alternative<Pattern>(c.source)) return MakeScreen(std::get<Pattern>(c.source));
+  const TimScreen& tim = ConvertedSample(std::get<std::string>(c.source), c.mode);
+  *codes = tim.codes;
+  return tim.image;
+}
+
+struct Outcome {
+  bool returned = false;
+  std::vector<std::uint8_t> vram;
+};
+
+// Loads the payload at 0x19EF, fills video RAM with garbage, calls the USR address.
+Outcome RunLoader(TvcMachine& m, const std::vector<std::uint8_t>& payload, std::uint16_t usr,
+                  long interrupt_every) {
+  for (std::size_t i = 0; i < payload.size(); ++i)
+    m.Poke(static_cast<std::uint16_t>(kBasicProgramStart + i), payload[i]);
+  auto& vid = m.bank(TvcMachine::kVid);
+  for (std::size_t i = 0; i < vid.size(); ++i) vid[i] = static_cast<std::uint8_t>(0xA5 ^ (i * 31));
+  if (interrupt_every > 0) m.InstallInterruptHandler();
+  m.StartUsr(usr);
+  Outcome out;
+  out.returned =
+      m.RunUntilReturn(interrupt_every > 0 ? 4 * kMaxTstates : kMaxTstates, interrupt_every);
+  out.vram = vid;
+  return out;
+}
+
+class ShowRoutineRun : public testing::TestWithParam<RunCase> {};
+
+TEST_P(ShowRoutineRun, VideoRamEqualsTheScreenAndBasicCarriesOn) {
+  const RunCase& c = GetParam();
+  PaletteCodes codes;
+  const ScreenBytes screen = ScreenOf(c, &codes);
+  ASSERT_EQ(screen.size(), static_cast<std::size_t>(kScreenBytes));
+  TvcProgramOptions options;
+  options.packing = c.packing;
+  const TvcProgramResult program =
+      BuildTvcProgram(c.mode, codes, screen.data(), screen.size(), options);
+  ASSERT_TRUE(program.ok) << program.message;
+  ASSERT_EQ(program.layout.packing, c.packing);
+
+  const LoaderLines lines = ParseLoader(program.payload);
+  ASSERT_TRUE(lines.ok);
+  EXPECT_EQ(lines.graphics, InfoOf(c.mode).colours);
+  // BASIC's variables go right after the closing 00: everything up to the routine is zeros.
+  const std::size_t routine_at = lines.usr - kBasicProgramStart;
+  ASSERT_GE(routine_at, lines.basic_end + kMinBasicGap);
+  for (std::size_t i = lines.basic_end; i < routine_at; ++i) ASSERT_EQ(program.payload[i], 0);
+  ASSERT_LE(kBasicProgramStart + program.payload.size(), 0x8000u);
+
+  TvcMachine m;
+  const std::vector<std::uint8_t> ram_before[4] = {m.bank(0), m.bank(1), m.bank(2), m.bank(3)};
+  const Outcome out = RunLoader(m, program.payload, lines.usr, 0);
+  ASSERT_TRUE(out.returned) << "no return within " << kMaxTstates << " T-states";
+  EXPECT_EQ(out.vram, screen);
+  EXPECT_EQ(m.map(), 0x70);
+  EXPECT_EQ(m.Peek(0x0003), 0x70);
+  Z80EX_CONTEXT* cpu = m.cpu();
+  EXPECT_EQ(z80ex_get_reg(cpu, regIFF1), 1);
+  EXPECT_EQ(z80ex_get_reg(cpu, regIM), 1);
+  EXPECT_EQ(z80ex_get_reg(cpu, regSP), TvcMachine::kStackTop);
+  EXPECT_EQ(z80ex_get_reg(cpu, regIX), 0x1234);
+  EXPECT_EQ(z80ex_get_reg(cpu, regIY), 0x5678);
+  EXPECT_EQ(z80ex_get_reg(cpu, regAF_), 0x9ABC);
+  EXPECT_EQ(z80ex_get_reg(cpu, regBC_), 0xDEF0);
+  EXPECT_EQ(z80ex_get_reg(cpu, regDE_), 0x1357);
+  EXPECT_EQ(z80ex_get_reg(cpu, regHL_), 0x2468);
+  EXPECT_EQ(m.rom_writes(), 0);
+  const std::vector<std::pair<std::uint8_t, std::uint8_t>> expected_ports = {{0x02, 0x50},
+                                                                             {0x02, 0x70}};
+  EXPECT_EQ(m.port_writes(), expected_ports);
+  EXPECT_LE(m.tstates(), kMaxTstates);
+  RecordProperty("tstates", static_cast<int>(m.tstates()));
+  std::printf("[ t-states ] %s: %ld\n", CaseName({c, 0}).c_str(), m.tstates());
+
+  // Nothing in RAM but the stack below the return address changed (the program included).
+  for (int b = 0; b < 4; ++b) {
+    std::vector<std::uint8_t> after = m.bank(b), before = ram_before[b];
+    for (std::size_t i = 0; i < program.payload.size(); ++i) {
+      const std::size_t addr = kBasicProgramStart + i;
+      if (static_cast<int>(addr >> 14) == b) before[addr & 0x3FFF] = program.payload[i];
+    }
+    if (b == 0) {
+      before[3] = after[3];  // checked above
+      for (std::size_t a = TvcMachine::kStackTop - 32; a < TvcMachine::kStackTop; ++a)
+        before[a] = after[a];
+    }
+    EXPECT_TRUE(after == before) << "RAM bank U" << b << " changed";
+  }
+}
+
+// The ROM's interrupt handler restores the map from 0x0003: the routine must keep video RAM
+// paged in through interrupts at any instruction.
+TEST_P(ShowRoutineRun, InterruptsDoNotUnmapVideoRam) {
+  const RunCase& c = GetParam();
+  PaletteCodes codes;
+  const ScreenBytes screen = ScreenOf(c, &codes);
+  TvcProgramOptions options;
+  options.packing = c.packing;
+  const TvcProgramResult program =
+      BuildTvcProgram(c.mode, codes, screen.data(), screen.size(), options);
+  ASSERT_TRUE(program.ok);
+  TvcMachine m;
+  const Outcome out = RunLoader(m, program.payload, ParseLoader(program.payload).usr, 997);
+  ASSERT_TRUE(out.returned);
+  EXPECT_GT(m.interrupts(), 300);
+  EXPECT_EQ(out.vram, screen);
+  EXPECT_EQ(m.map(), 0x70);
+  EXPECT_EQ(m.Peek(0x0003), 0x70);
+  EXPECT_EQ(z80ex_get_reg(m.cpu(), regSP), TvcMachine::kStackTop);
+}
+
+std::vector<RunCase> AllRunCases() {
+  std::vector<RunCase> cases;
+  const std::vector<Source> sources = {std::string("astronaut_512x480.bmp"),
+                                       std::string("parrot_495x498.jpg"),
+                                       Pattern::kZeros,
+                                       Pattern::kNoise,
+                                       Pattern::kLongRuns,
+                                       Pattern::kEveryByte,
+                                       Pattern::kHiddenTail,
+                                       Pattern::kFarRepeats};
+  for (const Source& s : sources)
+    for (TvcMode mode : {TvcMode::kGraphics2, TvcMode::kGraphics4, TvcMode::kGraphics16})
+      for (ScreenPacking p : {ScreenPacking::kCopy, ScreenPacking::kPacked})
+        cases.push_back({s, mode, p});
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryModeAndPacking, ShowRoutineRun, testing::ValuesIn(AllRunCases()),
+                         CaseName);
+
+// The harness has teeth: a routine that pages video RAM in without telling BASIC's copy at
+// 0x0003 loses it to the first interrupt.
+TEST(ShowRoutineHarness, RoutineThatSkipsTheMapCopyFailsUnderInterrupts) {
+  const ScreenBytes screen = MakeScreen(Pattern::kLongRuns);
+  const TvcProgramResult program =
+      BuildTvcProgram(TvcMode::kGraphics16, {}, screen.data(), screen.size());
+  ASSERT_TRUE(program.ok);
+  std::vector<std::uint8_t> broken = program.payload;
+  const std::size_t at = kShowRoutineAddress - kBasicProgramStart;
+  ASSERT_EQ(broken[at + 2], 0x32);  // LD (0003h),A
+  broken[at + 3] = 0x04;            // now LD (0004h),A
+  TvcMachine m;
+  const Outcome out = RunLoader(m, broken, kShowRoutineAddress, 997);
+  EXPECT_NE(out.vram, screen);
+}
+
+// The listing's mnemonics are what the bytes disassemble to.
+TEST(ShowRoutineListing, MnemonicsMatchTheDisassembly) {
+  for (const ShowKind kind : {ShowKind::kCopy, ShowKind::kUnpack}) {
+    for (const bool zero_tail : {false, true}) {
+      ShowParams params{kind, 0x1B00, 0x1B40, static_cast<std::uint16_t>(zero_tail ? 15360 : 16384),
+                        zero_tail};
+      const std::vector<Z80Instruction> listing = ShowRoutineListing(params);
+      ASSERT_FALSE(listing.empty());
+      for (const Z80Instruction& in : listing) {
+        const auto read = [](Z80EX_WORD addr, void* data) -> Z80EX_BYTE {
+          const auto* i = static_cast<const Z80Instruction*>(data);
+          return i->bytes[static_cast<std::size_t>(addr - i->address)];
+        };
+        char text[64];
+        int t1 = 0, t2 = 0;
+        const int size = z80ex_dasm(text, sizeof text, 0, &t1, &t2, read, in.address,
+                                    const_cast<Z80Instruction*>(&in));
+        EXPECT_EQ(static_cast<std::size_t>(size), in.bytes.size()) << in.text;
+        // "0C0h" / "50h" in the listing are "#C0" / "#50" in the disassembler's notation.
+        std::string mine = std::regex_replace(in.text, std::regex("\\b0([A-F][0-9A-F]*)h"), "#$1");
+        mine = std::regex_replace(mine, std::regex("\\b([0-9A-F]+)h"), "#$1");
+        EXPECT_EQ(mine, text) << "at " << std::hex << in.address;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tvcpix::test
