@@ -3,5 +3,10 @@
 #include <iostream>
 
 #include "cli/cli.h"
+#include "cli/interrupt.h"
 
-int main(int argc, char** argv) { return tvcpix::RunCli(argc, argv, std::cout, std::cerr); }
+int main(int argc, char** argv) {
+  tvcpix::EndCleanlyOnSignals();  // before any thread starts, so every thread blocks them
+  tvcpix::HoldWritesFromEnvironment();
+  return tvcpix::RunCli(argc, argv, std::cout, std::cerr);
+}

@@ -2,7 +2,9 @@
 #include "cli/qt_fallback.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
@@ -26,6 +28,7 @@ struct Bridge {
   std::condition_variable settled;
   State state = State::kIdle;
   std::string failure;
+  std::vector<std::string> missing;  // every place looked in, when the module is in none
   DecodeFunction decode = nullptr;
   std::function<void()> waker;
 };
@@ -48,13 +51,22 @@ std::vector<std::string> ModuleCandidates() {
   const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (ec) return {kModuleName};
   const std::filesystem::path dir = program.parent_path();
-  return {(dir / kModuleName).string(), (dir / ".." / "lib" / "tvcpix" / kModuleName).string()};
+  return {(dir / kModuleName).string(),
+          (dir / ".." / "lib" / "tvcpix" / kModuleName).lexically_normal().string()};
 }
 
-// Loads and starts the module; returns the reason when it cannot.
-std::string Load(DecodeFunction* decode) {
+// Loads and starts the module; returns the reason when it cannot. When no place looked in
+// holds a file of that name, *missing lists them all.
+std::string Load(DecodeFunction* decode, std::vector<std::string>* missing) {
   std::string tried;
-  for (const std::string& path : ModuleCandidates()) {
+  bool all_missing = true;
+  const std::vector<std::string> candidates = ModuleCandidates();
+  for (const std::string& path : candidates) {
+    // A bare name is looked for by the loader's own search; only a path can be checked here.
+    std::error_code ec;
+    if (path.find('/') == std::string::npos || std::filesystem::exists(path, ec) || ec) {
+      all_missing = false;
+    }
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
       const char* why = dlerror();
@@ -67,7 +79,25 @@ std::string Load(DecodeFunction* decode) {
     start();
     return "";
   }
+  if (all_missing) *missing = candidates;
   return tried;
+}
+
+// The picture format the file's first bytes announce, for saying what cannot be read.
+std::string FormatName(int fd) {
+  unsigned char head[12] = {};
+  const ssize_t n = pread(fd, head, sizeof head, 0);
+  const auto starts = [&](const char* magic, std::size_t size, std::size_t at = 0) {
+    return n >= static_cast<ssize_t>(at + size) &&
+           std::equal(head + at, head + at + size, reinterpret_cast<const unsigned char*>(magic));
+  };
+  if (starts("\x89PNG", 4)) return "PNG pictures";
+  if (starts("GIF8", 4)) return "GIF pictures";
+  if (starts("\xFF\xD8", 2)) return "this JPEG picture";
+  if (starts("BM", 2)) return "this BMP picture";
+  if (starts("II*\0", 4) || starts("MM\0*", 4)) return "TIFF pictures";
+  if (starts("RIFF", 4) && starts("WEBP", 4, 8)) return "WebP pictures";
+  return "this picture";
 }
 
 }  // namespace
@@ -81,10 +111,12 @@ void StartQtModule() {
     if (b.state == State::kReady || b.state == State::kFailed) return;
   }
   DecodeFunction decode = nullptr;
-  const std::string failure = Load(&decode);
+  std::vector<std::string> missing;
+  const std::string failure = Load(&decode, &missing);
   const std::lock_guard<std::mutex> lock(b.mutex);
   b.decode = decode;
   b.failure = failure;
+  b.missing = std::move(missing);
   b.state = failure.empty() ? State::kReady : State::kFailed;
   b.settled.notify_all();
 }
@@ -121,6 +153,12 @@ Result DecodeWithQtModule(const std::string& path, int fd, long long size,
   DecodeFunction decode;
   {
     const std::lock_guard<std::mutex> lock(b.mutex);
+    if (b.state == State::kFailed && !b.missing.empty()) {
+      std::string looked;
+      for (const std::string& place : b.missing) looked += (looked.empty() ? "" : ", ") + place;
+      return Result::Failure(path + ": cannot read " + FormatName(fd) + ": the Qt reader module " +
+                             kModuleName + " was not found (looked in " + looked + ")");
+    }
     if (b.state == State::kFailed) {
       return Result::Failure(path + ": this picture needs Qt's image reader, which could "
                              "not be loaded (" + b.failure + ")");

@@ -6,8 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <mutex>
+#include <string>
 #include <system_error>
 #include <vector>
 
@@ -29,6 +32,37 @@ bool Injected(WriteStep step) {
   g_fault.step = WriteStep::kNone;
   errno = g_fault.errnum;
   return true;
+}
+
+// The temporary files that exist right now. Creating one and renaming it happen under the
+// lock, so AbandonWritesInProgress, which takes the lock for good, sees every one and no new
+// one can appear or be renamed after it. Never destroyed: a signal may come during exit.
+struct InProgress {
+  std::mutex mutex;
+  std::vector<std::string> temps;
+};
+InProgress& Writes() {
+  static InProgress* const writes = new InProgress;
+  return *writes;
+}
+
+// Called with the lock held.
+void Forget(InProgress& w, const char* temp) {
+  const auto it = std::find(w.temps.begin(), w.temps.end(), temp);
+  if (it != w.temps.end()) w.temps.erase(it);
+}
+
+std::atomic<int> g_hold_from{0};
+std::atomic<int> g_hold_fd{-1};
+std::atomic<int> g_complete_temps{0};
+
+void HoldIfAsked() {
+  const int from = g_hold_from.load(std::memory_order_relaxed);
+  if (from <= 0 || g_complete_temps.fetch_add(1) + 1 < from) return;
+  const char byte = 'h';
+  while (write(g_hold_fd.load(), &byte, 1) < 0 && errno == EINTR) {
+  }
+  for (;;) pause();
 }
 
 Result Failure(int errnum) {
@@ -61,6 +95,19 @@ void SyncFolder(const std::string& folder) {
 
 void InjectWriteFaultForTesting(WriteStep step, int nth, int errnum) {
   g_fault = Fault{step, nth, errnum};
+}
+
+int AbandonWritesInProgress() {
+  InProgress& w = Writes();
+  w.mutex.lock();  // and never unlocked: no write creates or renames a file any more
+  for (const std::string& temp : w.temps) unlink(temp.c_str());
+  return static_cast<int>(w.temps.size());
+}
+
+void HoldWritesForTesting(int nth, int notify_fd) {
+  g_hold_fd = notify_fd;
+  g_complete_temps = 0;
+  g_hold_from = nth;
 }
 
 void SyncFolderOf(const std::string& path) {
@@ -100,12 +147,23 @@ Result WriteFileAtomically(const std::string& path, const std::uint8_t* data,
   std::vector<char> temp(temp_template.begin(), temp_template.end());
   temp.push_back('\0');
 
-  const int fd = Injected(WriteStep::kCreate) ? -1 : mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return Failure(errno);
+  InProgress& writes = Writes();
+  int fd = -1;
+  {
+    const std::lock_guard<std::mutex> lock(writes.mutex);
+    fd = Injected(WriteStep::kCreate) ? -1 : mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return Failure(errno);
+    writes.temps.emplace_back(temp.data());
+  }
+  const auto remove_temp = [&] {
+    const std::lock_guard<std::mutex> lock(writes.mutex);
+    unlink(temp.data());
+    Forget(writes, temp.data());
+  };
 
   auto fail_open = [&](int errnum) {
     close(fd);
-    unlink(temp.data());
+    remove_temp();
     return Failure(errnum);
   };
 
@@ -134,14 +192,20 @@ Result WriteFileAtomically(const std::string& path, const std::uint8_t* data,
     close_errno = errno;
   }
   if (close_rc != 0) {
-    unlink(temp.data());
+    remove_temp();
     return Failure(close_errno);
   }
 
-  if (Injected(WriteStep::kRename) || rename(temp.data(), path.c_str()) != 0) {
-    const int errnum = errno;
-    unlink(temp.data());
-    return Failure(errnum);
+  HoldIfAsked();
+  {
+    const std::lock_guard<std::mutex> lock(writes.mutex);
+    if (Injected(WriteStep::kRename) || rename(temp.data(), path.c_str()) != 0) {
+      const int errnum = errno;
+      unlink(temp.data());
+      Forget(writes, temp.data());
+      return Failure(errnum);
+    }
+    Forget(writes, temp.data());
   }
   if (sync_folder) SyncFolder(folder);
   return Result{};

@@ -26,6 +26,18 @@ void SyncFolderOf(const std::string& path);
 enum class WriteStep { kNone, kCreate, kWrite, kSync, kClose, kRename };
 void InjectWriteFaultForTesting(WriteStep step, int nth, int errnum);
 
+// For a process about to end on a signal: removes the temporary file of every write in
+// progress on any thread, and from then on keeps every write from creating or renaming one,
+// so the process leaves whole files only, the old or the new. Returns how many it removed.
+// Writes never work again afterwards: end the process (with _exit) right after it.
+int AbandonWritesInProgress();
+
+// Test hook: from the nth write (counted from 1 over all threads) that gets as far as a
+// complete temporary file, each write stops there, before its rename, writes one byte to
+// notify_fd and waits until the process ends. A test thus knows a save is in progress when it
+// stops the process. nth 0 switches it off.
+void HoldWritesForTesting(int nth, int notify_fd);
+
 }  // namespace tvcpix
 
 #endif  // TVCPIX_OUTPUT_FILE_WRITE_H_

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer target (picture loading and conversion) with clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer in build-fuzz, and runs it for a bounded time over the seed corpus.
-# Fails when the fuzzer finds a crash, a sanitizer report, a leak or an input that hangs.
+# Builds the libFuzzer targets with clang, AddressSanitizer and UndefinedBehaviorSanitizer in
+# build-fuzz, and runs each for a bounded time over the seed corpus: fuzz_decode (the opening
+# checks and every decoder, thousands of inputs a second) for two thirds of the time, then
+# fuzz_convert (small pictures through the load and conversions) for the rest.
+# Fails when a fuzzer finds a crash, a sanitizer report, a leak or an input that hangs.
 #
-#   scripts/fuzz.sh [SECONDS]      default 60 (or TVCPIX_FUZZ_SECONDS)
+#   scripts/fuzz.sh [SECONDS]      in all, default 60 (or TVCPIX_FUZZ_SECONDS)
 #
-# New inputs that reach new code stay in build-fuzz/corpus for the next run; a failing input is
-# written to build-fuzz/artifacts/ (turn it into a regression test in tests/picture_file_test.cc).
+# New inputs that reach new code stay in build-fuzz/corpus-<target> for the next run; a failing
+# input is written to build-fuzz/artifacts/ (turn it into a regression test in
+# tests/picture_file_test.cc or tests/model_test.cc).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -30,16 +33,23 @@ cmake -S "$TVCPIX_ROOT" -B "$build" -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
   -DTVCPIX_SANITIZE=ON -DTVCPIX_BUILD_TESTS=ON -DTVCPIX_BUILD_BENCH=OFF -DTVCPIX_FUZZ=ON >/dev/null
-cmake --build "$build" -j "$TVCPIX_JOBS" --target fuzz_load_convert
+cmake --build "$build" -j "$TVCPIX_JOBS" --target fuzz_decode fuzz_convert
 
 tvcpix_sanitizer_env
-mkdir -p "$build/corpus" "$build/artifacts"
-echo "== Fuzzing picture loading and conversion for ${seconds} s"
+mkdir -p "$build/artifacts"
+decode_seconds=$(( seconds * 2 / 3 > 0 ? seconds * 2 / 3 : 1 ))
+convert_seconds=$(( seconds - decode_seconds > 0 ? seconds - decode_seconds : 1 ))
 status=0
-"$build/tests/fuzz/fuzz_load_convert" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 \
-  -max_len=65536 -dict="$TVCPIX_ROOT/tests/fuzz/picture.dict" \
-  -artifact_prefix="$build/artifacts/" -print_final_stats=1 \
-  "$build/corpus" "$seeds" || status=$?
+run_target() {  # target, seconds, what
+  mkdir -p "$build/corpus-$1"
+  echo "== Fuzzing $3 for $2 s ($1)"
+  "$build/tests/fuzz/$1" -max_total_time="$2" -timeout=30 -rss_limit_mb=4096 \
+    -max_len=65536 -dict="$TVCPIX_ROOT/tests/fuzz/picture.dict" \
+    -artifact_prefix="$build/artifacts/$1-" -print_final_stats=1 \
+    "$build/corpus-$1" "$seeds" || status=$?
+}
+run_target fuzz_decode "$decode_seconds" "picture decoding"
+[ "$status" -eq 0 ] && run_target fuzz_convert "$convert_seconds" "conversions of small pictures"
 if [ "$status" -ne 0 ]; then
   echo "tvcpix: the fuzzer failed (exit $status); inputs in $build/artifacts/:" >&2
   ls -l "$build/artifacts/" >&2 || true
