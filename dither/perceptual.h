@@ -1,0 +1,26 @@
+// "Perceptual": error diffusion that carries the error in linear light and matches each pixel
+// to the palette with a luminance-weighted distance, optionally in serpentine order.
+#ifndef TVCPIX_DITHER_PERCEPTUAL_H_
+#define TVCPIX_DITHER_PERCEPTUAL_H_
+
+#include "core/palette.h"
+#include "core/surface.h"
+#include "dither/linear_light.h"
+
+namespace tvcpix {
+
+struct PerceptualOptions {
+  int strength = 100;        // share of the error passed on, 0..100
+  bool serpentine = true;    // odd rows right to left
+  bool linear = true;        // error in linear light (false: in sRGB bytes)
+  ColorWeights weights = kLumaWeighted;
+};
+
+// Dithers the preview in place (top-down BGR, any size) to the palette's colours: afterwards
+// every pixel is exactly one of the palette's entries. The palette needs at least one entry.
+void PerceptualDiffusion(Surface& preview, const Palette& palette,
+                         const PerceptualOptions& options = {});
+
+}  // namespace tvcpix
+
+#endif  // TVCPIX_DITHER_PERCEPTUAL_H_
