@@ -32,8 +32,9 @@ struct ColorWeights {
   int red = 1, green = 1, blue = 1;
   int luma = 0;
 };
-// The default weighting: luminance counts eight times as much as the channels together.
-constexpr ColorWeights kLumaWeighted{1, 1, 1, 8};
+// The default weighting: the luminance difference counts twice over the channels' (more
+// picks chromatic colours for greys and measured worse).
+constexpr ColorWeights kLumaWeighted{1, 1, 1, 2};
 constexpr ColorWeights kPlainRgb{1, 1, 1, 0};
 
 // One palette in linear light, with the distance of the perceptual methods. Colours outside

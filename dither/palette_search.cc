@@ -21,7 +21,7 @@ constexpr int kReducedWidth = 64, kReducedHeight = 60;
 // How much the noise of a two-colour mix counts against its distance to the colour.
 constexpr double kNoiseWeight = 0.15;
 // Keeps the proxy's weighting finite for black pixels.
-constexpr double kDarkFloor = 0.03;
+constexpr double kDarkFloor = 0.1;
 
 int PairIndex(int a, int b) {  // positions in kColours, a < b
   return a * 15 - a * (a + 1) / 2 + (b - a - 1);
@@ -36,12 +36,12 @@ struct Vec {
   double r, g, b;
 };
 
-// The proxy's inner product: plain linear RGB plus eight times the luminance product, as the
-// methods' own distance.
+// The proxy's inner product: plain linear RGB plus twice the luminance product, as the
+// perceptual method's own distance.
 double Dot(const Vec& u, const Vec& v) {
   const double yu = 0.2126 * u.r + 0.7152 * u.g + 0.0722 * u.b;
   const double yv = 0.2126 * v.r + 0.7152 * v.g + 0.0722 * v.b;
-  return u.r * v.r + u.g * v.g + u.b * v.b + 8.0 * yu * yv;
+  return u.r * v.r + u.g * v.g + u.b * v.b + 2.0 * yu * yv;
 }
 
 Vec Linear(const PaletteEntry& e) {
@@ -188,8 +188,9 @@ std::vector<RankedPalette> SearchPalettes(const Surface& preview, TvcMode mode,
     proxy[i] = ProxyCost(cost, pixels.size(), candidates[i]);
   std::vector<std::size_t> order(candidates.size());
   std::iota(order.begin(), order.end(), std::size_t{0});
-  const std::size_t finalists =
-      std::min(order.size(), static_cast<std::size_t>(std::max(options.finalists, 1)));
+  const int wanted = options.finalists > 0 ? options.finalists
+                                           : mode == TvcMode::kGraphics2 ? 8 : 16;
+  const std::size_t finalists = std::min(order.size(), static_cast<std::size_t>(wanted));
   std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(finalists),
                     order.end(), [&proxy](std::size_t a, std::size_t b) {
                       return proxy[a] < proxy[b] || (proxy[a] == proxy[b] && a < b);

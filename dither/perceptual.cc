@@ -2,6 +2,7 @@
 #include "dither/perceptual.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -15,10 +16,25 @@ constexpr int kHigh = kLinearOne + kLinearOne / 4;
 
 }  // namespace
 
+PerceptualOptions PerceptualOptionsFor(TvcMode mode) {
+  PerceptualOptions o;
+  if (mode == TvcMode::kGraphics16) {
+    o.match_encoded = true;
+    o.strength = 80;
+  } else {
+    o.linear = false;
+    o.weights = kPlainRgb;
+    o.strength = 60;
+  }
+  return o;
+}
+
 void PerceptualDiffusion(Surface& preview, const Palette& palette,
                          const PerceptualOptions& options) {
   if (palette.size() == 0) return;
   const LinearPalette lp(palette, options.weights, options.linear);
+  const LinearPalette encoded(palette, options.weights, false);
+  const bool match_encoded = options.match_encoded && options.linear;
   const int w = preview.width(), h = preview.height();
   const int strength = std::clamp(options.strength, 0, 100);
   // Errors of this row and the next, three channels per pixel, one spare pixel at each end.
@@ -39,7 +55,10 @@ void PerceptualDiffusion(Surface& preview, const Palette& palette,
       const int r = std::clamp(level[p[2]] + e[0], kLow, kHigh);
       const int g = std::clamp(level[p[1]] + e[1], kLow, kHigh);
       const int b = std::clamp(level[p[0]] + e[2], kLow, kHigh);
-      const int k = lp.Nearest(r, g, b);
+      const int k = match_encoded
+                        ? encoded.Nearest(257 * LinearToSrgb(r), 257 * LinearToSrgb(g),
+                                          257 * LinearToSrgb(b))
+                        : lp.Nearest(r, g, b);
       const PaletteEntry& q = lp.entry(k);
       p[0] = q.blue;
       p[1] = q.green;
