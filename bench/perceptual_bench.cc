@@ -62,13 +62,12 @@ void BM_Screen(benchmark::State& state, TvcMode mode) {
 
 void BM_PaletteSearch(benchmark::State& state, TvcMode mode, bool floyd) {
   const Surface preview = PreviewOf(mode);
-  const PaletteConvert convert =
-      floyd ? PaletteConvert([](Surface& s, const Palette& p) {
-        DiffuseError(s, s, DitherMethod::kFloyd, p);
-      })
-            : PaletteConvert([mode](Surface& s, const Palette& p) {
-                PerceptualDiffusion(s, p, PerceptualOptionsFor(mode));
-              });
+  const PaletteConvert convert = floyd ? PaletteConvert([](Surface& s, const Palette& p) {
+    DiffuseError(s, s, DitherMethod::kFloyd, p);
+  })
+                                       : PaletteConvert([mode](Surface& s, const Palette& p) {
+                                           PerceptualDiffusion(s, p, PerceptualOptionsFor(mode));
+                                         });
   for (auto _ : state) benchmark::DoNotOptimize(SearchPalettes(preview, mode, convert));
 }
 

@@ -77,8 +77,9 @@ void AspectOrderedDither(Surface& preview, const Palette& palette, PixelAspect a
       const std::uint32_t key = p[0] | (p[1] << 8) | (p[2] << 16);
       auto it = plans.find(key);
       if (it == plans.end()) {
-        it = plans.emplace(key, MakePlan(lp, SrgbToLinear(p[2]), SrgbToLinear(p[1]),
-                                         SrgbToLinear(p[0])))
+        it = plans
+                 .emplace(key,
+                          MakePlan(lp, SrgbToLinear(p[2]), SrgbToLinear(p[1]), SrgbToLinear(p[0])))
                  .first;
       }
       const int pick = ranks[x & 15] * kPicks / 256;

@@ -44,8 +44,7 @@ class LabF {
   LabF() {
     for (int i = 0; i <= kSteps; ++i) {
       const double t = 2.0 * i / kSteps;
-      table_[static_cast<std::size_t>(i)] =
-          t > 0.008856 ? CubeRoot(t) : 7.787 * t + 16.0 / 116.0;
+      table_[static_cast<std::size_t>(i)] = t > 0.008856 ? CubeRoot(t) : 7.787 * t + 16.0 / 116.0;
     }
   }
   double operator()(double t) const {
@@ -75,8 +74,8 @@ void BoxPass(std::vector<float>& plane, int w, int h, int r, bool along_rows,
   line.resize(static_cast<std::size_t>(n));
   const double scale = 1.0 / (2 * r + 1);
   for (int l = 0; l < lines; ++l) {
-    float* base = plane.data() + (along_rows ? static_cast<std::size_t>(l) * w
-                                             : static_cast<std::size_t>(l));
+    float* base =
+        plane.data() + (along_rows ? static_cast<std::size_t>(l) * w : static_cast<std::size_t>(l));
     for (int i = 0; i < n; ++i) line[static_cast<std::size_t>(i)] = base[step * i];
     const auto at = [&](int i) { return line[static_cast<std::size_t>(std::clamp(i, 0, n - 1))]; };
     double sum = 0;
@@ -144,8 +143,7 @@ FilteredErrorMeter::Planes FilteredErrorMeter::Filtered(const Surface& picture) 
     const double sum = f.weight[0] + f.weight[1];
     for (int k = 0; k < 2; ++k) {
       const double sigma = f.spread[k] * kSamplesPerDegree * 0.70710678118654752;
-      Blur(k == 0 ? narrow : wide, width_, height_, sigma / aspect_.width,
-           sigma / aspect_.height);
+      Blur(k == 0 ? narrow : wide, width_, height_, sigma / aspect_.width, sigma / aspect_.height);
     }
     for (std::size_t i = 0; i < n; ++i)
       narrow[i] = static_cast<float>((f.weight[0] * narrow[i] + f.weight[1] * wide[i]) / sum);

@@ -77,7 +77,8 @@ std::vector<Vec> Reduce(const Surface& preview) {
 // cost[pixel * kPairs + pair]: the pixel shown as the best mix of the pair's two colours.
 std::vector<double> PairCosts(const std::vector<Vec>& pixels) {
   std::array<Vec, 15> colour{};
-  for (int i = 0; i < 15; ++i) colour[static_cast<std::size_t>(i)] = Linear(Tvc16Color(kColours[static_cast<std::size_t>(i)]));
+  for (int i = 0; i < 15; ++i)
+    colour[static_cast<std::size_t>(i)] = Linear(Tvc16Color(kColours[static_cast<std::size_t>(i)]));
   std::vector<double> cost;
   cost.resize(pixels.size() * kPairs);
   for (std::size_t p = 0; p < pixels.size(); ++p) {
@@ -138,9 +139,11 @@ std::vector<RankedPalette> ScoreAll(const Surface& preview, TvcMode mode,
     scored.push_back({indices, meter.Measure(work)});
   }
   // Stable: equal errors keep the candidates' lexicographic order.
-  std::stable_sort(scored.begin(), scored.end(),
-                   [](const RankedPalette& a, const RankedPalette& b) { return a.error < b.error; });
-  if (static_cast<int>(scored.size()) > keep) scored.resize(static_cast<std::size_t>(std::max(keep, 0)));
+  std::stable_sort(
+      scored.begin(), scored.end(),
+      [](const RankedPalette& a, const RankedPalette& b) { return a.error < b.error; });
+  if (static_cast<int>(scored.size()) > keep)
+    scored.resize(static_cast<std::size_t>(std::max(keep, 0)));
   return scored;
 }
 
@@ -151,7 +154,8 @@ std::vector<std::vector<int>> CandidatePalettes(TvcMode mode, double min_lightne
   if (mode == TvcMode::kGraphics2) {
     for (int a = 0; a < 15; ++a) {
       for (int b = a + 1; b < 15; ++b) {
-        const int ia = kColours[static_cast<std::size_t>(a)], ib = kColours[static_cast<std::size_t>(b)];
+        const int ia = kColours[static_cast<std::size_t>(a)],
+                  ib = kColours[static_cast<std::size_t>(b)];
         if (std::abs(TableLightness(ia) - TableLightness(ib)) >= min_lightness_contrast)
           out.push_back({ia, ib});
       }
@@ -161,8 +165,9 @@ std::vector<std::vector<int>> CandidatePalettes(TvcMode mode, double min_lightne
       for (int b = a + 1; b < 15; ++b)
         for (int c = b + 1; c < 15; ++c)
           for (int d = c + 1; d < 15; ++d)
-            out.push_back({kColours[static_cast<std::size_t>(a)], kColours[static_cast<std::size_t>(b)],
-                           kColours[static_cast<std::size_t>(c)], kColours[static_cast<std::size_t>(d)]});
+            out.push_back(
+                {kColours[static_cast<std::size_t>(a)], kColours[static_cast<std::size_t>(b)],
+                 kColours[static_cast<std::size_t>(c)], kColours[static_cast<std::size_t>(d)]});
   }
   return out;
 }
@@ -188,8 +193,9 @@ std::vector<RankedPalette> SearchPalettes(const Surface& preview, TvcMode mode,
     proxy[i] = ProxyCost(cost, pixels.size(), candidates[i]);
   std::vector<std::size_t> order(candidates.size());
   std::iota(order.begin(), order.end(), std::size_t{0});
-  const int wanted = options.finalists > 0 ? options.finalists
-                                           : mode == TvcMode::kGraphics2 ? 8 : 16;
+  const int wanted = options.finalists > 0         ? options.finalists
+                     : mode == TvcMode::kGraphics2 ? 8
+                                                   : 16;
   const std::size_t finalists = std::min(order.size(), static_cast<std::size_t>(wanted));
   std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(finalists),
                     order.end(), [&proxy](std::size_t a, std::size_t b) {

@@ -32,7 +32,7 @@ struct PaletteSearchOptions {
   // (whose previews are twice as big), which keeps a search of a 512 x 480 work picture
   // near 200 ms with the perceptual method.
   int finalists = 0;
-  int keep = 3;        // palettes returned
+  int keep = 3;  // palettes returned
   // Graphics 2: the two colours' CIELAB lightness must differ at least this much, so a
   // picture never comes out as two dull colours of nearly one brightness.
   double min_lightness_contrast = 40.0;

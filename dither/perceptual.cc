@@ -41,7 +41,8 @@ void PerceptualDiffusion(Surface& preview, const Palette& palette,
   std::vector<int> this_row(static_cast<std::size_t>(3 * (w + 2)), 0);
   std::vector<int> next_row(this_row.size(), 0);
   std::array<int, 256> level{};
-  for (int v = 0; v < 256; ++v) level[static_cast<std::size_t>(v)] = lp.Level(static_cast<std::uint8_t>(v));
+  for (int v = 0; v < 256; ++v)
+    level[static_cast<std::size_t>(v)] = lp.Level(static_cast<std::uint8_t>(v));
 
   for (int y = 0; y < h; ++y) {
     std::fill(next_row.begin(), next_row.end(), 0);
@@ -55,10 +56,9 @@ void PerceptualDiffusion(Surface& preview, const Palette& palette,
       const int r = std::clamp(level[p[2]] + e[0], kLow, kHigh);
       const int g = std::clamp(level[p[1]] + e[1], kLow, kHigh);
       const int b = std::clamp(level[p[0]] + e[2], kLow, kHigh);
-      const int k = match_encoded
-                        ? encoded.Nearest(257 * LinearToSrgb(r), 257 * LinearToSrgb(g),
-                                          257 * LinearToSrgb(b))
-                        : lp.Nearest(r, g, b);
+      const int k = match_encoded ? encoded.Nearest(257 * LinearToSrgb(r), 257 * LinearToSrgb(g),
+                                                    257 * LinearToSrgb(b))
+                                  : lp.Nearest(r, g, b);
       const PaletteEntry& q = lp.entry(k);
       p[0] = q.blue;
       p[1] = q.green;

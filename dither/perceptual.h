@@ -11,9 +11,9 @@
 namespace tvcpix {
 
 struct PerceptualOptions {
-  int strength = 100;        // share of the error passed on, 0..100
-  bool serpentine = true;    // odd rows right to left
-  bool linear = true;        // error in linear light (false: in sRGB bytes)
+  int strength = 100;      // share of the error passed on, 0..100
+  bool serpentine = true;  // odd rows right to left
+  bool linear = true;      // error in linear light (false: in sRGB bytes)
   ColorWeights weights = kLumaWeighted;
   // Match in sRGB-encoded values (the carried error stays linear): a step in the dark counts
   // as much as one in the light, as the eye sees it.

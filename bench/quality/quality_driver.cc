@@ -120,10 +120,12 @@ std::vector<NewMethod> NewMethods() {
       {"perceptual-rgbdist", variant([](PerceptualOptions& o) { o.weights = kPlainRgb; })},
       {"perceptual-full", variant([](PerceptualOptions& o) { o.strength = 100; })},
       {"perceptual-allon", variant([](PerceptualOptions& o) { o = PerceptualOptions{}; })},
-      {"screen",
-       [](Surface& s, const Palette& p, TvcMode m) { AspectOrderedDither(s, p, PixelAspectOf(m)); }},
+      {"screen", [](Surface& s, const Palette& p,
+                    TvcMode m) { AspectOrderedDither(s, p, PixelAspectOf(m)); }},
       {"screen-square",
-       [](Surface& s, const Palette& p, TvcMode) { AspectOrderedDither(s, p, {1, 1}); }},
+       [](Surface& s, const Palette& p, TvcMode) {
+         AspectOrderedDither(s, p, {1, 1});
+       }},
   };
 }
 
@@ -132,8 +134,8 @@ std::vector<NewMethod> NewMethods() {
 int Tune(int argc, char** argv) {
   PerceptualOptions o;
   int serp = 1, linear = 1, encoded = 0;
-  std::sscanf(argv[2], "%d,%d,%d,%d,%d,%d,%d,%d", &o.weights.red, &o.weights.green,
-              &o.weights.blue, &o.weights.luma, &o.strength, &serp, &linear, &encoded);
+  std::sscanf(argv[2], "%d,%d,%d,%d,%d,%d,%d,%d", &o.weights.red, &o.weights.green, &o.weights.blue,
+              &o.weights.luma, &o.strength, &serp, &linear, &encoded);
   o.serpentine = serp != 0;
   o.linear = linear != 0;
   o.match_encoded = encoded != 0;
@@ -236,7 +238,8 @@ int Run(int argc, char** argv) {
         const auto t0 = std::chrono::steady_clock::now();
         const std::vector<RankedPalette> best = SearchPalettes(preview, mode, m.convert);
         const double ms =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count();
         notes << mt << ' ' << m.tag << " search " << ms << " ms:";
         for (const RankedPalette& r : best) notes << ' ' << PaletteTag(r.indices) << '=' << r.error;
         notes << '\n';
@@ -245,7 +248,8 @@ int Run(int argc, char** argv) {
         if (exhaustive) {
           const std::vector<RankedPalette> all = SearchPalettesExhaustive(preview, mode, m.convert);
           notes << mt << ' ' << m.tag << " exhaustive:";
-          for (const RankedPalette& r : all) notes << ' ' << PaletteTag(r.indices) << '=' << r.error;
+          for (const RankedPalette& r : all)
+            notes << ' ' << PaletteTag(r.indices) << '=' << r.error;
           notes << '\n';
           if (!all.empty())
             WritePpm(dir / (mt + "_" + m.tag + "_exhaustive.ppm"),

@@ -92,7 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Case{"Graphics2", TvcMode::kGraphics2, {0, 15}},
                       Case{"Graphics4", TvcMode::kGraphics4, {0, 15, 9, 10}},
                       Case{"Graphics4Greys", TvcMode::kGraphics4, {0, 7, 8, 15}},
-                      Case{"Graphics16", TvcMode::kGraphics16,
+                      Case{"Graphics16",
+                           TvcMode::kGraphics16,
                            {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}}),
     [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
 

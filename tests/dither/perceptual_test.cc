@@ -98,10 +98,9 @@ TEST_P(PerceptualTest, GreyRampKeepsItsMeanBrightness) {
   // cannot give, and greys come out up to 5 % of white too light. Only palettes with black,
   // white and no chromatic colour short of the 16-colour table are held to 2 %.
   const Palette palette = TvcPalette(GetParam().palette);
-  const bool greys = std::all_of(palette.entries().begin(), palette.entries().end(),
-                                 [](const PaletteEntry& e) {
-                                   return e.red == e.green && e.green == e.blue;
-                                 });
+  const bool greys =
+      std::all_of(palette.entries().begin(), palette.entries().end(),
+                  [](const PaletteEntry& e) { return e.red == e.green && e.green == e.blue; });
   if (!greys && palette.size() != 16) GTEST_SKIP() << "chromatic palette short of the table";
   Surface s("P", 256, 64, 0);
   for (int y = 0; y < 64; ++y)
@@ -130,8 +129,10 @@ const std::vector<int> kDull4 = {0, 2, 4, 7};
 
 INSTANTIATE_TEST_SUITE_P(
     Palettes, PerceptualTest,
-    ::testing::Values(Case{"Two", kBlackWhite, {}}, Case{"TwoRaster", kBlackWhite, With(false, true, 100)},
-                      Case{"Four", kStart4, {}}, Case{"FourDull", kDull4, {}}, Case{"FourGreys", {0, 7, 8, 15}, {}},
+    ::testing::Values(Case{"Two", kBlackWhite, {}},
+                      Case{"TwoRaster", kBlackWhite, With(false, true, 100)},
+                      Case{"Four", kStart4, {}}, Case{"FourDull", kDull4, {}},
+                      Case{"FourGreys", {0, 7, 8, 15}, {}},
                       Case{"FourEncodedMatch", kStart4, With(true, true, 100, true)},
                       Case{"Sixteen", kAll16, {}},
                       Case{"SixteenSrgbHalfStrength", kAll16, With(true, false, 50)},
