@@ -281,6 +281,8 @@ void Form1::BuildViews() {
   connect(pic2_, &PictureView::MousePressed, this,
           [this](int button, int, int) { Pic2_MouseDown(button); });
 
+  for (PictureView* preview : {tvc2_, tvc4_, tvc16_})
+    preview->setToolTip("The result at the TVC's own resolution (under the work picture)");
   pic5_->setToolTip("The work picture: the loaded picture scaled to the screen, with the tone sliders applied");
   pic2_->setToolTip("The result as the TVC shows it. Left click: switch the pattern under the "
                     "pointer off; right click: swap its colours; middle click: switch it on");
@@ -334,6 +336,7 @@ void Form1::BuildSliders() {
     scroll->setSingleStep(1);
     // Qt's scroll bars invert the keys (Right would lower the value); a value slider must not.
     scroll->setInvertedControls(false);
+    scroll->setFocusPolicy(Qt::StrongFocus);  // reached by Tab, moved by the arrow keys
     scroll->setValue(model_->slider(i + 1));
     // valueChanged covers dragging (with tracking on), arrows, track clicks and keys, once
     // per change; values set from the model are written with signals blocked.

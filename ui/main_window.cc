@@ -117,6 +117,8 @@ MainWindow::MainWindow(Model* model, Form2* editor, QWidget* parent)
   RefreshStatus();
 }
 
+MainWindow::~MainWindow() { SaveSettings(); }
+
 // ---------------------------------------------------------------- menus
 
 void MainWindow::BuildMenus() {

@@ -32,6 +32,7 @@ class MainWindow : public QMainWindow {
 
   // The model gets its undo history here; the editor may be null.
   MainWindow(Model* model, Form2* editor, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
   Form1* form() const { return form_; }
 

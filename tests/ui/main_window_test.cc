@@ -92,6 +92,7 @@ class MainWindowTest : public QObject {
 
   void init() {
     QSettings().clear();
+    for (const QString& name : pictures_.entryList(QDir::Files)) pictures_.remove(name);
     for (QStringList* l : {&messages_, &questions_, &save_paths_, &starts_}) l->clear();
     answer_ = false;
     export_filter_ = "TVC cassette (*.cas)";
@@ -210,7 +211,7 @@ class MainWindowTest : public QObject {
     // Editor edits and result-view clicks are steps too.
     Click("Option2(2)");
     Click("Option1(17)");
-    QTest::mouseClick(Find("Command7"), Qt::LeftButton);  // "All Off" in the editor
+    QTest::mouseClick(editor_->findChild<QWidget*>("Command7"), Qt::LeftButton);  // "All Off"
     QCOMPARE(Action("actionUndo")->text(), QString("&Undo All Off"));
     Key(QKeySequence("Ctrl+Z"));
     QCOMPARE(qobject_cast<QLabel*>(editor_->findChild<QWidget*>("Label7"))->text(),
