@@ -481,7 +481,9 @@ void Form1::BuildCaptions() {
     label->setObjectName(name);
     label->setGeometry(rect);
     label->setFont(small);
-    label->setEnabled(false);  // drawn in the quieter disabled colour
+    QPalette quiet = label->palette();  // quieter than the form's own captions
+    quiet.setColor(QPalette::WindowText, QColor(96, 96, 96));
+    label->setPalette(quiet);
     return label;
   };
   QWidget* frame3 = frame4_->parentWidget();

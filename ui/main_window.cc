@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QStatusBar>
 #include <algorithm>
@@ -228,15 +229,21 @@ void MainWindow::RefreshProbe(int x, int y) {
 }
 
 void MainWindow::FitToScreen() {
+  // Room for the window frame, which the system adds outside.
+  if (screen() != nullptr) FitTo(screen()->availableGeometry().size() - QSize(8, 40));
+}
+
+void MainWindow::FitTo(const QSize& room) {
+  auto* scroll = static_cast<QScrollArea*>(centralWidget());
+  // The bars round the form; the scroll bars only when the form does not fit.
   const int bars = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
   QSize size(form_->width(), form_->height() + bars);
-  if (screen() != nullptr) {
-    // Room for the window frame, which the system adds outside.
-    const QSize room = screen()->availableGeometry().size() - QSize(8, 40);
-    if (size.height() > room.height()) size.rwidth() += 16;  // the scroll bar then appears
-    size = size.boundedTo(room);
-  }
-  resize(size);
+  const bool fits = size.height() <= room.height() && size.width() <= room.width();
+  const Qt::ScrollBarPolicy policy = fits ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
+  scroll->setVerticalScrollBarPolicy(policy);
+  scroll->setHorizontalScrollBarPolicy(policy);
+  if (!fits) size.rwidth() += scroll->verticalScrollBar()->sizeHint().width();
+  resize(size.boundedTo(room));
 }
 
 void MainWindow::RefreshAll() {

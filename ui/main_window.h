@@ -53,6 +53,7 @@ class MainWindow : public QMainWindow {
   QStringList recent_files() const { return recent_; }
   // The size that shows the whole form and the bars, within the screen's free area.
   void FitToScreen();
+  void FitTo(const QSize& room);
 
  public slots:
   void OpenFile();
