@@ -9,8 +9,8 @@ namespace tvcpix {
 
 std::vector<const Surface*> ModelState::Pictures() const {
   std::vector<const Surface*> out;
-  for (const auto* p : {&pic1, &scaled_source, &loaded, &pic5, &pic2, &tvc2, &tvc4, &tvc16,
-                        &picz, &piczz, &pic9})
+  for (const auto* p :
+       {&pic1, &scaled_source, &loaded, &pic5, &pic2, &tvc2, &tvc4, &tvc16, &picz, &piczz, &pic9})
     if (*p) out.push_back(p->get());
   return out;
 }

@@ -8,11 +8,11 @@
 #include <system_error>
 #include <utility>
 
-#include "engine/history.h"
-#include "engine/pattern_editor.h"
 #include "adjust/tone.h"
 #include "core/color_count.h"
 #include "core/tvc.h"
+#include "engine/history.h"
+#include "engine/pattern_editor.h"
 
 namespace tvcpix {
 
@@ -45,8 +45,7 @@ Model::Model()
       pic2_("Pic2", kViewWidth, kViewHeight, kDarkGrey),
       tvc2_("TVC2", InfoOf(TvcMode::kGraphics2).preview_width, kScreenRows, kPreviewBackground),
       tvc4_("TVC4", InfoOf(TvcMode::kGraphics4).preview_width, kScreenRows, kPreviewBackground),
-      tvc16_("TVC16", InfoOf(TvcMode::kGraphics16).preview_width, kScreenRows,
-             kPreviewBackground),
+      tvc16_("TVC16", InfoOf(TvcMode::kGraphics16).preview_width, kScreenRows, kPreviewBackground),
       picz_("PicZ", 120, 120, kWhite),
       piczz_("PicZZ", 120, 120, kWhite),
       pic9_("Pic9", kSwatchPicSize, kSwatchPicSize, kSwatchBackground) {
@@ -121,8 +120,8 @@ const Surface& Model::ScaledSource() {
   if (!scaled_source_valid_ || !scaled_source_) {
     // The buffer is reused unless an undo step still holds the earlier scale.
     if (!scaled_source_ || scaled_source_.use_count() > 1)
-      scaled_source_ = std::make_shared<Surface>("Pic5", pic5_.width(), pic5_.height(),
-                                                 pic5_.background());
+      scaled_source_ =
+          std::make_shared<Surface>("Pic5", pic5_.width(), pic5_.height(), pic5_.background());
     ScaleSurface(*scaled_source_, *pic1_, pic5_.width(), pic5_.height(), 1);
     scaled_source_valid_ = true;
   }
@@ -130,8 +129,8 @@ const Surface& Model::ScaledSource() {
 }
 
 void Model::LoadSourcePicture(Surface picture, const std::string& source_path) {
-  const StepScope step(*this, "Load " + (source_path.empty() ? std::string("picture")
-                                                              : FileNameOf(source_path)));
+  const StepScope step(
+      *this, "Load " + (source_path.empty() ? std::string("picture") : FileNameOf(source_path)));
   auto_palette_ = true;
   AssignSourcePicture(std::move(picture));
   source_path_ = source_path;

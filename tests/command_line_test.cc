@@ -1,10 +1,11 @@
 // The command line copied from the window: run, it writes the files a save writes, byte for
 // byte; where no command can, none is offered and the reason is given.
+#include "engine/command_line.h"
+
 #include <cstdlib>
 #include <functional>
 #include <string>
 
-#include "engine/command_line.h"
 #include "engine/input_file.h"
 #include "tool_run.h"
 
@@ -47,40 +48,39 @@ TEST_P(CommandLineTest, CopiedCommandWritesTheSavedFiles) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sessions, CommandLineTest,
-    testing::Values(
-        Session{"Plain", "rose_70x46.bmp", false, [](Model&) {}},
-        Session{"Graphics4FloydPalette", "chelsea_451x300.bmp", false,
-                [](Model& m) {
-                  m.SelectMode(TvcMode::kGraphics4);
-                  m.SelectMethod(DitherMethod::kFloyd);
-                  m.PickColor(12), m.AssignColor4(1);
-                  m.PickColor(3), m.AssignColor4(3);
-                }},
-        Session{"Graphics2Palette", "milla_211x242.bmp", false,
-                [](Model& m) {
-                  m.SelectMode(TvcMode::kGraphics2);
-                  m.SelectMethod(DitherMethod::kSierraLite);
-                  m.PickColor(1), m.AssignColor2(0);
-                }},
-        Session{"TonesSetThenLive", "coffee_600x400.jpg", false,
-                [](Model& m) {
-                  m.SelectMode(TvcMode::kGraphics4);
-                  m.SelectMethod(DitherMethod::kAtkinson);
-                  m.MoveSlider(1, 30);  // discarded by the next move
-                  m.MoveSlider(1, 62);
-                  m.Set();
-                  m.MoveSlider(3, 70);
-                  m.MoveSlider(4, 58);  // discards Color
-                  m.MoveSlider(2, 47);
-                  m.MoveSlider(4, 41);
-                }},
-        Session{"CombinedTones", "parrot_495x498.jpg", true,
-                [](Model& m) {
-                  m.SelectMethod(DitherMethod::kBayer4x4);
-                  m.MoveSlider(4, 60);
-                  m.MoveSlider(1, 55);
-                  m.MoveSlider(2, 52);
-                }}),
+    testing::Values(Session{"Plain", "rose_70x46.bmp", false, [](Model&) {}},
+                    Session{"Graphics4FloydPalette", "chelsea_451x300.bmp", false,
+                            [](Model& m) {
+                              m.SelectMode(TvcMode::kGraphics4);
+                              m.SelectMethod(DitherMethod::kFloyd);
+                              m.PickColor(12), m.AssignColor4(1);
+                              m.PickColor(3), m.AssignColor4(3);
+                            }},
+                    Session{"Graphics2Palette", "milla_211x242.bmp", false,
+                            [](Model& m) {
+                              m.SelectMode(TvcMode::kGraphics2);
+                              m.SelectMethod(DitherMethod::kSierraLite);
+                              m.PickColor(1), m.AssignColor2(0);
+                            }},
+                    Session{"TonesSetThenLive", "coffee_600x400.jpg", false,
+                            [](Model& m) {
+                              m.SelectMode(TvcMode::kGraphics4);
+                              m.SelectMethod(DitherMethod::kAtkinson);
+                              m.MoveSlider(1, 30);  // discarded by the next move
+                              m.MoveSlider(1, 62);
+                              m.Set();
+                              m.MoveSlider(3, 70);
+                              m.MoveSlider(4, 58);  // discards Color
+                              m.MoveSlider(2, 47);
+                              m.MoveSlider(4, 41);
+                            }},
+                    Session{"CombinedTones", "parrot_495x498.jpg", true,
+                            [](Model& m) {
+                              m.SelectMethod(DitherMethod::kBayer4x4);
+                              m.MoveSlider(4, 60);
+                              m.MoveSlider(1, 55);
+                              m.MoveSlider(2, 52);
+                            }}),
     [](const testing::TestParamInfo<Session>& info) { return std::string(info.param.name); });
 
 struct Refusal {
@@ -128,8 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "random"},
         // The patterns of "Pattern TVC" were chosen for the picture before the slider moved.
         Refusal{"PatternsChosenBeforeTones", [](Model& m) { m.MoveSlider(1, 70); }, "chosen"},
-        Refusal{"NotAFile",
-                [](Model& m) { m.LoadSourcePicture(Surface(m.pic1())); }, "file"}),
+        Refusal{"NotAFile", [](Model& m) { m.LoadSourcePicture(Surface(m.pic1())); }, "file"}),
     [](const testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
 TEST(ShellQuoteTest, QuotesOnlyWhatNeedsIt) {

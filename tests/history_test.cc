@@ -1,11 +1,12 @@
 // Undo and redo on the model: every undo gives back exactly the state before the undone step,
 // as a model that never took that step has it, run-time caption and random sequence included.
+#include "engine/history.h"
+
 #include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "engine/history.h"
 #include "engine/model.h"
 #include "gtest/gtest.h"
 
@@ -23,9 +24,11 @@ std::string Observable(const Model& m) {
   for (const Surface* s : {&m.pic1(), &m.pic5(), &m.pic2(), &m.tvc2(), &m.tvc4(), &m.tvc16(),
                            &m.picz(), &m.piczz(), &m.pic9()})
     out += std::to_string(s->width()) + "x" + std::to_string(HashOf(*s)) + " ";
-  for (const PaletteEntry& e : m.palette().entries()) out += std::to_string(ColorFromEntry(e)) + ",";
+  for (const PaletteEntry& e : m.palette().entries())
+    out += std::to_string(ColorFromEntry(e)) + ",";
   for (int k = 0; k < kPatternCount; ++k)
-    out += std::to_string(m.pattern_flags().excluded[k]) + std::to_string(m.pattern_flags().swapped[k]) +
+    out += std::to_string(m.pattern_flags().excluded[k]) +
+           std::to_string(m.pattern_flags().swapped[k]) +
            std::to_string(ColorFromEntry(m.pattern_set().A(k)));
   out += " mode " + std::to_string(int(m.mode())) + " method " + std::to_string(int(m.method()));
   for (int i = 0; i < 4; ++i) out += " " + std::to_string(m.label2(i));
@@ -84,7 +87,8 @@ Op RandomOp(std::mt19937& rng, Op* before) {
     case 10: {
       std::mt19937 local(static_cast<unsigned>(v));
       const Surface p = Picture(local, 1 + v % 700, 1 + (v >> 10) % 500);
-      return [p, v](Model& m) { m.LoadSourcePicture(p, "/pictures/" + std::to_string(v) + ".bmp"); };
+      return
+          [p, v](Model& m) { m.LoadSourcePicture(p, "/pictures/" + std::to_string(v) + ".bmp"); };
     }
     default:
       return [v](Model& m) { m.MoveSlider(1 + v % 2, 40 + v % 20); };
@@ -142,7 +146,8 @@ TEST_P(UndoSessionTest, UndoEqualsNeverHavingTakenTheStep) {
         exact_redo.push_back(exact_after.back());
         exact_after.pop_back();
         ASSERT_EQ(Exact(model), exact_after.back()) << "session " << session << " event " << event;
-        ASSERT_EQ(Observable(model), Observable(*replay())) << "session " << session << " event " << event;
+        ASSERT_EQ(Observable(model), Observable(*replay()))
+            << "session " << session << " event " << event;
       } else if (!undone.empty()) {
         ASSERT_TRUE(model.Redo());
         done.push_back(undone.back());
@@ -178,8 +183,8 @@ TEST(HistoryTest, StepsAreNamedAndADragIsOneStep) {
   model.SelectMode(TvcMode::kGraphics4);
   model.SelectMethod(DitherMethod::kFloyd);
   model.Set();
-  const std::vector<std::string> names = {"Set", "Floyd", "Graphics 4", "Gamma 45",
-                                          "Brightness 60", "Load astro.jpg"};
+  const std::vector<std::string> names = {"Set",      "Floyd",         "Graphics 4",
+                                          "Gamma 45", "Brightness 60", "Load astro.jpg"};
   for (const std::string& name : names) {
     EXPECT_EQ(model.undo_name(), name);
     ASSERT_TRUE(model.Undo());

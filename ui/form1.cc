@@ -1,5 +1,4 @@
 // The main window Form1: every control of the converter, placed as designed, and its handlers.
-#include "core/version.h"
 #include "ui/form1.h"
 
 #include <QCloseEvent>
@@ -12,11 +11,11 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -31,12 +30,13 @@
 #include <cstring>
 #include <utility>
 
+#include "core/version.h"
+#include "dither/method.h"
 #include "engine/input_file.h"
 #include "engine/model.h"
-#include "dither/method.h"
 #include "output/screen_decode.h"
-#include "ui/form2.h"
 #include "qtdecode/picture_file.h"
+#include "ui/form2.h"
 #include "ui/surface_view.h"
 
 namespace tvcpix {
@@ -283,9 +283,11 @@ void Form1::BuildViews() {
 
   for (PictureView* preview : {tvc2_, tvc4_, tvc16_})
     preview->setToolTip("The result at the TVC's own resolution (under the work picture)");
-  pic5_->setToolTip("The work picture: the loaded picture scaled to the screen, with the tone sliders applied");
-  pic2_->setToolTip("The result as the TVC shows it. Left click: switch the pattern under the "
-                    "pointer off; right click: swap its colours; middle click: switch it on");
+  pic5_->setToolTip(
+      "The work picture: the loaded picture scaled to the screen, with the tone sliders applied");
+  pic2_->setToolTip(
+      "The result as the TVC shows it. Left click: switch the pattern under the "
+      "pointer off; right click: swap its colours; middle click: switch it on");
   picz_ = new PictureView(&model_->picz(), this);
   picz_->setObjectName("PicZ");
   picz_->setGeometry(608, 520, 120, 120);
@@ -361,7 +363,8 @@ void Form1::BuildSliders() {
 
 void Form1::BuildButtons() {
   auto* set = MakeButton(this, "Command6", "Set", QRect(448, 528, 73, 33));
-  set->setToolTip("Make the adjusted work picture the new source: later slider moves start from it");
+  set->setToolTip(
+      "Make the adjusted work picture the new source: later slider moves start from it");
   connect(set, &QPushButton::clicked, this, &Form1::Command6_Click);
   auto* save = MakeButton(this, "Command3", "Save", QRect(528, 528, 73, 33));
   save->setToolTip("Write out24.bmp, out24.bin and out24.tim into the program's folder (Ctrl+S)");
@@ -386,7 +389,8 @@ void Form1::BuildPalette() {
     swatch->setObjectName(Indexed("Label2", i));
     swatch->setGeometry(0, 8 + 16 * i, 57, 17);
     swatch->setToolTip(QString("Colour %1 of the Graphics 4 palette: a click puts the picked "
-                               "colour here").arg(i + 1));
+                               "colour here")
+                           .arg(i + 1));
     label2_[static_cast<std::size_t>(i)] = swatch;
   }
   frame5_ = MakeFrame(frame3, "Frame5", QString(), QRect(80, 152, 57, 49));
@@ -395,7 +399,8 @@ void Form1::BuildPalette() {
     swatch->setObjectName(Indexed("Label3", i));
     swatch->setGeometry(0, 8 + 16 * i, 57, 17);
     swatch->setToolTip(QString("Colour %1 of the Graphics 2 palette: a click puts the picked "
-                               "colour here").arg(i + 1));
+                               "colour here")
+                           .arg(i + 1));
     label3_[static_cast<std::size_t>(i)] = swatch;
   }
   label4_ = new QLabel(frame3);
@@ -448,7 +453,8 @@ void Form1::BuildDisplays() {
   label7_ = MakeLabel(this, "Label7", "0", QRect(600, 496, 73, 17));
   label7_->setToolTip(result_count);
   MakeLabel(this, "Label13", "bmp, bin, tim", QRect(528, 608, 73, 17))
-      ->setToolTip("A save writes these three files: the picture, the screen, the screen with header");
+      ->setToolTip(
+          "A save writes these three files: the picture, the screen, the screen with header");
 
   static constexpr QRect kShapes[5] = {QRect(864, 504, 33, 33), QRect(912, 504, 17, 17),
                                        QRect(928, 504, 17, 17), QRect(912, 520, 17, 17),
@@ -464,12 +470,14 @@ void Form1::BuildDisplays() {
     QPalette pal = shape->palette();
     pal.setColor(QPalette::WindowText, ToQColor(kFrameBlack));
     shape->setPalette(pal);
-    shape->setToolTip(i == 0 ? "The work picture's colour under the pointer"
-                             : "The two colours of the pattern the colour under the pointer matches");
+    shape->setToolTip(i == 0
+                          ? "The work picture's colour under the pointer"
+                          : "The two colours of the pattern the colour under the pointer matches");
     shape_[static_cast<std::size_t>(i)] = shape;
   }
   label9_ = MakeLabel(this, "Label9", "0", QRect(912, 544, 33, 17));
-  label9_->setToolTip("The number of the palette entry (or pattern) the colour under the pointer matches");
+  label9_->setToolTip(
+      "The number of the palette entry (or pattern) the colour under the pointer matches");
 }
 
 void Form1::BuildCaptions() {
@@ -520,7 +528,8 @@ void Form1::BuildTabOrder() {
   // File list, sliders, buttons, options, then the swatches, as the eye goes.
   std::vector<QWidget*> order = {file2_, findChild<QWidget*>("Command5")};
   for (QScrollBar* bar : hscroll_) order.push_back(bar);
-  for (const char* name : {"Command6", "Command3", "Command7"}) order.push_back(findChild<QWidget*>(name));
+  for (const char* name : {"Command6", "Command3", "Command7"})
+    order.push_back(findChild<QWidget*>(name));
   for (QRadioButton* option : option2_) order.push_back(option);
   for (int i = 1; i <= kMethodCount; ++i) order.push_back(option1_[static_cast<std::size_t>(i)]);
   for (QLabel* swatch : label1_) order.push_back(swatch);
@@ -579,7 +588,8 @@ void Form1::RefreshSliders() {
   static constexpr const char* kNames[4] = {"Brightness", "Gamma", "Color", "Contrast"};
   QString acting;  // the slider whose filter is in the work picture now
   for (int n = 1; n <= 4; ++n)
-    if (model_->tone_state(n) == ToneState::kLive) acting += QString(acting.isEmpty() ? "" : ", ") + kNames[n - 1];
+    if (model_->tone_state(n) == ToneState::kLive)
+      acting += QString(acting.isEmpty() ? "" : ", ") + kNames[n - 1];
   for (int i = 0; i < 4; ++i) {
     const std::size_t k = static_cast<std::size_t>(i);
     {
@@ -593,20 +603,23 @@ void Form1::RefreshSliders() {
     QPalette pal = text->palette();
     const QColor active = pal.color(QPalette::Active, QPalette::Text);
     pal.setColor(QPalette::Disabled, QPalette::Text,
-                 state == ToneState::kDiscarded ? pal.color(QPalette::Disabled, QPalette::WindowText).lighter(130)
-                                                : active);
+                 state == ToneState::kDiscarded
+                     ? pal.color(QPalette::Disabled, QPalette::WindowText).lighter(130)
+                     : active);
     if (pal != text->palette()) text->setPalette(pal);
     QString tip = QString("%1 of the work picture (50: unchanged%2)")
                       .arg(kNames[i], i == 1 ? ", but Gamma 50 lightens slightly" : "");
     if (state == ToneState::kDiscarded) {
-      tip = QString("%1 %2 does not act now: moving %3 rebuilt the work picture from the source "
-                    "without it. Only the slider moved last acts, unless \"Set\" made the "
-                    "earlier one permanent first (or View > Combine Tone Sliders is on).")
+      tip = QString(
+                "%1 %2 does not act now: moving %3 rebuilt the work picture from the source "
+                "without it. Only the slider moved last acts, unless \"Set\" made the "
+                "earlier one permanent first (or View > Combine Tone Sliders is on).")
                 .arg(kNames[i], text->text(), acting.isEmpty() ? "another slider" : acting);
     } else if (state == ToneState::kSet) {
       tip = QString("%1 %2 is part of the source since \"Set\"").arg(kNames[i], text->text());
     }
-    for (QWidget* w : {static_cast<QWidget*>(hscroll_[k]), static_cast<QWidget*>(text), tone_frame_[k]})
+    for (QWidget* w :
+         {static_cast<QWidget*>(hscroll_[k]), static_cast<QWidget*>(text), tone_frame_[k]})
       w->setToolTip(tip);
   }
 }
@@ -694,10 +707,12 @@ void Form1::Command6_Click() {
   RefreshFromModel();
   QStringList set;
   static constexpr const char* kNames[4] = {"Brightness", "Gamma", "Color", "Contrast"};
-  for (const ToneStep& t : model_->ToneRecipe()) set << QString("%1 %2").arg(kNames[t.slider - 1]).arg(t.value);
-  emit StatusMessage(set.isEmpty() ? QString("Set: the work picture is the source now (no tone change)")
-                                   : QString("Set: the work picture is the source now; it holds %1")
-                                         .arg(set.join(", ")));
+  for (const ToneStep& t : model_->ToneRecipe())
+    set << QString("%1 %2").arg(kNames[t.slider - 1]).arg(t.value);
+  emit StatusMessage(
+      set.isEmpty()
+          ? QString("Set: the work picture is the source now (no tone change)")
+          : QString("Set: the work picture is the source now; it holds %1").arg(set.join(", ")));
 }
 
 void Form1::HScrollScroll(int n, int value) {
@@ -764,9 +779,8 @@ bool Form1::FinishSave(const Result& result, const QString& folder) {
   RefreshFromModel();
   if (!result.ok) {
     const int errnum = result.errnum != 0 ? result.errnum : Result::kNoErrno;
-    QString description = errnum != Result::kNoErrno
-                              ? QString::fromLocal8Bit(std::strerror(errnum))
-                              : QString::fromStdString(result.message);
+    QString description = errnum != Result::kNoErrno ? QString::fromLocal8Bit(std::strerror(errnum))
+                                                     : QString::fromStdString(result.message);
     QString text = QString("Error #%1 - %2").arg(errnum).arg(description);
     // The engine's message names the file that failed.
     if (!result.message.empty() && QString::fromStdString(result.message) != description) {

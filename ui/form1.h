@@ -137,7 +137,7 @@ class Form1 : public QWidget {
   QString folder_;
   QString program_folder_;
   QString fallback_folder_;
-  bool key_in_list_ = false;  // the file list is handling a key press
+  bool key_in_list_ = false;       // the file list is handling a key press
   bool fallback_noticed_ = false;  // the box about the fallback folder was shown once
   std::vector<QShortcut*> shortcuts_;
   std::vector<QWidget*> magnifier_;

@@ -5,9 +5,9 @@
 #include <QFontMetrics>
 #include <QHelpEvent>
 #include <QLabel>
-#include <QToolTip>
 #include <QPalette>
 #include <QPushButton>
+#include <QToolTip>
 
 #include "engine/model.h"
 #include "engine/pattern_editor.h"

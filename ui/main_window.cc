@@ -162,8 +162,8 @@ void MainWindow::BuildMenus() {
       &MainWindow::ShowEditor);
   magnifier_ = add(view, "actionMagnifier", "&Magnifier", {}, &MainWindow::SetMagnifier);
   magnifier_->setCheckable(true);
-  combine_ = add(view, "actionCombineTones", "&Combine Tone Sliders", {},
-                 &MainWindow::SetCombineTones);
+  combine_ =
+      add(view, "actionCombineTones", "&Combine Tone Sliders", {}, &MainWindow::SetCombineTones);
   combine_->setCheckable(true);
   combine_->setToolTip("Apply all four tone sliders together instead of the one moved last");
 
@@ -205,19 +205,23 @@ void MainWindow::RefreshStatus() {
   if (!source.isEmpty()) {
     title = QFileInfo(source).fileName() + " - " + title;
     const Surface* loaded = model_->loaded_picture().get();
-    file_label_->setText(QString("%1  %2 × %3").arg(QFileInfo(source).fileName())
-                             .arg(loaded->width()).arg(loaded->height()));
+    file_label_->setText(QString("%1  %2 × %3")
+                             .arg(QFileInfo(source).fileName())
+                             .arg(loaded->width())
+                             .arg(loaded->height()));
   } else {
     file_label_->setText(model_->loaded_picture() ? "(no file)" : "no picture");
   }
   setWindowTitle(title);
-  mode_label_->setText(QString("%1, %2").arg(InfoOf(model_->mode()).caption,
-                                             MethodCaption(model_->method())));
+  mode_label_->setText(
+      QString("%1, %2").arg(InfoOf(model_->mode()).caption, MethodCaption(model_->method())));
   time_label_->setText(QString("%1 ms").arg(QString::fromStdString(model_->run_time_caption())));
   undo_->setEnabled(model_->CanUndo());
-  undo_->setText(model_->CanUndo() ? "&Undo " + QString::fromStdString(model_->undo_name()) : "&Undo");
+  undo_->setText(model_->CanUndo() ? "&Undo " + QString::fromStdString(model_->undo_name())
+                                   : "&Undo");
   redo_->setEnabled(model_->CanRedo());
-  redo_->setText(model_->CanRedo() ? "&Redo " + QString::fromStdString(model_->redo_name()) : "&Redo");
+  redo_->setText(model_->CanRedo() ? "&Redo " + QString::fromStdString(model_->redo_name())
+                                   : "&Redo");
 }
 
 void MainWindow::RefreshProbe(int x, int y) {
@@ -285,8 +289,8 @@ void MainWindow::RebuildRecentMenu() {
   recent_menu_->clear();
   for (int i = 0; i < recent_.size(); ++i) {
     const QString path = recent_[i];
-    QAction* action = recent_menu_->addAction(
-        QString("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(path)));
+    QAction* action =
+        recent_menu_->addAction(QString("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(path)));
     action->setObjectName(QString("actionRecent%1").arg(i + 1));
     connect(action, &QAction::triggered, this, [this, path] {
       if (!QFileInfo(path).isFile()) {
@@ -304,7 +308,8 @@ void MainWindow::RebuildRecentMenu() {
 void MainWindow::ExportForTvc() {
   QString start = form_->file_list_folder();
   const QString source = FromNative(model_->source_path());
-  if (!source.isEmpty()) start = QFileInfo(source).dir().filePath(QFileInfo(source).completeBaseName());
+  if (!source.isEmpty())
+    start = QFileInfo(source).dir().filePath(QFileInfo(source).completeBaseName());
   QString filter = kCassette;
   QString path = choose_export_path(start, &filter);
   if (path.isEmpty()) return;
@@ -348,8 +353,8 @@ void MainWindow::Redo() {
 void MainWindow::CopyCommandLine() {
   const CommandLine line = BuildCommandLine(*model_, NativePath(form_->CurrentOutputBase()));
   if (!line.ok) {
-    const QString text = "No tvcpix-cli command gives this result: " +
-                         QString::fromStdString(line.reason) + ".";
+    const QString text =
+        "No tvcpix-cli command gives this result: " + QString::fromStdString(line.reason) + ".";
     form_->show_message(QMessageBox::Information, text);
     statusBar()->showMessage("Nothing copied: " + QString::fromStdString(line.reason), 8000);
     return;
@@ -365,7 +370,8 @@ void MainWindow::ShowEditor() {
   if (!editor_->isVisible()) {
     bool beside = false;
     const QRect avail = screen() != nullptr ? screen()->availableGeometry() : QRect();
-    editor_->move(EditorPlacement(frameGeometry(), editor_->frameGeometry().size(), avail, &beside));
+    editor_->move(
+        EditorPlacement(frameGeometry(), editor_->frameGeometry().size(), avail, &beside));
   }
   editor_->show();
   editor_->raise();
@@ -376,7 +382,8 @@ void MainWindow::PlaceEditorAtStart() {
   if (editor_ == nullptr) return;
   bool beside = false;
   const QRect avail = screen() != nullptr ? screen()->availableGeometry() : QRect();
-  const QPoint at = EditorPlacement(frameGeometry(), editor_->frameGeometry().size(), avail, &beside);
+  const QPoint at =
+      EditorPlacement(frameGeometry(), editor_->frameGeometry().size(), avail, &beside);
   if (beside) {
     editor_->move(at);
     editor_->show();

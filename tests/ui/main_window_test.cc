@@ -1,5 +1,7 @@
 // Window tests of the main window around the form: every menu command and shortcut, undo and
 // redo, the copied command line, saving and exporting safely, opening from the command line.
+#include "ui/main_window.h"
+
 #include <QtTest>
 #include <QtWidgets>
 #include <cstdlib>
@@ -8,7 +10,6 @@
 #include "engine/model.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
-#include "ui/main_window.h"
 #include "ui/surface_view.h"
 
 namespace tvcpix {
@@ -34,10 +35,10 @@ class MainWindowTest : public QObject {
     return w;
   }
   QAction* Action(const QString& name) { return Find<QAction>(name); }
-  void Key(QKeySequence keys) {
-    QTest::keySequence(window_.get(), keys);
+  void Key(QKeySequence keys) { QTest::keySequence(window_.get(), keys); }
+  void Click(const QString& name) {
+    QTest::mouseClick(Find(name), Qt::LeftButton, {}, QPoint(6, 8));
   }
-  void Click(const QString& name) { QTest::mouseClick(Find(name), Qt::LeftButton, {}, QPoint(6, 8)); }
   QString Copy(const QString& name) {  // a sample picture in the scratch folder
     const QString to = pictures_.filePath(name);
     QFile::remove(to);
@@ -102,15 +103,24 @@ class MainWindowTest : public QObject {
   void MenusCarryTheShortcuts_data() {
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("keys");
-    QTest::newRow("open") << "actionOpen" << "Ctrl+O";
-    QTest::newRow("open folder") << "actionOpenFolder" << "Ctrl+Shift+O";
-    QTest::newRow("save") << "actionSave" << "Ctrl+S";
-    QTest::newRow("save as") << "actionSaveAs" << "Ctrl+Shift+S";
-    QTest::newRow("export") << "actionExport" << "Ctrl+E";
-    QTest::newRow("quit") << "actionQuit" << "Ctrl+Q";
-    QTest::newRow("undo") << "actionUndo" << "Ctrl+Z";
-    QTest::newRow("redo") << "actionRedo" << "Ctrl+Shift+Z, Ctrl+Y";
-    QTest::newRow("pattern editor") << "actionPatternEditor" << "Ctrl+P";
+    QTest::newRow("open") << "actionOpen"
+                          << "Ctrl+O";
+    QTest::newRow("open folder") << "actionOpenFolder"
+                                 << "Ctrl+Shift+O";
+    QTest::newRow("save") << "actionSave"
+                          << "Ctrl+S";
+    QTest::newRow("save as") << "actionSaveAs"
+                             << "Ctrl+Shift+S";
+    QTest::newRow("export") << "actionExport"
+                            << "Ctrl+E";
+    QTest::newRow("quit") << "actionQuit"
+                          << "Ctrl+Q";
+    QTest::newRow("undo") << "actionUndo"
+                          << "Ctrl+Z";
+    QTest::newRow("redo") << "actionRedo"
+                          << "Ctrl+Shift+Z, Ctrl+Y";
+    QTest::newRow("pattern editor") << "actionPatternEditor"
+                                    << "Ctrl+P";
   }
   void MenusCarryTheShortcuts() {
     QFETCH(QString, action);
@@ -241,14 +251,24 @@ class MainWindowTest : public QObject {
   }
 
   void SaveAsCases_data() {
-    QTest::addColumn<QString>("typed");     // relative to the pictures folder
-    QTest::addColumn<QString>("written");   // the base written, or empty
-    QTest::addColumn<QString>("message");   // a word of the message, or empty
-    QTest::newRow("typed bmp") << "astro.bmp" << "astro" << "";
-    QTest::newRow("typed upper case BIN") << "astro.BIN" << "astro" << "";
-    QTest::newRow("plain") << "astro" << "astro" << "";
-    QTest::newRow("over the source") << "parrot_495x498.jpg.bmp" << "" << "";
-    QTest::newRow("source by its own name") << "photo" << "" << "being converted";
+    QTest::addColumn<QString>("typed");    // relative to the pictures folder
+    QTest::addColumn<QString>("written");  // the base written, or empty
+    QTest::addColumn<QString>("message");  // a word of the message, or empty
+    QTest::newRow("typed bmp") << "astro.bmp"
+                               << "astro"
+                               << "";
+    QTest::newRow("typed upper case BIN") << "astro.BIN"
+                                          << "astro"
+                                          << "";
+    QTest::newRow("plain") << "astro"
+                           << "astro"
+                           << "";
+    QTest::newRow("over the source") << "parrot_495x498.jpg.bmp"
+                                     << ""
+                                     << "";
+    QTest::newRow("source by its own name") << "photo"
+                                            << ""
+                                            << "being converted";
   }
   void SaveAsCases() {
     QFETCH(QString, typed);
@@ -263,15 +283,18 @@ class MainWindowTest : public QObject {
     const QByteArray before = ReadAll(typed == "photo" ? photo : source);
     save_paths_ << pictures_.filePath(typed);
     Key(QKeySequence("Ctrl+Shift+S"));
-    QCOMPARE(starts_.value(0), QFileInfo(typed == "photo" ? photo : source).dir().filePath(
-                                   QFileInfo(typed == "photo" ? photo : source).completeBaseName()));
+    QCOMPARE(starts_.value(0),
+             QFileInfo(typed == "photo" ? photo : source)
+                 .dir()
+                 .filePath(QFileInfo(typed == "photo" ? photo : source).completeBaseName()));
     if (written.isEmpty() && typed != "photo") {
       QVERIFY(messages_.isEmpty() && questions_.isEmpty());  // a new name: nothing over the source
       QVERIFY(QFileInfo::exists(pictures_.filePath("parrot_495x498.jpg.tim")));
       return;
     }
     if (!message.isEmpty()) {
-      QVERIFY2(messages_.size() == 1 && messages_[0].contains(message), qPrintable(messages_.join('|')));
+      QVERIFY2(messages_.size() == 1 && messages_[0].contains(message),
+               qPrintable(messages_.join('|')));
       QCOMPARE(ReadAll(photo), before);
       QVERIFY(!QFileInfo::exists(pictures_.filePath("photo.bin")));
       return;
@@ -315,9 +338,11 @@ class MainWindowTest : public QObject {
     for (int i = 0; i < 3; ++i) saved[i] = ReadAll(base + QString(".bmp.bin.tim").mid(4 * i, 4));
     for (const char* ext : {".bmp", ".bin", ".tim"}) QFile::remove(base + ext);
     // The window's command names "tvcpix-cli"; the test runs the one it was built with.
-    const QString run = QString(command).replace(QRegularExpression("^tvcpix-cli"), TVCPIX_CLI_PATH);
+    const QString run =
+        QString(command).replace(QRegularExpression("^tvcpix-cli"), TVCPIX_CLI_PATH);
     QCOMPARE(std::system(qPrintable(run + " >/dev/null")), 0);
-    for (int i = 0; i < 3; ++i) QCOMPARE(ReadAll(base + QString(".bmp.bin.tim").mid(4 * i, 4)), saved[i]);
+    for (int i = 0; i < 3; ++i)
+      QCOMPARE(ReadAll(base + QString(".bmp.bin.tim").mid(4 * i, 4)), saved[i]);
     // A pattern switched on the result view: nothing copied, the reason shown.
     QTest::mouseClick(Find("Pic2"), Qt::LeftButton, {}, QPoint(50, 50));
     QApplication::clipboard()->setText("before");
@@ -331,10 +356,18 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("questions");
-    QTest::newRow("cassette") << "screen" << "TVC cassette (*.cas)" << "screen.cas: export for TVC is not available" << 0;
-    QTest::newRow("audio") << "screen" << "TVC tape audio (*.wav)" << "screen.wav: export" << 0;
-    QTest::newRow("existing") << "old.cas" << "TVC cassette (*.cas)" << "old.cas: export" << 1;
-    QTest::newRow("over the source") << "source.cas" << "TVC cassette (*.cas)" << "being converted" << 0;
+    QTest::newRow("cassette") << "screen"
+                              << "TVC cassette (*.cas)"
+                              << "screen.cas: export for TVC is not available" << 0;
+    QTest::newRow("audio") << "screen"
+                           << "TVC tape audio (*.wav)"
+                           << "screen.wav: export" << 0;
+    QTest::newRow("existing") << "old.cas"
+                              << "TVC cassette (*.cas)"
+                              << "old.cas: export" << 1;
+    QTest::newRow("over the source") << "source.cas"
+                                     << "TVC cassette (*.cas)"
+                                     << "being converted" << 0;
   }
   void ExportForTvc() {
     QFETCH(QString, typed);
@@ -352,7 +385,8 @@ class MainWindowTest : public QObject {
     Key(QKeySequence("Ctrl+E"));
     QCOMPARE(starts_.value(0), pictures_.filePath("source"));
     QCOMPARE(questions_.size(), questions);
-    QVERIFY2(messages_.size() == 1 && messages_[0].contains(message), qPrintable(messages_.join('|')));
+    QVERIFY2(messages_.size() == 1 && messages_[0].contains(message),
+             qPrintable(messages_.join('|')));
     QCOMPARE(ReadAll(source), ReadAll(QString(TVCPIX_SAMPLES_DIR) + "/rose_70x46.bmp"));
   }
 
@@ -364,7 +398,8 @@ class MainWindowTest : public QObject {
     QVERIFY(editor_->isVisible());
     QVERIFY(Find("PicZ")->isHidden() && Find("PicZZ")->isHidden());
     Action("actionMagnifier")->trigger();
-    QVERIFY(Find("PicZ")->isVisible() && Find("PicZZ")->isVisible() && Find("CaptionZ")->isVisible());
+    QVERIFY(Find("PicZ")->isVisible() && Find("PicZZ")->isVisible() &&
+            Find("CaptionZ")->isVisible());
     Action("actionGuide")->trigger();
     Action("actionAbout")->trigger();
     QCOMPARE(messages_, QStringList({"tvcpix guide", "About tvcpix"}));
@@ -421,8 +456,12 @@ class MainWindowTest : public QObject {
       window_->FitTo(screen - QSize(8, 40));  // the frame and a panel take the rest
       QVERIFY(window_->width() <= screen.width() && window_->height() <= screen.height() - 40);
       // 256 colours keep the file small; the form's own colours are few.
-      QVERIFY(Shot(window_.get()).convertToFormat(QImage::Format_Indexed8).save(
-          QString("%1/tvcpix-%2x%3.png").arg(folder).arg(screen.width()).arg(screen.height())));
+      QVERIFY(Shot(window_.get())
+                  .convertToFormat(QImage::Format_Indexed8)
+                  .save(QString("%1/tvcpix-%2x%3.png")
+                            .arg(folder)
+                            .arg(screen.width())
+                            .arg(screen.height())));
     }
   }
 };
