@@ -41,4 +41,14 @@ std::optional<int> SwatchAt(const Surface& pic9, int x, int y) {
   return PatternIndex(i, j);
 }
 
+std::string PatternColorNames(int k) {
+  static constexpr const char* kNames[15] = {
+      "black", "dark blue", "dark red", "dark magenta", "dark green", "dark cyan",
+      "dark yellow", "grey", "blue", "red", "magenta", "green", "cyan", "yellow", "white"};
+  int i = 0, j = 0;
+  PatternPair(k, &i, &j);
+  if (i == j) return std::string(kNames[i]) + " alone";
+  return std::string(kNames[i]) + " and " + kNames[j];
+}
+
 }  // namespace tvcpix

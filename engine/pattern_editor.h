@@ -3,6 +3,7 @@
 #define TVCPIX_ENGINE_PATTERN_EDITOR_H_
 
 #include <optional>
+#include <string>
 
 #include "core/color.h"
 #include "core/surface.h"
@@ -23,6 +24,9 @@ void DrawSwapMark(Surface& pic9, int x, int y, ColorValue color, bool outlined);
 // The pattern under (x, y), or nothing for the background, a gap, positions outside the
 // picture, and any row or column outside 0 <= i <= j <= 14.
 std::optional<int> SwatchAt(const Surface& pic9, int x, int y);
+
+// The two colours of pattern k in words, "dark red and red".
+std::string PatternColorNames(int k);
 
 }  // namespace tvcpix
 

@@ -1,8 +1,6 @@
 // The main window Form1: every control of the converter, placed as designed, and its handlers.
-#include "core/version.h"
 #include "ui/form1.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -13,11 +11,13 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -30,12 +30,13 @@
 #include <cstring>
 #include <utility>
 
+#include "core/version.h"
+#include "dither/method.h"
 #include "engine/input_file.h"
 #include "engine/model.h"
-#include "dither/method.h"
 #include "output/screen_decode.h"
-#include "ui/form2.h"
 #include "qtdecode/picture_file.h"
+#include "ui/form2.h"
 #include "ui/surface_view.h"
 
 namespace tvcpix {
@@ -48,15 +49,34 @@ QColor ToQColor(ColorValue c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); 
 // Paths go to the engine in the file system's own encoding.
 std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-// A coloured label that raises Click like a button: left press and release over it.
+// A coloured label that raises Click like a button: left press and release over it, or Space
+// or Enter while it has the keyboard focus (shown as a dotted frame).
 class ClickLabel : public QLabel {
  public:
   ClickLabel(QWidget* parent, std::function<void()> on_click)
       : QLabel(parent), on_click_(std::move(on_click)) {
     setAutoFillBackground(true);
+    setFocusPolicy(Qt::StrongFocus);
   }
 
  protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
+        event->key() == Qt::Key_Enter) {
+      event->accept();
+      on_click_();
+      return;
+    }
+    QLabel::keyPressEvent(event);
+  }
+  void paintEvent(QPaintEvent* event) override {
+    QLabel::paintEvent(event);
+    if (!hasFocus()) return;
+    QPainter painter(this);
+    const QColor back = palette().color(QPalette::Window);
+    painter.setPen(QPen(back.lightness() < 128 ? Qt::white : Qt::black, 1, Qt::DotLine));
+    painter.drawRect(rect().adjusted(1, 1, -2, -2));
+  }
   void mousePressEvent(QMouseEvent* event) override {
     // Accepting the press makes the release come back here.
     if (event->button() == Qt::LeftButton) {
@@ -203,8 +223,9 @@ Form1::Form1(Model* model, Form2* editor, QWidget* parent)
   BuildPalette();
   BuildOptions();
   BuildDisplays();
-  BuildHiddenControls();
+  BuildCaptions();
   BuildShortcuts();
+  BuildTabOrder();
   setAcceptDrops(true);
 
   show_message = [this](QMessageBox::Icon icon, const QString& text) {
@@ -260,10 +281,13 @@ void Form1::BuildViews() {
   connect(pic2_, &PictureView::MousePressed, this,
           [this](int button, int, int) { Pic2_MouseDown(button); });
 
-  pic1_ = new PictureView(&model_->pic1(), this);
-  pic1_->setObjectName("Pic1");
-  pic1_->setGeometry(392, 688, 96, 64);
-  pic1_->hide();
+  for (PictureView* preview : {tvc2_, tvc4_, tvc16_})
+    preview->setToolTip("The result at the TVC's own resolution (under the work picture)");
+  pic5_->setToolTip(
+      "The work picture: the loaded picture scaled to the screen, with the tone sliders applied");
+  pic2_->setToolTip(
+      "The result as the TVC shows it. Left click: switch the pattern under the "
+      "pointer off; right click: swap its colours; middle click: switch it on");
   picz_ = new PictureView(&model_->picz(), this);
   picz_->setObjectName("PicZ");
   picz_->setGeometry(608, 520, 120, 120);
@@ -272,6 +296,8 @@ void Form1::BuildViews() {
   piczz_->setObjectName("PicZZ");
   piczz_->setGeometry(736, 520, 120, 120);
   piczz_->hide();
+  picz_->setToolTip("The work picture round the pointer, 24 times enlarged");
+  piczz_->setToolTip("The result round the pointer, 24 times enlarged");
 }
 
 void Form1::BuildFileList() {
@@ -287,7 +313,9 @@ void Form1::BuildFileList() {
     if (row >= 0 && key_in_list_) File2_Click();
   });
 
+  file2_->setToolTip("The pictures of the current folder: a click (or the arrow keys) loads one");
   auto* refresh = MakeButton(this, "Command5", "refresh", QRect(8, 704, 137, 25));
+  refresh->setToolTip("Read the folder again (F5)");
   connect(refresh, &QPushButton::clicked, this, &Form1::Command5_Click);
 }
 
@@ -301,6 +329,7 @@ void Form1::BuildSliders() {
                                            &Form1::HScroll3_Scroll, &Form1::HScroll4_Scroll};
   for (int i = 0; i < 4; ++i) {
     QGroupBox* frame = MakeFrame(this, kFrames[i], kCaptions[i], QRect(160, 520 + 40 * i, 281, 41));
+    tone_frame_[i] = frame;
     auto* scroll = new QScrollBar(Qt::Horizontal, frame);
     scroll->setObjectName(kScrolls[i]);
     scroll->setGeometry(8, 16, 209, 17);
@@ -309,6 +338,7 @@ void Form1::BuildSliders() {
     scroll->setSingleStep(1);
     // Qt's scroll bars invert the keys (Right would lower the value); a value slider must not.
     scroll->setInvertedControls(false);
+    scroll->setFocusPolicy(Qt::StrongFocus);  // reached by Tab, moved by the arrow keys
     scroll->setValue(model_->slider(i + 1));
     // valueChanged covers dragging (with tracking on), arrows, track clicks and keys, once
     // per change; values set from the model are written with signals blocked.
@@ -328,14 +358,19 @@ void Form1::BuildSliders() {
     text->setText(QString::fromStdString(model_->slider_text(i + 1)));
     text_[i] = text;
   }
+  RefreshSliders();
 }
 
 void Form1::BuildButtons() {
   auto* set = MakeButton(this, "Command6", "Set", QRect(448, 528, 73, 33));
+  set->setToolTip(
+      "Make the adjusted work picture the new source: later slider moves start from it");
   connect(set, &QPushButton::clicked, this, &Form1::Command6_Click);
   auto* save = MakeButton(this, "Command3", "Save", QRect(528, 528, 73, 33));
+  save->setToolTip("Write out24.bmp, out24.bin and out24.tim into the program's folder (Ctrl+S)");
   connect(save, &QPushButton::clicked, this, &Form1::Command3_Click);
   auto* save_as = MakeButton(this, "Command7", "Save As", QRect(528, 568, 73, 33));
+  save_as->setToolTip("Write the .bmp, .bin and .tim files under a name you choose (Ctrl+Shift+S)");
   connect(save_as, &QPushButton::clicked, this, &Form1::Command7_Click);
 }
 
@@ -345,6 +380,7 @@ void Form1::BuildPalette() {
     auto* swatch = new ClickLabel(frame3, [this, i] { Label1_Click(i); });
     swatch->setObjectName(Indexed("Label1", i));
     swatch->setGeometry(8, 16 + 16 * i, 57, 17);
+    swatch->setToolTip(QString("TVC colour %1: pick it for the 2- or 4-colour palette").arg(i));
     label1_[static_cast<std::size_t>(i)] = swatch;
   }
   frame4_ = MakeFrame(frame3, "Frame4", QString(), QRect(80, 32, 57, 81));
@@ -352,6 +388,9 @@ void Form1::BuildPalette() {
     auto* swatch = new ClickLabel(frame4_, [this, i] { Label2_Click(i); });
     swatch->setObjectName(Indexed("Label2", i));
     swatch->setGeometry(0, 8 + 16 * i, 57, 17);
+    swatch->setToolTip(QString("Colour %1 of the Graphics 4 palette: a click puts the picked "
+                               "colour here")
+                           .arg(i + 1));
     label2_[static_cast<std::size_t>(i)] = swatch;
   }
   frame5_ = MakeFrame(frame3, "Frame5", QString(), QRect(80, 152, 57, 49));
@@ -359,16 +398,24 @@ void Form1::BuildPalette() {
     auto* swatch = new ClickLabel(frame5_, [this, i] { Label3_Click(i); });
     swatch->setObjectName(Indexed("Label3", i));
     swatch->setGeometry(0, 8 + 16 * i, 57, 17);
+    swatch->setToolTip(QString("Colour %1 of the Graphics 2 palette: a click puts the picked "
+                               "colour here")
+                           .arg(i + 1));
     label3_[static_cast<std::size_t>(i)] = swatch;
   }
   label4_ = new QLabel(frame3);
   label4_->setObjectName("Label4");
   label4_->setGeometry(80, 256, 57, 17);
   label4_->setAutoFillBackground(true);
+  label4_->setToolTip("The colour picked last among the 16");
+  frame3->setToolTip("Pick one of the 16 TVC colours on the left, then click a palette swatch");
+  frame4_->setToolTip("The Graphics 4 palette (editable in Graphics 4)");
+  frame5_->setToolTip("The Graphics 2 palette (editable in Graphics 2)");
 }
 
 void Form1::BuildOptions() {
   QGroupBox* frame2 = MakeFrame(this, "Frame2", "TVC MODE", QRect(1048, 304, 145, 81));
+  frame2->setToolTip("The TVC graphics mode of the result");
   for (int i = 0; i < 3; ++i) {
     auto* option = new QRadioButton(InfoOf(static_cast<TvcMode>(i)).caption, frame2);
     option->setObjectName(Indexed("Option2", i));
@@ -381,6 +428,7 @@ void Form1::BuildOptions() {
     option2_[static_cast<std::size_t>(i)] = option;
   }
   QGroupBox* frame1 = MakeFrame(this, "Frame1", "DITHER MODE", QRect(1048, 392, 145, 337));
+  frame1->setToolTip("How colours the mode lacks are mixed from the ones it has");
   for (int i = 1; i <= kMethodCount; ++i) {
     auto* option = new QRadioButton(MethodCaption(static_cast<DitherMethod>(i)), frame1);
     option->setObjectName(Indexed("Option1", i));
@@ -396,11 +444,17 @@ void Form1::BuildOptions() {
 }
 
 void Form1::BuildDisplays() {
-  MakeLabel(this, "Label5", "Colors Used:", QRect(168, 496, 65, 17));
+  const QString source_count = "The number of colours in the picture as loaded";
+  const QString result_count = "The number of colours in the result";
+  MakeLabel(this, "Label5", "Colors Used:", QRect(168, 496, 65, 17))->setToolTip(source_count);
   label6_ = MakeLabel(this, "Label6", "0", QRect(240, 496, 73, 17));
-  MakeLabel(this, "Label8", "Colors Used:", QRect(528, 496, 65, 17));
+  label6_->setToolTip(source_count);
+  MakeLabel(this, "Label8", "Colors Used:", QRect(528, 496, 65, 17))->setToolTip(result_count);
   label7_ = MakeLabel(this, "Label7", "0", QRect(600, 496, 73, 17));
-  MakeLabel(this, "Label13", "bmp, bin, tim", QRect(528, 608, 73, 17));
+  label7_->setToolTip(result_count);
+  MakeLabel(this, "Label13", "bmp, bin, tim", QRect(528, 608, 73, 17))
+      ->setToolTip(
+          "A save writes these three files: the picture, the screen, the screen with header");
 
   static constexpr QRect kShapes[5] = {QRect(864, 504, 33, 33), QRect(912, 504, 17, 17),
                                        QRect(928, 504, 17, 17), QRect(912, 520, 17, 17),
@@ -416,27 +470,41 @@ void Form1::BuildDisplays() {
     QPalette pal = shape->palette();
     pal.setColor(QPalette::WindowText, ToQColor(kFrameBlack));
     shape->setPalette(pal);
+    shape->setToolTip(i == 0
+                          ? "The work picture's colour under the pointer"
+                          : "The two colours of the pattern the colour under the pointer matches");
     shape_[static_cast<std::size_t>(i)] = shape;
   }
   label9_ = MakeLabel(this, "Label9", "0", QRect(912, 544, 33, 17));
+  label9_->setToolTip(
+      "The number of the palette entry (or pattern) the colour under the pointer matches");
 }
 
-void Form1::BuildHiddenControls() {
-  // Hidden controls: the model does their work; these widgets only mirror its state.
-  auto* command1 = MakeButton(this, "Command1", "Command1", QRect(0, 0, 73, 25));
-  connect(command1, &QPushButton::clicked, this, &Form1::Command1_Click);
-  command1->hide();
-  check2_ = new QCheckBox("Auto Palette", this);
-  check2_->setObjectName("Check2");
-  check2_->hide();
-  check3_ = new QCheckBox("Resize ", this);
-  check3_->setObjectName("Check3");
-  check3_->hide();
-  label10_ = MakeLabel(this, "Label10", "0", QRect(0, 0, 33, 17));
-  label10_->hide();
-  MakeLabel(this, "Label11", "msec", QRect(0, 0, 33, 17))->hide();
-  label12_ = MakeLabel(this, "Label12", "Label12", QRect(0, 0, 73, 17));
-  label12_->hide();
+void Form1::BuildCaptions() {
+  // Captions for the groups the design leaves unnamed, placed where no control is.
+  QFont small = font();
+  small.setPixelSize(9);
+  auto caption = [&](QWidget* parent, const char* name, const QString& text, const QRect& rect) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(rect);
+    label->setFont(small);
+    QPalette quiet = label->palette();  // quieter than the form's own captions
+    quiet.setColor(QPalette::WindowText, QColor(96, 96, 96));
+    label->setPalette(quiet);
+    return label;
+  };
+  QWidget* frame3 = frame4_->parentWidget();
+  caption(frame3, "Caption4", "4 colours", QRect(82, 17, 55, 14));
+  caption(frame3, "Caption5", "2 colours", QRect(82, 137, 55, 14));
+  caption(frame3, "CaptionPick", "picked", QRect(82, 241, 55, 14));
+  caption(this, "CaptionProbe", "under the pointer:", QRect(864, 490, 176, 13));
+  caption(this, "CaptionSource", "source", QRect(864, 540, 40, 13));
+  caption(this, "CaptionPattern", "pattern", QRect(950, 512, 60, 13));
+  caption(this, "CaptionNumber", "number", QRect(950, 546, 60, 13));
+  magnifier_ = {picz_, piczz_, caption(this, "CaptionZ", "source × 24", QRect(608, 644, 120, 13)),
+                caption(this, "CaptionZZ", "result × 24", QRect(736, 644, 120, 13))};
+  for (QWidget* w : magnifier_) w->hide();
 }
 
 void Form1::BuildShortcuts() {
@@ -452,19 +520,45 @@ void Form1::BuildShortcuts() {
   for (const auto& s : kShortcuts) {
     auto* shortcut = new QShortcut(s.keys, this);
     connect(shortcut, &QShortcut::activated, this, s.handler);
+    shortcuts_.push_back(shortcut);
   }
+}
+
+void Form1::BuildTabOrder() {
+  // File list, sliders, buttons, options, then the swatches, as the eye goes.
+  std::vector<QWidget*> order = {file2_, findChild<QWidget*>("Command5")};
+  for (QScrollBar* bar : hscroll_) order.push_back(bar);
+  for (const char* name : {"Command6", "Command3", "Command7"})
+    order.push_back(findChild<QWidget*>(name));
+  for (QRadioButton* option : option2_) order.push_back(option);
+  for (int i = 1; i <= kMethodCount; ++i) order.push_back(option1_[static_cast<std::size_t>(i)]);
+  for (QLabel* swatch : label1_) order.push_back(swatch);
+  for (QLabel* swatch : label2_) order.push_back(swatch);
+  for (QLabel* swatch : label3_) order.push_back(swatch);
+  for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+void Form1::SetShortcutsEnabled(bool on) {
+  for (QShortcut* shortcut : shortcuts_) shortcut->setEnabled(on);
+}
+
+void Form1::SetMagnifierVisible(bool on) {
+  for (QWidget* w : magnifier_) w->setVisible(on);
+}
+
+bool Form1::magnifier_visible() const { return !picz_->isHidden(); }
+
+QString Form1::CurrentOutputBase() const {
+  const QString base = QString::fromStdString(model_->output_base_path());
+  if (base != "Label12") return QFile::decodeName(model_->output_base_path().c_str());
+  return QDir(SaveFolder()).filePath("out24");
 }
 
 // ---------------------------------------------------------------- refresh
 
 void Form1::RefreshFromModel() {
-  for (PictureView* view : {pic5_, pic2_, tvc2_, tvc4_, tvc16_, pic1_}) view->update();
-
-  for (int i = 0; i < 4; ++i) {
-    const QSignalBlocker block(hscroll_[static_cast<std::size_t>(i)]);
-    hscroll_[static_cast<std::size_t>(i)]->setValue(model_->slider(i + 1));
-    text_[static_cast<std::size_t>(i)]->setText(QString::fromStdString(model_->slider_text(i + 1)));
-  }
+  for (PictureView* view : {pic5_, pic2_, tvc2_, tvc4_, tvc16_}) view->update();
+  RefreshSliders();
   for (int i = 0; i < 16; ++i)
     SetBackColor(label1_[static_cast<std::size_t>(i)], model_->label1(i));
   for (int i = 0; i < 4; ++i) SetBackColor(label2_[static_cast<std::size_t>(i)], model_->label2(i));
@@ -486,11 +580,48 @@ void Form1::RefreshFromModel() {
 
   label6_->setText(QString::fromStdString(model_->source_colors_caption()));
   label7_->setText(QString::fromStdString(model_->result_colors_caption()));
-  label10_->setText(QString::fromStdString(model_->run_time_caption()));
-  label12_->setText(QString::fromStdString(model_->output_base_path()));
-  check2_->setChecked(model_->auto_palette());
-  check3_->setChecked(model_->resize());
   RefreshProbe();
+  emit ModelChanged();
+}
+
+void Form1::RefreshSliders() {
+  static constexpr const char* kNames[4] = {"Brightness", "Gamma", "Color", "Contrast"};
+  QString acting;  // the slider whose filter is in the work picture now
+  for (int n = 1; n <= 4; ++n)
+    if (model_->tone_state(n) == ToneState::kLive)
+      acting += QString(acting.isEmpty() ? "" : ", ") + kNames[n - 1];
+  for (int i = 0; i < 4; ++i) {
+    const std::size_t k = static_cast<std::size_t>(i);
+    {
+      const QSignalBlocker block(hscroll_[k]);
+      hscroll_[k]->setValue(model_->slider(i + 1));
+    }
+    QLineEdit* text = text_[k];
+    text->setText(QString::fromStdString(model_->slider_text(i + 1)));
+    // A value whose effect a later move of another slider threw away is shown dimmed.
+    const ToneState state = model_->tone_state(i + 1);
+    QPalette pal = text->palette();
+    const QColor active = pal.color(QPalette::Active, QPalette::Text);
+    pal.setColor(QPalette::Disabled, QPalette::Text,
+                 state == ToneState::kDiscarded
+                     ? pal.color(QPalette::Disabled, QPalette::WindowText).lighter(130)
+                     : active);
+    if (pal != text->palette()) text->setPalette(pal);
+    QString tip = QString("%1 of the work picture (50: unchanged%2)")
+                      .arg(kNames[i], i == 1 ? ", but Gamma 50 lightens slightly" : "");
+    if (state == ToneState::kDiscarded) {
+      tip = QString(
+                "%1 %2 does not act now: moving %3 rebuilt the work picture from the source "
+                "without it. Only the slider moved last acts, unless \"Set\" made the "
+                "earlier one permanent first (or View > Combine Tone Sliders is on).")
+                .arg(kNames[i], text->text(), acting.isEmpty() ? "another slider" : acting);
+    } else if (state == ToneState::kSet) {
+      tip = QString("%1 %2 is part of the source since \"Set\"").arg(kNames[i], text->text());
+    }
+    for (QWidget* w :
+         {static_cast<QWidget*>(hscroll_[k]), static_cast<QWidget*>(text), tone_frame_[k]})
+      w->setToolTip(tip);
+  }
 }
 
 void Form1::RefreshProbe() {
@@ -536,9 +667,11 @@ bool Form1::LoadPictureFile(const QString& path) {
     show_message(QMessageBox::Warning, QString::fromStdString(decoded.message));
     return false;
   }
-  model_->LoadSourcePicture(std::move(opened.picture));
+  const QString absolute = QFileInfo(path).absoluteFilePath();
+  model_->LoadSourcePicture(std::move(opened.picture), NativePath(absolute));
   RefreshFromModel();
   RefreshEditor();
+  emit PictureLoaded(absolute);
   return true;
 }
 
@@ -569,14 +702,17 @@ void Form1::dropEvent(QDropEvent* event) {
 
 // ---------------------------------------------------------------- handlers
 
-void Form1::Command1_Click() {
-  model_->Convert();
-  RefreshFromModel();
-}
-
 void Form1::Command6_Click() {
   model_->Set();
-  pic1_->update();
+  RefreshFromModel();
+  QStringList set;
+  static constexpr const char* kNames[4] = {"Brightness", "Gamma", "Color", "Contrast"};
+  for (const ToneStep& t : model_->ToneRecipe())
+    set << QString("%1 %2").arg(kNames[t.slider - 1]).arg(t.value);
+  emit StatusMessage(
+      set.isEmpty()
+          ? QString("Set: the work picture is the source now (no tone change)")
+          : QString("Set: the work picture is the source now; it holds %1").arg(set.join(", ")));
 }
 
 void Form1::HScrollScroll(int n, int value) {
@@ -619,6 +755,7 @@ void Form1::Option2_Click(int index) {
 void Form1::Pic2_MouseMove(int x, int y) {
   model_->ProbeMove(x, y);
   RefreshProbe();
+  emit ProbeMoved(x, y);
 }
 
 void Form1::Pic2_MouseDown(int button) {
@@ -642,9 +779,8 @@ bool Form1::FinishSave(const Result& result, const QString& folder) {
   RefreshFromModel();
   if (!result.ok) {
     const int errnum = result.errnum != 0 ? result.errnum : Result::kNoErrno;
-    QString description = errnum != Result::kNoErrno
-                              ? QString::fromLocal8Bit(std::strerror(errnum))
-                              : QString::fromStdString(result.message);
+    QString description = errnum != Result::kNoErrno ? QString::fromLocal8Bit(std::strerror(errnum))
+                                                     : QString::fromStdString(result.message);
     QString text = QString("Error #%1 - %2").arg(errnum).arg(description);
     // The engine's message names the file that failed.
     if (!result.message.empty() && QString::fromStdString(result.message) != description) {
@@ -662,19 +798,40 @@ void Form1::Command3_Click() {
   const QString folder = SaveFolder(&fallback);
   const Result result = model_->Save(NativePath(folder));
   if (!FinishSave(result, folder)) return;
-  if (fallback) {
-    const QString base = QString::fromStdString(model_->output_base_path());
+  const QString base = QString::fromStdString(model_->output_base_path());
+  const QString where = QString("%1.bmp, %1.bin and %1.tim saved in %2")
+                            .arg(QFileInfo(base).fileName(), QDir::toNativeSeparators(folder));
+  if (fallback && !fallback_noticed_) {
+    // Said once; every later save says it in the status line only.
+    fallback_noticed_ = true;
     show_message(QMessageBox::Information,
                  QString("The program's folder %1 cannot be written, so the files were saved in "
                          "%2:\n%3.bmp, %3.bin, %3.tim")
                      .arg(QDir::toNativeSeparators(program_folder_),
                           QDir::toNativeSeparators(folder), QFileInfo(base).fileName()));
   }
+  emit StatusMessage(fallback ? where + " (the program's folder cannot be written)" : where);
 }
 
 void Form1::Command7_Click() {
-  const QString path = choose_save_path(SaveFolder());
-  if (path.isEmpty()) return;  // cancelled: nothing written, nothing shown
+  // The dialog starts beside the picture, with its name suggested.
+  QString start = SaveFolder();
+  if (!model_->source_path().empty()) {
+    const QFileInfo source(QFile::decodeName(model_->source_path().c_str()));
+    start = source.dir().filePath(source.completeBaseName());
+  }
+  const QString chosen = choose_save_path(start);
+  if (chosen.isEmpty()) return;  // cancelled: nothing written, nothing shown
+  // The three suffixes are added to the base, so a typed one is taken off first.
+  const QString path = QFile::decodeName(Model::OutputBaseFor(NativePath(chosen)).c_str());
+  const std::string over = model_->OutputOverSource(NativePath(path));
+  if (!over.empty()) {
+    show_message(QMessageBox::Warning,
+                 QString("%1 is the picture being converted; saving would replace it.\n"
+                         "Choose another name: nothing was written.")
+                     .arg(QDir::toNativeSeparators(QFile::decodeName(over.c_str()))));
+    return;
+  }
   QStringList existing;
   for (const char* ext : {".bmp", ".bin", ".tim"}) {
     if (QFileInfo::exists(path + ext)) existing << QFileInfo(path + ext).fileName();
@@ -687,7 +844,11 @@ void Form1::Command7_Click() {
     return;
   }
   const Result result = model_->SaveAs(NativePath(path));
-  FinishSave(result, QFileInfo(path).absolutePath());
+  if (FinishSave(result, QFileInfo(path).absolutePath())) {
+    emit StatusMessage(QString("%1.bmp, %1.bin and %1.tim saved in %2")
+                           .arg(QFileInfo(path).fileName(),
+                                QDir::toNativeSeparators(QFileInfo(path).absolutePath())));
+  }
 }
 
 // ---------------------------------------------------------------- end

@@ -7,10 +7,10 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <vector>
 
 #include "output/save.h"
 
-class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -18,6 +18,7 @@ class QListWidget;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
+class QShortcut;
 
 namespace tvcpix {
 
@@ -45,6 +46,15 @@ class Form1 : public QWidget {
   // The folder dialog of Ctrl+O: returns the chosen folder, or an empty string for cancel.
   std::function<QString(const QString& current_folder)> choose_folder;
 
+  // The window's own shortcuts (Ctrl+S, Ctrl+Shift+S, Ctrl+O, F5); off when a menu bar around
+  // the form carries them.
+  void SetShortcutsEnabled(bool on);
+  // The magnifier views PicZ and PicZZ with their captions.
+  void SetMagnifierVisible(bool on);
+  bool magnifier_visible() const;
+  // The base path of the last save, or the one "Save" would use now.
+  QString CurrentOutputBase() const;
+
   // The folder the file list shows. Setting it re-reads the list and makes it the current
   // directory, so list and current directory never part.
   const QString& file_list_folder() const { return folder_; }
@@ -63,13 +73,22 @@ class Form1 : public QWidget {
   // directory move to its folder with its entry selected.
   bool LoadDroppedFile(const QString& path);
 
+ signals:
+  // The model changed and every view shows it now.
+  void ModelChanged();
+  // A picture file was loaded (its absolute path).
+  void PictureLoaded(const QString& path);
+  // The pointer moved over the result view, at (x, y) in its pixels.
+  void ProbeMoved(int x, int y);
+  // A short notice for a status line.
+  void StatusMessage(const QString& text);
+
  public slots:
   // Repaints every view and caption from the model.
   void RefreshFromModel();
 
   // ---- Event handlers, one model operation each.
   void File2_Click();
-  void Command1_Click();
   void Command3_Click();
   void Command5_Click();
   void Command6_Click();
@@ -102,8 +121,10 @@ class Form1 : public QWidget {
   void BuildPalette();
   void BuildOptions();
   void BuildDisplays();
-  void BuildHiddenControls();
+  void BuildCaptions();
   void BuildShortcuts();
+  void BuildTabOrder();
+  void RefreshSliders();
 
   void HScrollScroll(int n, int value);
   void RefreshProbe();
@@ -116,14 +137,16 @@ class Form1 : public QWidget {
   QString folder_;
   QString program_folder_;
   QString fallback_folder_;
-  bool key_in_list_ = false;  // the file list is handling a key press
+  bool key_in_list_ = false;       // the file list is handling a key press
+  bool fallback_noticed_ = false;  // the box about the fallback folder was shown once
+  std::vector<QShortcut*> shortcuts_;
+  std::vector<QWidget*> magnifier_;
 
   PictureView* pic5_ = nullptr;
   PictureView* pic2_ = nullptr;
   PictureView* tvc2_ = nullptr;
   PictureView* tvc4_ = nullptr;
   PictureView* tvc16_ = nullptr;
-  PictureView* pic1_ = nullptr;
   PictureView* picz_ = nullptr;
   PictureView* piczz_ = nullptr;
 
@@ -142,10 +165,7 @@ class Form1 : public QWidget {
   QLabel* label7_ = nullptr;
   QLabel* label9_ = nullptr;
   std::array<QWidget*, 5> shape_{};
-  QCheckBox* check2_ = nullptr;
-  QCheckBox* check3_ = nullptr;
-  QLabel* label10_ = nullptr;
-  QLabel* label12_ = nullptr;
+  std::array<QWidget*, 4> tone_frame_{};
 };
 
 }  // namespace tvcpix

@@ -1,12 +1,16 @@
 // The pattern editor window "TVC Pattern": the 120 swatches, "All On", "All Off", the count.
 #include "ui/form2.h"
 
+#include <QEvent>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
+#include <QToolTip>
 
 #include "engine/model.h"
+#include "engine/pattern_editor.h"
 #include "ui/surface_view.h"
 
 namespace tvcpix {
@@ -22,15 +26,18 @@ Form2::Form2(Model* model, QWidget* parent) : QWidget(parent, Qt::Window), model
   pic9_->setObjectName("Pic9");
   pic9_->setGeometry(0, 0, Model::kSwatchPicSize, Model::kSwatchPicSize);
   connect(pic9_, &PictureView::MousePressed, this, &Form2::OnSwatchPress);
+  pic9_->installEventFilter(this);  // each swatch's tooltip names its two colours
 
   command6_ = new QPushButton("All On", this);
   command6_->setObjectName("Command6");
   command6_->setGeometry(248, 328, 73, 33);
+  command6_->setToolTip("Switch every pattern on and clear the swap marks");
   connect(command6_, &QPushButton::clicked, this, &Form2::OnAllOn);
 
   command7_ = new QPushButton("All Off", this);
   command7_->setObjectName("Command7");
   command7_->setGeometry(248, 368, 73, 33);
+  command7_->setToolTip("Switch every pattern off and clear the swap marks");
   connect(command7_, &QPushButton::clicked, this, &Form2::OnAllOff);
 
   label6_ = new QLabel("used :", this);
@@ -54,8 +61,31 @@ Form2::Form2(Model* model, QWidget* parent) : QWidget(parent, Qt::Window), model
   white.setColor(QPalette::Window, Qt::white);
   white.setColor(QPalette::WindowText, Qt::black);
   label7_->setPalette(white);
+  label6_->setToolTip("How many patterns are on (counted at \"All On\", \"All Off\" and loading)");
+  label7_->setToolTip(label6_->toolTip());
 
   RefreshFromModel();
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == pic9_ && event->type() == QEvent::ToolTip) {
+    const QPoint at = static_cast<QHelpEvent*>(event)->pos();
+    const std::optional<int> k = SwatchAt(model_->pic9(), at.x(), at.y());
+    if (!k) {
+      QToolTip::hideText();
+      return true;
+    }
+    const bool off = model_->pattern_flags().excluded[static_cast<std::size_t>(*k)] == 1;
+    QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(),
+                       QString("Pattern %1: %2 (%3). Left click: switch %4; right click: swap "
+                               "the colours")
+                           .arg(*k)
+                           .arg(QString::fromStdString(PatternColorNames(*k)), off ? "off" : "on",
+                                off ? "on" : "off"),
+                       pic9_);
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void Form2::RefreshFromModel() {

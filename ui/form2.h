@@ -22,6 +22,9 @@ class Form2 : public QWidget {
   // Shows the model's swatch picture and count as they stand now.
   void RefreshFromModel();
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  signals:
   // An edit here ran a conversion: the main window repaints its views.
   void Converted();

@@ -1,0 +1,287 @@
+// Undo and redo on the model: every undo gives back exactly the state before the undone step,
+// as a model that never took that step has it, run-time caption and random sequence included.
+#include "engine/history.h"
+
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/model.h"
+#include "gtest/gtest.h"
+
+namespace tvcpix {
+namespace {
+
+std::size_t HashOf(const Surface& s) {
+  return std::hash<std::string_view>()(
+      std::string_view(reinterpret_cast<const char*>(s.data()), s.size_bytes()));
+}
+
+// Everything a window shows or a save writes, except the run time, which depends on the clock.
+std::string Observable(const Model& m) {
+  std::string out;
+  for (const Surface* s : {&m.pic1(), &m.pic5(), &m.pic2(), &m.tvc2(), &m.tvc4(), &m.tvc16(),
+                           &m.picz(), &m.piczz(), &m.pic9()})
+    out += std::to_string(s->width()) + "x" + std::to_string(HashOf(*s)) + " ";
+  for (const PaletteEntry& e : m.palette().entries())
+    out += std::to_string(ColorFromEntry(e)) + ",";
+  for (int k = 0; k < kPatternCount; ++k)
+    out += std::to_string(m.pattern_flags().excluded[k]) +
+           std::to_string(m.pattern_flags().swapped[k]) +
+           std::to_string(ColorFromEntry(m.pattern_set().A(k)));
+  out += " mode " + std::to_string(int(m.mode())) + " method " + std::to_string(int(m.method()));
+  for (int i = 0; i < 4; ++i) out += " " + std::to_string(m.label2(i));
+  for (int i = 0; i < 2; ++i) out += " " + std::to_string(m.label3(i));
+  out += " pick " + std::to_string(m.label4());
+  for (int n = 1; n <= 4; ++n)
+    out += " slider " + std::to_string(m.slider(n)) + "/" + m.slider_text(n) + "/" +
+           std::to_string(int(m.tone_state(n)));
+  for (int n = 1; n <= 5; ++n) out += " shape " + std::to_string(m.shape(n));
+  out += " captions " + m.source_colors_caption() + " " + m.result_colors_caption() + " " +
+         m.probe_caption() + " " + m.patterns_used_caption() + " " +
+         std::to_string(m.convert_count()) + " " + m.source_path();
+  return out;
+}
+// And with the run time, for a state the model itself had before.
+std::string Exact(const Model& m) { return Observable(m) + " ms " + m.run_time_caption(); }
+
+Surface Picture(std::mt19937& rng, int w, int h) {
+  auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  Surface p("Pic1", w, h, static_cast<ColorValue>(rng() & 0xFFFFFF));
+  for (int i = 40 + pick(200); i > 0; --i)
+    p.FillRect(pick(w), pick(h), pick(w), pick(h), static_cast<ColorValue>(rng() & 0xFFFFFF));
+  return p;
+}
+
+using Op = std::function<void(Model&)>;
+
+// A random step a user could take; each converts or is "Set". *before gets what the user does
+// first without converting (a colour pick, a pointer move), which is no step of its own.
+Op RandomOp(std::mt19937& rng, Op* before) {
+  auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  const int v = pick(1 << 30);
+  switch (pick(12)) {
+    case 0:
+    case 1:
+      return [v](Model& m) { m.MoveSlider(1 + v % 4, (v >> 3) % 101); };
+    case 2:
+      return [](Model& m) { m.Set(); };
+    case 3:
+      *before = [v](Model& m) { m.PickColor(v % 16); };
+      return [v](Model& m) { m.AssignColor4((v >> 4) % 4); };
+    case 4:
+      *before = [v](Model& m) { m.PickColor(v % 16); };
+      return [v](Model& m) { m.AssignColor2((v >> 4) % 2); };
+    case 5:
+      return [v](Model& m) { m.SelectMode(static_cast<TvcMode>(v % 3)); };
+    case 6:  // "Treshold+Noise" drawn often, so the generator's state matters
+      return [v](Model& m) { m.SelectMethod(static_cast<DitherMethod>(v % 3 ? 4 : 1 + v % 17)); };
+    case 7:
+      return [v](Model& m) { m.ClickSwatch(1 + v % 2, v % 312, (v >> 9) % 312); };
+    case 8:
+      return [v](Model& m) { v % 2 ? m.AllOn() : m.AllOff(); };
+    case 9:
+      *before = [v](Model& m) { m.ProbeMove(v % 512, (v >> 9) % 480); };
+      return [v](Model& m) { m.ProbeClick(1 << ((v >> 20) % 3)); };
+    case 10: {
+      std::mt19937 local(static_cast<unsigned>(v));
+      const Surface p = Picture(local, 1 + v % 700, 1 + (v >> 10) % 500);
+      return
+          [p, v](Model& m) { m.LoadSourcePicture(p, "/pictures/" + std::to_string(v) + ".bmp"); };
+    }
+    default:
+      return [v](Model& m) { m.MoveSlider(1 + v % 2, 40 + v % 20); };
+  }
+}
+
+class UndoSessionTest : public testing::TestWithParam<bool> {};
+
+// Random sessions with random undos and redos. After each undo the model equals a model that
+// only took the steps still done, and exactly (run time too) what it was before that step.
+TEST_P(UndoSessionTest, UndoEqualsNeverHavingTakenTheStep) {
+  const bool combine = GetParam();
+  std::mt19937 rng(combine ? 31 : 17);
+  auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  for (int session = 0; session < 4; ++session) {
+    Model model;
+    model.EnableHistory(true);
+    model.SetCombineTones(combine);
+    std::vector<Op> prelude;                    // what came before the first step
+    std::vector<std::vector<Op>> done, undone;  // steps as the history groups them
+    std::vector<std::string> exact_after = {Exact(model)}, exact_redo;
+    auto replay = [&] {
+      auto fresh = std::make_unique<Model>();
+      fresh->SetCombineTones(combine);
+      for (const Op& op : prelude) op(*fresh);
+      for (const auto& group : done)
+        for (const Op& op : group) op(*fresh);
+      return fresh;
+    };
+    for (int event = 0; event < 45; ++event) {
+      const int roll = pick(10);
+      if (roll < 7 || done.empty()) {
+        Op first = [](Model&) {};
+        const Op op = RandomOp(rng, &first);
+        // Not a step: it belongs to the state the previous step left.
+        first(model);
+        (done.empty() ? prelude : done.back()).push_back(first);
+        exact_after.back() = Exact(model);
+        const int before = model.undo_count();
+        op(model);
+        if (model.undo_count() > before) {
+          done.push_back({op});
+          exact_after.push_back(Exact(model));
+          undone.clear(), exact_redo.clear();
+        } else {  // a slider step joined the one before, or nothing changed
+          (done.empty() ? prelude : done.back()).push_back(op);
+          exact_after.back() = Exact(model);
+        }
+        continue;
+      }
+      if (roll < 9) {
+        ASSERT_TRUE(model.Undo());
+        undone.push_back(done.back());
+        done.pop_back();
+        exact_redo.push_back(exact_after.back());
+        exact_after.pop_back();
+        ASSERT_EQ(Exact(model), exact_after.back()) << "session " << session << " event " << event;
+        ASSERT_EQ(Observable(model), Observable(*replay()))
+            << "session " << session << " event " << event;
+      } else if (!undone.empty()) {
+        ASSERT_TRUE(model.Redo());
+        done.push_back(undone.back());
+        undone.pop_back();
+        exact_after.push_back(exact_redo.back());
+        exact_redo.pop_back();
+        ASSERT_EQ(Exact(model), exact_after.back()) << "session " << session << " event " << event;
+      }
+      ASSERT_EQ(model.CanRedo(), !undone.empty());
+    }
+    // The whole way back is the window start, and as many steps forward the end again.
+    const std::string end = Exact(model);
+    int steps = 0;
+    while (model.Undo()) ++steps;
+    EXPECT_EQ(Exact(model), exact_after.front());
+    while (steps-- > 0) ASSERT_TRUE(model.Redo());
+    EXPECT_EQ(Exact(model), end);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(OneSliderAndCombined, UndoSessionTest, testing::Bool());
+
+TEST(HistoryTest, StepsAreNamedAndADragIsOneStep) {
+  Model model;
+  model.EnableHistory(true);
+  EXPECT_FALSE(model.CanUndo());
+  model.LoadSourcePicture(Surface("x", 40, 30, MakeColor(200, 100, 50)), "/a/astro.jpg");
+  EXPECT_EQ(model.undo_name(), "Load astro.jpg");
+  for (int v = 51; v <= 60; ++v) model.MoveSlider(1, v);
+  EXPECT_EQ(model.undo_count(), 2);
+  EXPECT_EQ(model.undo_name(), "Brightness 60");
+  model.MoveSlider(2, 45);
+  model.SelectMode(TvcMode::kGraphics4);
+  model.SelectMethod(DitherMethod::kFloyd);
+  model.Set();
+  const std::vector<std::string> names = {"Set",      "Floyd",         "Graphics 4",
+                                          "Gamma 45", "Brightness 60", "Load astro.jpg"};
+  for (const std::string& name : names) {
+    EXPECT_EQ(model.undo_name(), name);
+    ASSERT_TRUE(model.Undo());
+    EXPECT_EQ(model.redo_name(), name);
+  }
+  EXPECT_FALSE(model.CanUndo());
+  // A pick alone converts nothing and is no step; a click beside the swatches neither.
+  model.Redo();
+  model.PickColor(3);
+  model.ClickSwatch(kLeftButton, 1, 1);
+  EXPECT_EQ(model.undo_count(), 1);
+  // After an undo the next move of the same slider is a step of its own.
+  model.MoveSlider(3, 70);
+  model.Undo();
+  model.MoveSlider(3, 71);
+  model.MoveSlider(3, 72);
+  EXPECT_EQ(model.undo_count(), 2);
+  EXPECT_FALSE(model.CanRedo());
+}
+
+// A 20-megapixel source is shared by every step, never copied, and the history stays bounded.
+TEST(HistoryTest, MemoryIsBoundedAndTheSourceShared) {
+  Model model;
+  model.EnableHistory(true);
+  std::mt19937 rng(5);
+  model.LoadSourcePicture(Picture(rng, 5472, 3648), "/big.jpg");
+  const Surface* source = &model.pic1();
+  for (int step = 0; step < 150; ++step) {
+    if (step % 3 == 2) {
+      model.SelectMode(static_cast<TvcMode>(step % 3 == 2 ? (step / 3) % 3 : 0));
+    } else {
+      model.MoveSlider(1 + step % 2, 30 + step % 40);  // alternating, so no two steps merge
+    }
+  }
+  EXPECT_EQ(&model.pic1(), source);
+  // The step limit or the byte limit (which counts the shared source once) ends it.
+  EXPECT_GE(model.undo_count(), 60);
+  EXPECT_LE(model.undo_count(), static_cast<int>(History::kMaxSteps));
+  const std::size_t bytes = model.history_bytes();
+  std::printf("history of %d steps over a %dx%d source: %.1f MB of pictures besides the model's\n",
+              model.undo_count(), source->width(), source->height(), bytes / 1048576.0);
+  EXPECT_LE(bytes, History::kMaxBytes);
+  // Per step at most the work picture, the result view and one preview changed.
+  EXPECT_LE(bytes, History::kMaxSteps * (2 * 512 * 480 * 3 + 512 * 240 * 3) + (4u << 20));
+  while (model.Undo()) EXPECT_EQ(&model.pic1(), source);
+}
+
+// Gamma after Brightness discards Brightness unless the sliders are combined; "Set" keeps it.
+TEST(ToneTest, SliderStatesAndCombinedSliders) {
+  std::mt19937 rng(3);
+  const Surface photo = Picture(rng, 300, 200);
+  Model one;
+  one.LoadSourcePicture(photo);
+  one.MoveSlider(1, 80);
+  EXPECT_EQ(one.tone_state(1), ToneState::kLive);
+  one.MoveSlider(2, 60);
+  EXPECT_EQ(one.tone_state(1), ToneState::kDiscarded);
+  EXPECT_EQ(one.slider(1), 80);
+  EXPECT_EQ(one.ToneRecipe(), (std::vector<ToneStep>{{2, 60}}));
+  one.Set();
+  EXPECT_EQ(one.tone_state(2), ToneState::kSet);
+  one.MoveSlider(4, 30);
+  EXPECT_EQ(one.tone_state(2), ToneState::kSet);
+  EXPECT_EQ(one.ToneRecipe(), (std::vector<ToneStep>{{2, 60}, {4, 30}}));
+
+  // Combined: every slider not at 50 acts, in order, on Pic1: as each moved and "Set" alone.
+  Model combined, stepwise;
+  combined.SetCombineTones(true);
+  for (Model* m : {&combined, &stepwise}) m->LoadSourcePicture(photo);
+  combined.MoveSlider(3, 20);
+  combined.MoveSlider(1, 70);
+  combined.MoveSlider(4, 65);
+  for (const auto& [n, v] : {std::pair(1, 70), {3, 20}, {4, 65}}) {
+    stepwise.MoveSlider(n, v);
+    stepwise.Set();
+  }
+  EXPECT_EQ(combined.pic5(), stepwise.pic5());
+  EXPECT_EQ(combined.pic2(), stepwise.pic2());
+  EXPECT_EQ(combined.ToneRecipe(), (std::vector<ToneStep>{{1, 70}, {3, 20}, {4, 65}}));
+  for (int n : {1, 3, 4}) EXPECT_EQ(combined.tone_state(n), ToneState::kLive);
+  // "Set" makes them permanent and returns them to 50; the picture stays as it is.
+  const Surface before = combined.pic5();
+  combined.Set();
+  for (int n = 1; n <= 4; ++n) EXPECT_EQ(combined.slider_text(n), "50");
+  EXPECT_EQ(combined.pic5(), before);
+  combined.MoveSlider(2, 55);
+  stepwise.MoveSlider(2, 55);
+  EXPECT_EQ(combined.pic5(), stepwise.pic5());
+}
+
+TEST(SavePathTest, TypedSuffixesAreTakenOff) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"/p/astro.bmp", "/p/astro"}, {"/p/astro.BMP", "/p/astro"}, {"/p/astro.Tim", "/p/astro"},
+      {"/p/astro.bin", "/p/astro"}, {"/p/astro", "/p/astro"},     {"/p/astro.png", "/p/astro.png"},
+      {"/p/.bmp", "/p/.bmp"},       {"/p/a.bmp.bmp", "/p/a.bmp"}, {"x.bmpx", "x.bmpx"}};
+  for (const auto& [typed, base] : cases) EXPECT_EQ(Model::OutputBaseFor(typed), base) << typed;
+}
+
+}  // namespace
+}  // namespace tvcpix
