@@ -25,16 +25,15 @@ Model::Model()
       pic2_("Pic2", kViewWidth, kViewHeight, kDarkGrey),
       tvc2_("TVC2", InfoOf(TvcMode::kGraphics2).preview_width, kScreenRows, kPreviewBackground),
       tvc4_("TVC4", InfoOf(TvcMode::kGraphics4).preview_width, kScreenRows, kPreviewBackground),
-      tvc16_("TVC16", InfoOf(TvcMode::kGraphics16).preview_width, kScreenRows,
-             kPreviewBackground),
+      tvc16_("TVC16", InfoOf(TvcMode::kGraphics16).preview_width, kScreenRows, kPreviewBackground),
       picz_("PicZ", 120, 120, kWhite),
       piczz_("PicZZ", 120, 120, kWhite),
       pic9_("Pic9", kSwatchPicSize, kSwatchPicSize, kSwatchBackground) {
   shapes_.fill(kDarkGrey);
-  BuildPalette2(palette_);
-  for (int i = 0; i < 2; ++i) label3_[static_cast<std::size_t>(i)] = ColorFromEntry(palette_[i]);
-  BuildPalette4(palette_);
-  for (int i = 0; i < 4; ++i) label2_[static_cast<std::size_t>(i)] = ColorFromEntry(palette_[i]);
+  for (std::size_t i = 0; i < 2; ++i)
+    label3_[i] = ColorFromEntry(Tvc16Color(kStartPalette2Indices[i]));
+  for (std::size_t i = 0; i < 4; ++i)
+    label2_[i] = ColorFromEntry(Tvc16Color(kStartPalette4Indices[i]));
   BuildPalette16(palette_);
   for (int i = 0; i < 16; ++i) label1_[static_cast<std::size_t>(i)] = ColorFromEntry(palette_[i]);
   FillPatternPairs();

@@ -39,7 +39,7 @@ void WritePicture(const std::string& path, int width, int height, int seed) {
                MakeColor(x * 255 / width, (x * 37 + y * 11 + seed * 53) & 255,
                          (y * 255 / height ^ seed) & 255));
   }
-  test::WriteBytes(path, EncodeBmp24(s));
+  test::WriteBytes(path, test::BmpBytes(s));
 }
 
 CliOptions Parse(const std::vector<std::string>& args) {
@@ -108,7 +108,7 @@ TEST_F(CliTest, WritesTheModelsResultInEveryMode) {
     const CliOptions o = Parse(args);
     const Model ref = Reference(Path("in.bmp"), o);
     EXPECT_EQ(r.out, Path("out") + ": " + std::to_string(CountColors(ref.pic2())) + " colours\n");
-    EXPECT_TRUE(ReadBytes(Path("out.bmp")) == EncodeBmp24(ref.pic2()));
+    EXPECT_TRUE(ReadBytes(Path("out.bmp")) == test::BmpBytes(ref.pic2()));
     const Bytes bin = BuildScreenImage(ref.preview(o.mode), o.mode, ref.palette());
     const auto header = TimHeader(o.mode, ref.palette());
     Bytes tim(header.begin(), header.end());
@@ -135,7 +135,7 @@ TEST_F(CliTest, ToneConversionsAdvanceTheNoiseSequence) {
   ref.MoveSlider(1, 60);
   ref.Set();
   ref.MoveSlider(2, 45);
-  EXPECT_TRUE(ReadBytes(Path("n.bmp")) == EncodeBmp24(ref.pic2()));
+  EXPECT_TRUE(ReadBytes(Path("n.bmp")) == test::BmpBytes(ref.pic2()));
 }
 
 // Never over its input, into a missing folder or past a failed write: the input fails, naming

@@ -125,8 +125,9 @@ Surface Picture(int w, int h, std::mt19937& rng, bool flat = false) {
 // and even reds, where every odd red lies halfway between two entries.
 std::vector<Palette> TestPalettes() {
   std::vector<Palette> out(5);
-  BuildPalette2(out[0]);
-  BuildPalette4(out[1]);
+  out[0].Resize(2), out[1].Resize(4);
+  for (int i = 0; i < 2; ++i) out[0].Set(i, Tvc16Color(kStartPalette2Indices[i]));
+  for (int i = 0; i < 4; ++i) out[1].Set(i, Tvc16Color(kStartPalette4Indices[i]));
   BuildPalette16(out[2]);
   const ColorValue swatches[4] = {MakeColor(64, 64, 64), MakeColor(255, 255, 0),
                                   MakeColor(0, 145, 145), MakeColor(255, 0, 255)};

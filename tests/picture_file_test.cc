@@ -336,7 +336,7 @@ TEST_F(PictureFileTest, EveryLayoutLoadsWithExactPixelsAndConvertsSoThroughTheTo
     Model model;  // the tool's defaults are the window's: "Graphics 16", "Pattern TVC"
     model.LoadSourcePicture(std::move(pictures[k]));
     const std::string base = Path("out/" + fs::path(args[k + 3]).stem().string());
-    EXPECT_TRUE(test::ReadBytes(base + ".bmp") == EncodeBmp24(model.pic2())) << base;
+    EXPECT_TRUE(test::ReadBytes(base + ".bmp") == test::BmpBytes(model.pic2())) << base;
     EXPECT_NE(r.out.find(base + ": "), std::string::npos) << base;
   }
 }

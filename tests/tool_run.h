@@ -47,6 +47,12 @@ inline void WriteBytes(const fs::path& path, const Bytes& bytes) {
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
 }
 
+// The BMP file the program writes for a picture.
+inline Bytes BmpBytes(const Surface& picture) {
+  const PixelBytes file = EncodeBmp24Pixels(picture);
+  return Bytes(file.begin(), file.end());
+}
+
 struct ToolResult {
   int code = -1;
   std::string out, err;
