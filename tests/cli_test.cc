@@ -7,7 +7,7 @@
 
 #include "core/color_count.h"
 #include "core/run_timer.h"
-#include "tests/tool_run.h"
+#include "tests/support/tool_run.h"
 
 namespace tvcpix {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "tests/tool_run.h"
+#include "tests/support/tool_run.h"
 
 namespace tvcpix {
 namespace {

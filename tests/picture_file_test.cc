@@ -9,7 +9,7 @@
 #include <chrono>
 #include <climits>
 
-#include "tests/tool_run.h"
+#include "tests/support/tool_run.h"
 
 namespace tvcpix {
 namespace {

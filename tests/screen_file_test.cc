@@ -9,7 +9,7 @@
 
 #include "output/file_write.h"
 #include "output/save.h"
-#include "tests/tool_run.h"
+#include "tests/support/tool_run.h"
 
 namespace tvcpix {
 namespace {

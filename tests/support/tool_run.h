@@ -1,7 +1,7 @@
 // Test helpers: scratch folders, file bytes and running the real tvcpix-cli; and the engine and
 // file code the tests of whole pictures and files use.
-#ifndef TVCPIX_TESTS_TOOL_RUN_H_
-#define TVCPIX_TESTS_TOOL_RUN_H_
+#ifndef TVCPIX_TESTS_SUPPORT_TOOL_RUN_H_
+#define TVCPIX_TESTS_SUPPORT_TOOL_RUN_H_
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -96,4 +96,4 @@ class ScratchTest : public testing::Test {
 
 }  // namespace tvcpix::test
 
-#endif  // TVCPIX_TESTS_TOOL_RUN_H_
+#endif  // TVCPIX_TESTS_SUPPORT_TOOL_RUN_H_
