@@ -18,6 +18,7 @@
 #include "dither/ordered.h"
 #include "dither/pattern.h"
 #include "dither/threshold.h"
+#include "tests/support/case_names.h"
 
 namespace tvcpix {
 namespace {
@@ -116,7 +117,8 @@ TEST_P(ConvertDispatchTest, LoadConvertsByTheDispatchTable) {
 INSTANTIATE_TEST_SUITE_P(ModesAndMethods, ConvertDispatchTest,
                          testing::Combine(testing::Values(TvcMode::kGraphics2, TvcMode::kGraphics4,
                                                           TvcMode::kGraphics16),
-                                          testing::Range(1, kMethodCount + 1)));
+                                          testing::Range(1, kMethodCount + 1)),
+                         test::ModeMethodName);
 
 TEST(ModelTest, PaletteFollowsModeMethodAndSwatches) {
   Model m;  // window start: the 16 colours, no conversion yet

@@ -26,6 +26,7 @@
 #include "output/bmp.h"
 #include "output/screen_decode.h"  // with the screen file writers
 #include "qtdecode/picture_file.h"
+#include "tests/support/case_names.h"
 
 namespace tvcpix::test {
 
