@@ -64,16 +64,14 @@ TEST(NearestSearchTest, PlainSearchesEqualTheStraightScan) {
     Palette p;
     p.Resize(std::vector{2, 4, 16, 120, 120}[round % 5]);
     for (int k = 0; k < p.size(); ++k) {
-      const auto level = [&] {
-        return static_cast<std::uint8_t>(coarse ? rng() % 6 * 51 : rng());
-      };
+      const auto level = [&] { return static_cast<std::uint8_t>(coarse ? rng() % 6 * 51 : rng()); };
       p.Set(k, {level(), level(), level(), 0});
     }
     PatternFlags flags;
     for (auto& off : flags.excluded) off = round % 8 == 3 || (round % 3 == 1 && rng() % 3 == 0);
     for (int k = 0; k < 3000; ++k) {
-      const PaletteEntry e = k % 3 == 0 ? p[static_cast<int>(rng() % p.size())]
-                                        : EntryFromColor(rng() & 0xFFFFFF);
+      const PaletteEntry e =
+          k % 3 == 0 ? p[static_cast<int>(rng() % p.size())] : EntryFromColor(rng() & 0xFFFFFF);
       const int r = e.red, g = e.green, b = e.blue;
       ASSERT_EQ(NearestIndex(p, r, g, b), BruteNearest(p, nullptr, r, g, b));
       ASSERT_EQ(NearestIndexUnmarked(p, flags, r, g, b), BruteNearest(p, &flags, r, g, b));

@@ -128,21 +128,20 @@ TEST_P(JpegFormTest, MatchesQtOrIsLeftToIt) {
                    form.expect_direct);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Forms, JpegFormTest,
-    testing::Values(JpegForm{"420", 3, 2, 2, false, 0, 0, true},
-                    JpegForm{"422", 3, 2, 1, false, 0, 0, true},
-                    JpegForm{"444", 3, 1, 1, false, 0, 0, true},
-                    JpegForm{"grey", 1, 1, 1, false, 0, 0, true},
-                    JpegForm{"progressive", 3, 2, 2, true, 0, 0, true},
-                    JpegForm{"restarts", 3, 2, 2, false, 1, 0, true},
-                    JpegForm{"exif1", 3, 2, 2, false, 0, 1, true},
-                    JpegForm{"exif6", 3, 2, 2, false, 0, 6, false},
-                    JpegForm{"exif3", 1, 1, 1, true, 0, 3, false},
-                    JpegForm{"stored_rgb", 3, 1, 1, false, 0, 0, true}),
-    [](const testing::TestParamInfo<JpegForm>& info) {
-      return "Jpeg_" + std::string(info.param.name);
-    });
+INSTANTIATE_TEST_SUITE_P(Forms, JpegFormTest,
+                         testing::Values(JpegForm{"420", 3, 2, 2, false, 0, 0, true},
+                                         JpegForm{"422", 3, 2, 1, false, 0, 0, true},
+                                         JpegForm{"444", 3, 1, 1, false, 0, 0, true},
+                                         JpegForm{"grey", 1, 1, 1, false, 0, 0, true},
+                                         JpegForm{"progressive", 3, 2, 2, true, 0, 0, true},
+                                         JpegForm{"restarts", 3, 2, 2, false, 1, 0, true},
+                                         JpegForm{"exif1", 3, 2, 2, false, 0, 1, true},
+                                         JpegForm{"exif6", 3, 2, 2, false, 0, 6, false},
+                                         JpegForm{"exif3", 1, 1, 1, true, 0, 3, false},
+                                         JpegForm{"stored_rgb", 3, 1, 1, false, 0, 0, true}),
+                         [](const testing::TestParamInfo<JpegForm>& info) {
+                           return "Jpeg_" + std::string(info.param.name);
+                         });
 
 struct BmpForm {
   const char* name;

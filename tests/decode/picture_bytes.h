@@ -22,8 +22,8 @@ inline ColorValue GradientAt(int x, int y) {
   return MakeColor(x * 7 % 256, y * 11 % 256, (x + 3 * y) % 256);
 }
 
-inline Bytes Encode(const char* format, int width, int height, bool progressive = false, bool grey = false,
-             bool flat = false) {
+inline Bytes Encode(const char* format, int width, int height, bool progressive = false,
+                    bool grey = false, bool flat = false) {
   QImage image(width, height, QImage::Format_RGB888);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
@@ -91,12 +91,16 @@ inline Bytes BuildBmp(const Bmp& b) {
   return f;
 }
 
-inline ColorValue PaletteColor(int i) { return MakeColor(i * 37 % 256, 255 - i * 11 % 256, i * 73 % 256); }
+inline ColorValue PaletteColor(int i) {
+  return MakeColor(i * 37 % 256, 255 - i * 11 % 256, i * 73 % 256);
+}
 inline int Index(int x, int y, int n) { return (x * 3 + y * 5 + x * y) % n; }
 inline int R5(int x, int y) { return (x * 9 + y) % 32; }
 inline int G6(int x, int y) { return (y * 13 + x * 5) % 64; }
 inline int B5(int x, int y) { return (x * y + 31) % 32; }
-inline ColorValue Rgb(int x, int y) { return MakeColor(x * 40 + 3, y * 50 + 7, (x * y * 13) % 256); }
+inline ColorValue Rgb(int x, int y) {
+  return MakeColor(x * 40 + 3, y * 50 + 7, (x * y * 13) % 256);
+}
 
 // A layout's stored value and shown colour at (x, y): indices into n palette entries; 16 bits
 // 5-6-5 with masks and 5-5-5 without, fields widened by shifting into the high bits; 32 bits
@@ -169,7 +173,8 @@ inline Bytes Claimed(std::int32_t width, std::int32_t height, int bits = 24) {
 // A baseline JPEG of 3 x 2 or 2 x 1 flat 8 x 8 blocks (1 or 4 components) with quantiser 1 and
 // only DC coefficients, so each decoded sample is exactly value(component, bx, by). With four
 // components an Adobe marker says the samples are inverted CMYK, as print software writes them.
-inline Bytes FlatJpeg(int n, const std::function<int(int, int, int)>& value, const Bytes& app1 = {}) {
+inline Bytes FlatJpeg(int n, const std::function<int(int, int, int)>& value,
+                      const Bytes& app1 = {}) {
   const int bw = n == 1 ? 3 : 2, bh = n == 1 ? 2 : 1;
   Bytes j = {0xFF, 0xD8};
   j.reserve(1024);  // GCC 12 otherwise warns of a bogus out-of-bounds copy below

@@ -1,10 +1,9 @@
 // Picture files users meet, made here byte by byte: each loads with exact pixels, and the small
 // ones convert through tvcpix-cli to exactly the window's result for the picture the decoder
 // gives, while a bad one among them fails only itself.
-#include "qtdecode/picture_file.h"
-
 #include <climits>
 
+#include "qtdecode/picture_file.h"
 #include "tests/decode/picture_bytes.h"
 
 namespace tvcpix {
@@ -36,12 +35,12 @@ std::vector<LoadCase> LoadCases() {
     cases.push_back({"bits" + std::to_string(k[0]) + (k[1] ? "_masks" : "") + ".bmp",
                      [&k] { return BuildBmp(Layout(k[0], k[3], k[1], k[2])); }, kW, kH,
                      Fixed([&k](int x, int y) { return Shown(k[0], k[1], k[2], x, y); })});
-  cases.push_back({"short_palette.bmp", [] { return BuildBmp(Layout(8, false, false, 3)); }, kW,
-                   kH, Fixed([](int x, int y) { return PaletteColor(Index(x, y, 3)); })});
+  cases.push_back({"short_palette.bmp", [] { return BuildBmp(Layout(8, false, false, 3)); }, kW, kH,
+                   Fixed([](int x, int y) { return PaletteColor(Index(x, y, 3)); })});
   for (int bits : {4, 8})
-    cases.push_back(
-        {"rle" + std::to_string(bits) + ".bmp", [bits] { return BuildBmp(Rle(bits)); }, kW, kH,
-         Fixed([bits](int x, int y) { return PaletteColor(Index(x, y, 1 << bits)); })});
+    cases.push_back({"rle" + std::to_string(bits) + ".bmp", [bits] { return BuildBmp(Rle(bits)); },
+                     kW, kH,
+                     Fixed([bits](int x, int y) { return PaletteColor(Index(x, y, 1 << bits)); })});
   // Run-length data that jumps (delta escape) and ends early: two red pixels at the bottom left,
   // two green three right and one up; the pixels it never sets take palette entry 0 (they once
   // showed stray memory).
@@ -60,14 +59,15 @@ std::vector<LoadCase> LoadCases() {
                                     {"été à Győr 日本", "NonAsciiName"},
                                     {"latin1 \xE9t\xE9 #1 50%", "Latin1Name"}}) {
     const int header = name == "bits24_os2" ? 12 : 40;
-    cases.push_back({name + ".bmp", [header] { return BuildBmp(Layout(24, false, false, 0, header)); },
-                     kW, kH, Fixed(Rgb)});
+    cases.push_back({name + ".bmp",
+                     [header] { return BuildBmp(Layout(24, false, false, 0, header)); }, kW, kH,
+                     Fixed(Rgb)});
     if (!label.empty()) cases.back().label = label;
   }
-  cases.push_back({"png named.jpg", [] { return Encode("PNG", 37, 23); }, 37, 23,
-                   Fixed(GradientAt)});
-  cases.push_back({"tall.bmp", [] { return Encode("BMP", 1, 65535); }, 1, 65535,
-                   Fixed(GradientAt)});
+  cases.push_back(
+      {"png named.jpg", [] { return Encode("PNG", 37, 23); }, 37, 23, Fixed(GradientAt)});
+  cases.push_back(
+      {"tall.bmp", [] { return Encode("BMP", 1, 65535); }, 1, 65535, Fixed(GradientAt)});
   // JPEGs Qt wrote, with Qt's pixels: with bytes after the end marker (as cameras write them),
   // progressive, grey and progressive, and as wide as JPEG allows.
   const auto qt_reads = [](const Bytes& bytes) { return AsQtReads(bytes); };
@@ -92,8 +92,8 @@ std::vector<LoadCase> LoadCases() {
                      Fixed([o](int x, int y) { return Oriented(o, x, y); })});
   static constexpr int kCmyk[2][4] = {{255, 40, 40, 255}, {200, 200, 90, 128}};
   cases.push_back({"cmyk.jpg",
-                   [] { return FlatJpeg(4, [](int c, int bx, int) { return kCmyk[bx][c]; }); },
-                   16, 8, Fixed([](int x, int) {
+                   [] { return FlatJpeg(4, [](int c, int bx, int) { return kCmyk[bx][c]; }); }, 16,
+                   8, Fixed([](int x, int) {
                      const int* s = kCmyk[x / 8];
                      return MakeColor(s[0] * s[3] / 255, s[1] * s[3] / 255, s[2] * s[3] / 255);
                    }),

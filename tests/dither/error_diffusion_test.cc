@@ -74,7 +74,8 @@ TEST_P(ErrorDiffusionTest, MatchesTheReference) {
 
 INSTANTIATE_TEST_SUITE_P(
     KernelsAndPalettes, ErrorDiffusionTest,
-    testing::Combine(testing::Range(0, static_cast<int>(std::size(kKernels))), testing::Range(0, 5)),
+    testing::Combine(testing::Range(0, static_cast<int>(std::size(kKernels))),
+                     testing::Range(0, 5)),
     [](const testing::TestParamInfo<std::tuple<int, int>>& info) {
       return std::string(kKernels[std::get<0>(info.param)].name) + "_" +
              test::DitherPalettes()[static_cast<std::size_t>(std::get<1>(info.param))].name;

@@ -86,16 +86,13 @@ TEST_P(OrderedDitherTest, MatchesTheReference) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, OrderedDitherTest,
-                         testing::Values(OrderedCase{"Halftone2x2", M::kHalftone2x2},
-                                         OrderedCase{"Halftone3x3", M::kHalftone3x3},
-                                         OrderedCase{"Bayer2x2", M::kBayer2x2},
-                                         OrderedCase{"Bayer4x4", M::kBayer4x4},
-                                         OrderedCase{"Bayer8x8", M::kBayer8x8},
-                                         OrderedCase{"News4x4", M::kNews4x4}),
-                         [](const testing::TestParamInfo<OrderedCase>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Methods, OrderedDitherTest,
+    testing::Values(OrderedCase{"Halftone2x2", M::kHalftone2x2},
+                    OrderedCase{"Halftone3x3", M::kHalftone3x3},
+                    OrderedCase{"Bayer2x2", M::kBayer2x2}, OrderedCase{"Bayer4x4", M::kBayer4x4},
+                    OrderedCase{"Bayer8x8", M::kBayer8x8}, OrderedCase{"News4x4", M::kNews4x4}),
+    [](const testing::TestParamInfo<OrderedCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tvcpix

@@ -1,6 +1,4 @@
 // "Pattern TVC" against a plain reference, and Auto Palette.
-#include "dither/pattern.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
@@ -9,6 +7,7 @@
 
 #include "core/palette.h"
 #include "core/surface.h"
+#include "dither/pattern.h"
 #include "dither/pattern_set.h"
 
 namespace tvcpix {

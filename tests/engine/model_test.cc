@@ -11,13 +11,13 @@
 #include <string>
 #include <tuple>
 
-#include "engine/pattern_editor.h"
-#include "dither/pattern_set.h"
 #include "adjust/tone.h"
 #include "dither/error_diffusion.h"
 #include "dither/ordered.h"
 #include "dither/pattern.h"
+#include "dither/pattern_set.h"
 #include "dither/threshold.h"
+#include "engine/pattern_editor.h"
 #include "tests/support/case_names.h"
 
 namespace tvcpix {
@@ -127,9 +127,9 @@ TEST(ModelTest, PaletteFollowsModeMethodAndSwatches) {
   m.Convert();
   EXPECT_EQ(m.palette().entries(), Built(FillPatternPalette).entries());
   m.SelectMode(TvcMode::kGraphics4);  // rebuilt for every pass, left holding the swatches
-  m.PickColor(10);    // red: only the current colour changes
-  m.AssignColor2(0);  // the 2-colour row is locked in "Graphics 4"
-  m.AssignColor4(2);  // converts
+  m.PickColor(10);                    // red: only the current colour changes
+  m.AssignColor2(0);                  // the 2-colour row is locked in "Graphics 4"
+  m.AssignColor4(2);                  // converts
   EXPECT_EQ(std::pair(m.label3(0), m.palette()[2]), std::pair(kBlack, EntryFromColor(kRed)));
   EXPECT_TRUE(ColoursOf(m.tvc4()).count(kRed));
   m.SelectMode(TvcMode::kGraphics16);  // the 4 entries cannot be reused

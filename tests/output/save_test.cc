@@ -170,6 +170,5 @@ TEST_F(SaveTest, OddThingsAtTheFinalNamesAreReplaced) {
   }
 }
 
-
 }  // namespace
 }  // namespace tvcpix

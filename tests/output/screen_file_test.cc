@@ -39,8 +39,7 @@ TEST_P(PackingTest, MatchesAPlainReference) {
   Palette p;
   p.Resize(entries);
   for (int i = 0; i < entries; ++i)
-    p.Set(i,
-          EntryFromColor(MakeColor(levels[rng() % 4], levels[rng() % 4], levels[rng() % 4])));
+    p.Set(i, EntryFromColor(MakeColor(levels[rng() % 4], levels[rng() % 4], levels[rng() % 4])));
   Surface preview("preview", info.preview_width, 240, 0);
   for (int i = 0; i < info.preview_width * 240; ++i)  // palette colours and any colours
     preview.SetPixel(i % info.preview_width, i / info.preview_width,
@@ -57,8 +56,8 @@ TEST_P(PackingTest, MatchesAPlainReference) {
     if (colours == 16) {  // intensity, green, red, blue bits of the left and right pixel
       const PaletteEntry l = p[idx[0]], r = p[idx[1]];
       for (int bit : {l.red == 255 || l.green == 255 || l.blue == 255,
-                      r.red == 255 || r.green == 255 || r.blue == 255, l.green != 0,
-                      r.green != 0, l.red != 0, r.red != 0, l.blue != 0, r.blue != 0})
+                      r.red == 255 || r.green == 255 || r.blue == 255, l.green != 0, r.green != 0,
+                      l.red != 0, r.red != 0, l.blue != 0, r.blue != 0})
         want = want * 2 + bit;
     }
     for (int j = 0; j < per_byte && colours == 4; ++j)

@@ -45,8 +45,7 @@ inline std::vector<NamedPalette> DitherPalettes() {
                                   MakeColor(0, 145, 145), MakeColor(255, 0, 255)};
   PaletteFromSwatches(out[3].palette, swatches, 4);
   out[4].palette.Resize(100);
-  for (int i = 0; i < 100; ++i)
-    out[4].palette.Set(i, {0, 0, static_cast<std::uint8_t>(2 * i), 0});
+  for (int i = 0; i < 100; ++i) out[4].palette.Set(i, {0, 0, static_cast<std::uint8_t>(2 * i), 0});
   return out;
 }
 
