@@ -10,6 +10,7 @@
 
 #include "core/version.h"
 #include "core/mode.h"
+#include "core/palette.h"
 #include "dither/method.h"
 
 namespace tvcpix {
@@ -28,8 +29,8 @@ struct CliOptions {
   std::string output_dir;   // -O
   TvcMode mode = TvcMode::kGraphics16;
   DitherMethod method = DitherMethod::kPatternTvc;
-  std::array<int, 4> palette4{0, 15, 9, 10};  // indices into the 16-colour table
-  std::array<int, 2> palette2{0, 15};
+  std::array<int, 4> palette4 = kStartPalette4Indices;  // indices into the 16-colour table
+  std::array<int, 2> palette2 = kStartPalette2Indices;
   // Brightness, gamma, color, contrast: the sliders 1..4, applied in this order.
   std::array<std::optional<int>, 4> tones;
   bool resize = true;

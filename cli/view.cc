@@ -127,10 +127,10 @@ bool ParseView(int argc, char** argv, ViewOptions* o, std::string* error) {
 PaletteCodes BinCodes(const ViewOptions& o, TvcMode mode) {
   PaletteCodes codes{};
   if (mode == TvcMode::kGraphics4) {
-    const std::array<int, 4> p = o.palette4.value_or(std::array<int, 4>{0, 15, 9, 10});
+    const std::array<int, 4> p = o.palette4.value_or(kStartPalette4Indices);
     for (std::size_t i = 0; i < 4; ++i) codes[i] = TvcColorCode(Tvc16Color(p[i]));
   } else if (mode == TvcMode::kGraphics2) {
-    const std::array<int, 2> p = o.palette2.value_or(std::array<int, 2>{0, 15});
+    const std::array<int, 2> p = o.palette2.value_or(kStartPalette2Indices);
     for (std::size_t i = 0; i < 2; ++i) codes[i] = TvcColorCode(Tvc16Color(p[i]));
   }
   return codes;

@@ -40,10 +40,6 @@ class NearestMatcher {
   const PaletteEntry& Color(int red, int green, int blue) {
     return entries_[static_cast<std::size_t>(Index(red, green, blue))];
   }
-  const PaletteEntry& ColorBgr(std::uint32_t key) {
-    return entries_[static_cast<std::size_t>(IndexBgr(key))];
-  }
-  const PaletteEntry& Entry(int index) const { return entries_[static_cast<std::size_t>(index)]; }
 
   // For colours that rarely repeat (noise): with a palette of a few colours and none skipped,
   // the plain search without the cache, else Color.

@@ -7,14 +7,12 @@ namespace tvcpix {
 
 void Palette::Resize(int n) {
   entries_.assign(static_cast<std::size_t>(n < 0 ? 0 : n), PaletteEntry{});
-  ++version_;
 }
 
 void Palette::Set(int i, const PaletteEntry& e) {
   PaletteEntry& slot = entries_[static_cast<std::size_t>(i)];
   slot = e;
   slot.reserved = 0;
-  ++version_;
 }
 
 PaletteEntry Tvc16Color(int index) {
@@ -25,18 +23,6 @@ PaletteEntry Tvc16Color(int index) {
   e.red = (index & kIndexRed) ? level : 0;
   e.green = (index & kIndexGreen) ? level : 0;
   return e;
-}
-
-void BuildPalette2(Palette& palette) {
-  palette.Resize(2);
-  palette.Set(1, PaletteEntry{255, 255, 255, 0});
-}
-
-void BuildPalette4(Palette& palette) {
-  palette.Resize(4);
-  palette.Set(1, PaletteEntry{255, 255, 255, 0});
-  palette.Set(2, PaletteEntry{255, 0, 0, 0});  // blue
-  palette.Set(3, PaletteEntry{0, 0, 255, 0});  // red
 }
 
 void BuildPalette16(Palette& palette) {
@@ -72,11 +58,6 @@ int Search(const Palette& palette, const PatternFlags* flags, int red, int green
 
 int NearestIndex(const Palette& palette, int red, int green, int blue) {
   return Search(palette, nullptr, red, green, blue);
-}
-
-PaletteEntry NearestColor(const Palette& palette, int red, int green, int blue) {
-  if (palette.size() == 0) return PaletteEntry{};
-  return palette[NearestIndex(palette, red, green, blue)];
 }
 
 int NearestIndexUnmarked(const Palette& palette, const PatternFlags& flags, int red, int green,

@@ -19,14 +19,12 @@ struct PatternFlags {
   std::array<std::int32_t, kPatternCount> swapped{};
 };
 
-// The working palette: 2, 4, 16 or 120 entries. Every change bumps version(), so caches of
-// search results can tell when they went stale.
+// The working palette: 2, 4, 16 or 120 entries.
 class Palette {
  public:
   int size() const { return static_cast<int>(entries_.size()); }
   const PaletteEntry& operator[](int i) const { return entries_[static_cast<std::size_t>(i)]; }
   const std::vector<PaletteEntry>& entries() const { return entries_; }
-  std::uint64_t version() const { return version_; }
 
   // Resizing always clears: every entry becomes black.
   void Resize(int n);
@@ -34,20 +32,20 @@ class Palette {
 
  private:
   std::vector<PaletteEntry> entries_;
-  std::uint64_t version_ = 0;
 };
 
 // The fixed tables.
 PaletteEntry Tvc16Color(int index);  // the 16-colour table, levels 0/145/255
-void BuildPalette2(Palette& palette);
-void BuildPalette4(Palette& palette);
 void BuildPalette16(Palette& palette);
+// The swatches at program start, as indices into the 16-colour table: black, white, blue, red
+// for 4 colours; black, white for 2.
+inline constexpr std::array<int, 4> kStartPalette4Indices = {0, 15, 9, 10};
+inline constexpr std::array<int, 2> kStartPalette2Indices = {0, 15};
 // Entry i from swatch colour i (n entries).
 void PaletteFromSwatches(Palette& palette, const ColorValue* swatches, int n);
 
 // Unweighted squared distance, lowest index on ties, stop at an exact match.
 int NearestIndex(const Palette& palette, int red, int green, int blue);
-PaletteEntry NearestColor(const Palette& palette, int red, int green, int blue);
 // As NearestIndex but skips excluded entries while the palette has exactly 120 entries;
 // 0 when every entry is skipped.
 int NearestIndexUnmarked(const Palette& palette, const PatternFlags& flags, int red, int green,

@@ -1,4 +1,4 @@
-// Surfaces, reading and writing pixel buffers, and scaling.
+// Surfaces and scaling.
 #include "core/surface.h"
 
 #include <algorithm>
@@ -92,25 +92,6 @@ ColorValue PixelAt(const Surface& surface, int x, int y) {
   if (x < 0 || y < 0 || x >= surface.width() || y >= surface.height()) return surface.background();
   const std::uint8_t* p = surface.row(y) + static_cast<std::size_t>(x) * 3;
   return MakeColor(p[2], p[1], p[0]);
-}
-
-PixelBuffer ReadSurface(const Surface& surface, bool wide) {
-  PixelBuffer buffer;
-  buffer.width = surface.width();
-  buffer.height = surface.height();
-  buffer.row_pixels = surface.width() + PadFor(surface.width()) + (wide ? 8 : 0);
-  buffer.bytes.assign(buffer.row_bytes() * static_cast<std::size_t>(buffer.height), 0);
-  for (int y = 0; y < buffer.height; ++y)
-    std::memcpy(buffer.bytes.data() + buffer.Offset(0, y), surface.row(y), surface.stride());
-  return buffer;
-}
-
-void WriteSurface(const PixelBuffer& buffer, Surface& surface) {
-  const int w = std::min(buffer.width, surface.width());
-  const int h = std::min(buffer.height, surface.height());
-  for (int y = 0; y < h; ++y)
-    std::memcpy(surface.row(y), buffer.bytes.data() + buffer.Offset(0, y),
-                static_cast<std::size_t>(w) * 3);
 }
 
 namespace {

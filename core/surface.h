@@ -1,10 +1,9 @@
-// Surfaces (persistent rasters), the bottom-up PixelBuffer, and ScaleSurface.
+// Surfaces (persistent rasters) and ScaleSurface.
 #ifndef TVCPIX_CORE_SURFACE_H_
 #define TVCPIX_CORE_SURFACE_H_
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "core/color.h"
 #include "core/pixel_memory.h"
@@ -63,27 +62,9 @@ class Surface {
 // One pixel, (0, 0) at the top left. Positions outside the surface read as its background.
 ColorValue PixelAt(const Surface& surface, int x, int y);
 
-// The bytes of one surface: rows of row_pixels pixels (a multiple of 4), 3 bytes each,
-// stored bottom-up; columns width..row_pixels-1 are black filler.
-struct PixelBuffer {
-  int width = 0;
-  int height = 0;
-  int row_pixels = 0;
-  std::vector<std::uint8_t> bytes;
-
-  std::size_t row_bytes() const { return static_cast<std::size_t>(row_pixels) * 3; }
-  // Byte offset of pixel (x, y), y counted from the top of the picture.
-  std::size_t Offset(int x, int y) const {
-    return row_bytes() * static_cast<std::size_t>(height - 1 - y) + static_cast<std::size_t>(x) * 3;
-  }
-};
-
-// Filler columns for a width: (4 - W mod 4) mod 4.
+// Filler pixels that round a row of the dithering buffers up to a multiple of 4: (4 - W mod 4)
+// mod 4.
 constexpr int PadFor(int width) { return (4 - (width % 4)) % 4; }
-
-PixelBuffer ReadSurface(const Surface& surface, bool wide);
-// Writes the buffer's picture pixels with its top-left at (0, 0), clipped to the surface.
-void WriteSurface(const PixelBuffer& buffer, Surface& surface);
 
 // Copies the whole source into the rectangle (0, 0, width, height) of the destination.
 // smooth == 1 asks for area averaging, anything else for plain replication; equal sizes copy.

@@ -50,10 +50,10 @@ Model::Model()
       piczz_("PicZZ", 120, 120, kWhite),
       pic9_("Pic9", kSwatchPicSize, kSwatchPicSize, kSwatchBackground) {
   shapes_.fill(kDarkGrey);
-  BuildPalette2(palette_);
-  for (int i = 0; i < 2; ++i) label3_[static_cast<std::size_t>(i)] = ColorFromEntry(palette_[i]);
-  BuildPalette4(palette_);
-  for (int i = 0; i < 4; ++i) label2_[static_cast<std::size_t>(i)] = ColorFromEntry(palette_[i]);
+  for (std::size_t i = 0; i < 2; ++i)
+    label3_[i] = ColorFromEntry(Tvc16Color(kStartPalette2Indices[i]));
+  for (std::size_t i = 0; i < 4; ++i)
+    label2_[i] = ColorFromEntry(Tvc16Color(kStartPalette4Indices[i]));
   BuildPalette16(palette_);
   for (int i = 0; i < 16; ++i) label1_[static_cast<std::size_t>(i)] = ColorFromEntry(palette_[i]);
   FillPatternPairs();

@@ -2,6 +2,7 @@
 #include "output/bmp.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -21,8 +22,9 @@ void Put32(std::uint8_t* p, std::uint32_t v) {
 
 constexpr std::uint32_t kPixelsPerMetre = 3780;  // 96 dots per inch
 
-template <typename Bytes>
-Bytes EncodeAs(const Surface& surface) {
+}  // namespace
+
+PixelBytes EncodeBmp24Pixels(const Surface& surface) {
   const int width = surface.width();
   const int height = surface.height();
   if (width <= 0 || height <= 0) return {};
@@ -32,7 +34,7 @@ Bytes EncodeAs(const Surface& surface) {
   // Sizes are 32-bit fields; the width and height are signed.
   if (file_bytes > std::numeric_limits<std::uint32_t>::max()) return {};
 
-  Bytes file(static_cast<std::size_t>(file_bytes));
+  PixelBytes file(static_cast<std::size_t>(file_bytes));
   std::uint8_t* h = file.data();
   std::memset(h, 0, kBmpHeaderBytes);
   h[0] = 'B';
@@ -59,13 +61,5 @@ Bytes EncodeAs(const Surface& surface) {
   }
   return file;
 }
-
-}  // namespace
-
-std::vector<std::uint8_t> EncodeBmp24(const Surface& surface) {
-  return EncodeAs<std::vector<std::uint8_t>>(surface);
-}
-
-PixelBytes EncodeBmp24Pixels(const Surface& surface) { return EncodeAs<PixelBytes>(surface); }
 
 }  // namespace tvcpix

@@ -2,20 +2,16 @@
 #ifndef TVCPIX_OUTPUT_BMP_H_
 #define TVCPIX_OUTPUT_BMP_H_
 
-#include <cstdint>
-#include <vector>
-
 #include "core/surface.h"
 
 namespace tvcpix {
 
 constexpr int kBmpHeaderBytes = 54;  // BITMAPFILEHEADER + BITMAPINFOHEADER
 
-// The complete file: BITMAPFILEHEADER, BITMAPINFOHEADER (24 bits per pixel, no compression),
-// then the rows bottom-up, each padded to a multiple of 4 bytes. Every pixel is kept exactly.
-// Returns an empty vector for a surface without pixels or one too large for the format.
-std::vector<std::uint8_t> EncodeBmp24(const Surface& surface);
-// The same bytes in picture memory (no zero fill, huge pages), for writing out at once.
+// The complete file in picture memory (no zero fill, huge pages), for writing out at once:
+// BITMAPFILEHEADER, BITMAPINFOHEADER (24 bits per pixel, no compression), then the rows
+// bottom-up, each padded to a multiple of 4 bytes. Every pixel is kept exactly. Empty for a
+// surface without pixels or one too large for the format.
 PixelBytes EncodeBmp24Pixels(const Surface& surface);
 
 }  // namespace tvcpix

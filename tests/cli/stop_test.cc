@@ -10,7 +10,7 @@
 
 #include "cli/extras.h"
 #include "output/png.h"
-#include "tests/tool_run.h"
+#include "tests/support/tool_run.h"
 
 extern char** environ;
 
@@ -121,7 +121,7 @@ void WritePicture(const std::string& path, int width, int height, int seed) {
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
       s.SetPixel(x, y, MakeColor((x * 7 + seed) & 255, (y * 5 + seed * 31) & 255, (x ^ y) & 255));
-  test::WriteBytes(path, EncodeBmp24(s));
+  test::WriteBytes(path, test::BmpBytes(s));
 }
 
 // ---------------------------------------------------------------- stopped during a save

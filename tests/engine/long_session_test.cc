@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "tests/tool_run.h"
+#include "tests/support/tool_run.h"
 
 namespace tvcpix {
 namespace {

@@ -1,7 +1,7 @@
 // Test helpers: scratch folders, file bytes and running the real tvcpix-cli; and the engine and
 // file code the tests of whole pictures and files use.
-#ifndef TVCPIX_TESTS_TOOL_RUN_H_
-#define TVCPIX_TESTS_TOOL_RUN_H_
+#ifndef TVCPIX_TESTS_SUPPORT_TOOL_RUN_H_
+#define TVCPIX_TESTS_SUPPORT_TOOL_RUN_H_
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -26,6 +26,7 @@
 #include "output/bmp.h"
 #include "output/screen_decode.h"  // with the screen file writers
 #include "qtdecode/picture_file.h"
+#include "tests/support/case_names.h"
 
 namespace tvcpix::test {
 
@@ -45,6 +46,12 @@ inline Bytes ReadBytes(const fs::path& path) {
 inline void WriteBytes(const fs::path& path, const Bytes& bytes) {
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+}
+
+// The BMP file the program writes for a picture.
+inline Bytes BmpBytes(const Surface& picture) {
+  const PixelBytes file = EncodeBmp24Pixels(picture);
+  return Bytes(file.begin(), file.end());
 }
 
 struct ToolResult {
@@ -90,4 +97,4 @@ class ScratchTest : public testing::Test {
 
 }  // namespace tvcpix::test
 
-#endif  // TVCPIX_TESTS_TOOL_RUN_H_
+#endif  // TVCPIX_TESTS_SUPPORT_TOOL_RUN_H_

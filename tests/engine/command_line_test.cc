@@ -7,7 +7,7 @@
 #include <string>
 
 #include "engine/input_file.h"
-#include "tool_run.h"
+#include "tests/support/tool_run.h"
 
 namespace tvcpix {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "tests/tool_run.h"
+#include "tests/support/tool_run.h"
 
 namespace tvcpix {
 namespace {
@@ -118,29 +118,57 @@ class DirectDecodeTest : public test::ScratchTest {
   }
 };
 
-TEST_F(DirectDecodeTest, JpegFormsMatchQtOrAreLeftToIt) {
-  const JpegForm forms[] = {
-      {"420", 3, 2, 2, false, 0, 0, true},        {"422", 3, 2, 1, false, 0, 0, true},
-      {"444", 3, 1, 1, false, 0, 0, true},        {"grey", 1, 1, 1, false, 0, 0, true},
-      {"progressive", 3, 2, 2, true, 0, 0, true}, {"restarts", 3, 2, 2, false, 1, 0, true},
-      {"exif1", 3, 2, 2, false, 0, 1, true},      {"exif6", 3, 2, 2, false, 0, 6, false},
-      {"exif3", 1, 1, 1, true, 0, 3, false},      {"stored_rgb", 3, 1, 1, false, 0, 0, true}};
+class JpegFormTest : public DirectDecodeTest, public testing::WithParamInterface<JpegForm> {};
+
+TEST_P(JpegFormTest, MatchesQtOrIsLeftToIt) {
+  const JpegForm& form = GetParam();
   unsigned seed = 1;
-  for (const JpegForm& form : forms)
-    for (const auto& [w, h] : {std::pair(1, 1), {37, 23}, {257, 9}, {64, 48}})
-      ExpectSameAsQt(Write(form.name + std::to_string(w) + ".jpg", MakeJpeg(form, w, h, seed++)),
-                     form.expect_direct);
+  for (const auto& [w, h] : {std::pair(1, 1), {37, 23}, {257, 9}, {64, 48}})
+    ExpectSameAsQt(Write(form.name + std::to_string(w) + ".jpg", MakeJpeg(form, w, h, seed++)),
+                   form.expect_direct);
 }
 
-TEST_F(DirectDecodeTest, BmpFormsAndBundledPhotosMatchQt) {
-  // Width, height, top-down, V5 header, gap before the pixels.
-  for (const auto& [w, h, down, v5, gap] : {std::tuple(1, 1, false, false, 0),
-                                            {5, 3, false, false, 0},
-                                            {6, 4, true, false, 0},
-                                            {33, 7, false, true, 0},
-                                            {7, 5, true, true, 0},
-                                            {9, 4, false, false, 12}})
-    ExpectSameAsQt(Write("b" + std::to_string(w) + ".bmp", MakeBmp(w, h, down, v5, gap, w)), true);
+INSTANTIATE_TEST_SUITE_P(Forms, JpegFormTest,
+                         testing::Values(JpegForm{"420", 3, 2, 2, false, 0, 0, true},
+                                         JpegForm{"422", 3, 2, 1, false, 0, 0, true},
+                                         JpegForm{"444", 3, 1, 1, false, 0, 0, true},
+                                         JpegForm{"grey", 1, 1, 1, false, 0, 0, true},
+                                         JpegForm{"progressive", 3, 2, 2, true, 0, 0, true},
+                                         JpegForm{"restarts", 3, 2, 2, false, 1, 0, true},
+                                         JpegForm{"exif1", 3, 2, 2, false, 0, 1, true},
+                                         JpegForm{"exif6", 3, 2, 2, false, 0, 6, false},
+                                         JpegForm{"exif3", 1, 1, 1, true, 0, 3, false},
+                                         JpegForm{"stored_rgb", 3, 1, 1, false, 0, 0, true}),
+                         [](const testing::TestParamInfo<JpegForm>& info) {
+                           return "Jpeg_" + std::string(info.param.name);
+                         });
+
+struct BmpForm {
+  const char* name;
+  int width, height;
+  bool top_down, v5;
+  int gap;  // bytes between the headers and the pixels
+};
+
+class BmpFormTest : public DirectDecodeTest, public testing::WithParamInterface<BmpForm> {};
+
+TEST_P(BmpFormTest, MatchesQt) {
+  const auto [name, w, h, down, v5, gap] = GetParam();
+  ExpectSameAsQt(Write(std::string(name) + ".bmp", MakeBmp(w, h, down, v5, gap, w)), true);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, BmpFormTest,
+                         testing::Values(BmpForm{"OnePixel", 1, 1, false, false, 0},
+                                         BmpForm{"BottomUp", 5, 3, false, false, 0},
+                                         BmpForm{"TopDown", 6, 4, true, false, 0},
+                                         BmpForm{"V5Header", 33, 7, false, true, 0},
+                                         BmpForm{"V5TopDown", 7, 5, true, true, 0},
+                                         BmpForm{"GapBeforePixels", 9, 4, false, false, 12}),
+                         [](const testing::TestParamInfo<BmpForm>& info) {
+                           return "Bmp_" + std::string(info.param.name);
+                         });
+
+TEST_F(DirectDecodeTest, BundledPhotosMatchQt) {
   for (const auto& entry : fs::directory_iterator(TVCPIX_SAMPLES_DIR)) {
     const std::string ext = entry.path().extension().string();
     if (ext == ".jpg" || ext == ".bmp") ExpectSameAsQt(entry.path().string(), true);
