@@ -110,7 +110,7 @@ inline ScreenBytes MakeScreen(Pattern p) {
     case Pattern::kFarRepeats: {  // random rows repeated thousands of bytes later
       for (std::size_t i = 0; i < 4096; ++i) s[i] = static_cast<std::uint8_t>(rng());
       for (std::size_t i = 4096; i < s.size(); ++i)
-        s[i] = (i / 64) % 3 == 0 ? static_cast<std::uint8_t>(rng()) : s[i - 4096 - (i / 512) * 3];
+        s[i] = (i / 64) % 3 == 0 ? static_cast<std::uint8_t>(rng()) : s[i - 2048 - (i / 512) * 3];
       break;
     }
   }
