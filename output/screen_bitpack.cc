@@ -16,7 +16,7 @@ constexpr int kMaxChainSteps = 256;
 constexpr int kHashBits = 14;
 constexpr int kLongMatch = 64;
 constexpr int kMaxLiteralRun = 2048;
-constexpr int kTableHitBits = 5;   // "1" + 4-bit index
+constexpr int kTableHitBits = 5;    // "1" + 4-bit index
 constexpr int kRawLiteralBits = 9;  // "0" + whole byte
 constexpr int kShortDistanceBits = 3;
 
@@ -85,8 +85,8 @@ class Parser {
       if (Reached(after_lit) && after_lit.last > 0 && after_lit.last <= i) {
         const int r = MatchLength(i, after_lit.last);
         ForLengths(1, r, [&](int len) {
-          Relax(best[i + len][kAfterMatch], after_lit.cost + 1 + GammaBits(len), i,
-                kAfterLiterals, kRepeat, len, after_lit.last, after_lit.last);
+          Relax(best[i + len][kAfterMatch], after_lit.cost + 1 + GammaBits(len), i, kAfterLiterals,
+                kRepeat, len, after_lit.last, after_lit.last);
         });
       }
       const State from = after_lit.cost <= after_match.cost ? kAfterLiterals : kAfterMatch;
@@ -192,8 +192,8 @@ struct Token {
 std::vector<Token> Walk(const std::vector<std::array<Step, 2>>& best, int n) {
   std::vector<Token> tokens;
   int pos = n;
-  State state = best[n][kAfterLiterals].cost < best[n][kAfterMatch].cost ? kAfterLiterals
-                                                                          : kAfterMatch;
+  State state =
+      best[n][kAfterLiterals].cost < best[n][kAfterMatch].cost ? kAfterLiterals : kAfterMatch;
   while (pos > 0) {
     const Step& s = best[pos][state];
     tokens.push_back({s.kind, s.from, s.length, s.distance});
@@ -207,7 +207,7 @@ std::vector<Token> Walk(const std::vector<std::array<Step, 2>>& best, int n) {
 // The literal table's 4-bit indices, most used literal first: the indices with the most 1
 // bits come first, since a 1 is the shorter tone on tape.
 constexpr int kIndexOrder[kBitPackLiteralTable] = {15, 14, 13, 11, 7, 12, 10, 9,
-                                                   6,  5,  3,  8,  4, 2, 1,  0};
+                                                   6,  5,  3,  8,  4, 2,  1,  0};
 
 }  // namespace
 
@@ -272,8 +272,8 @@ std::vector<std::uint8_t> PackScreenBits(const std::uint8_t* data, std::size_t s
         break;
       case kNew: {
         w.Bit(1);
-        const auto* shortcut = std::find(kBitPackDistances.begin(), kBitPackDistances.end(),
-                                         tok.distance);
+        const auto* shortcut =
+            std::find(kBitPackDistances.begin(), kBitPackDistances.end(), tok.distance);
         if (shortcut != kBitPackDistances.end()) {
           w.Bit(1);
           w.Bits(static_cast<int>(shortcut - kBitPackDistances.begin()), 2);
