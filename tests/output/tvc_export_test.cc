@@ -123,21 +123,36 @@ TEST_F(ExportFiles, CasAndWavHoldTheProgram) {
   const TvcExportInput input{s.mode, s.codes, &s.image};
   const TvcProgramResult program = BuildTvcProgram(s.mode, s.codes, s.image.data(), s.image.size());
 
-  const TvcExportResult cas = WriteTvcCas((dir_ / "milla.cas").string(), input);
+  TvcExportStats cas_stats;
+  const Result cas = WriteTvcCas((dir_ / "milla.cas").string(), input, &cas_stats);
   ASSERT_TRUE(cas.ok) << cas.message;
-  EXPECT_EQ(Read(dir_ / "milla.cas"), BuildCasFile(program.payload).bytes);
-  EXPECT_EQ(cas.payload_bytes, program.payload.size());
+  const Bytes cas_bytes = BuildCasFile(program.payload).bytes;
+  EXPECT_EQ(Read(dir_ / "milla.cas"), cas_bytes);
+  EXPECT_EQ(cas_stats.payload_bytes, program.payload.size());
+  EXPECT_EQ(cas_stats.file_bytes, cas_bytes.size());
+  EXPECT_EQ(cas_stats.layout.packing, program.layout.packing);
 
-  const TvcExportResult wav = WriteTvcWav((dir_ / "milla.wav").string(), input, "MILLA");
+  TvcExportStats wav_stats;
+  const Result wav = WriteTvcWav((dir_ / "milla.wav").string(), input, "MILLA", &wav_stats);
   ASSERT_TRUE(wav.ok) << wav.message;
-  EXPECT_EQ(Read(dir_ / "milla.wav"), BuildTapeWav(program.payload, "MILLA").bytes);
-  EXPECT_GT(wav.tape_seconds, 20.0);
+  const WavResult audio = BuildTapeWav(program.payload, "MILLA");
+  EXPECT_EQ(Read(dir_ / "milla.wav"), audio.bytes);
+  EXPECT_EQ(wav_stats.file_bytes, audio.bytes.size());
+  EXPECT_DOUBLE_EQ(wav_stats.tape_seconds, audio.seconds);
+  // The tape name is not timed differently: a ".cas" reports the same tape time.
+  EXPECT_NEAR(cas_stats.tape_seconds, wav_stats.tape_seconds, 0.5);
+  // The statistics are optional.
+  EXPECT_TRUE(WriteTvcCas((dir_ / "again.cas").string(), input).ok);
+  EXPECT_EQ(Read(dir_ / "again.cas"), cas_bytes);
 }
 
 TEST_F(ExportFiles, RefusedInputsAndUnwritableFolders) {
   const ScreenBytes image = MakeScreen(Pattern::kZeros);
   const TvcExportInput bad_codes{TvcMode::kGraphics4, {0, 80, 68, 0xAA}, &image};
-  const TvcExportResult r = WriteTvcCas((dir_ / "x.cas").string(), bad_codes);
+  TvcExportStats untouched;
+  untouched.file_bytes = 77;
+  const Result r = WriteTvcCas((dir_ / "x.cas").string(), bad_codes, &untouched);
+  EXPECT_EQ(untouched.file_bytes, 77u);
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.errnum, 0);
   EXPECT_NE(r.message.find("not a TVC colour code"), std::string::npos);
@@ -145,7 +160,7 @@ TEST_F(ExportFiles, RefusedInputsAndUnwritableFolders) {
   EXPECT_FALSE(WriteTvcWav((dir_ / "x.wav").string(), {TvcMode::kGraphics2, {}, nullptr}, "X").ok);
 
   const TvcExportInput good{TvcMode::kGraphics16, {}, &image};
-  const TvcExportResult missing = WriteTvcCas((dir_ / "no" / "x.cas").string(), good);
+  const Result missing = WriteTvcCas((dir_ / "no" / "x.cas").string(), good);
   EXPECT_FALSE(missing.ok);
   EXPECT_NE(missing.errnum, 0);
   EXPECT_FALSE(missing.message.empty());
