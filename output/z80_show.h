@@ -5,7 +5,8 @@
 // interrupt handler, which restores the map from 0x0003, keeps video RAM in), fills the 16,384
 // bytes, pages U2 back (0x70 to 0x0003 and port 0x02), enables interrupts and returns. It uses
 // AF, BC, DE and HL and up to eight bytes of stack; IX, IY and the alternate registers are not
-// touched. Interrupts stay enabled throughout.
+// touched. Interrupts stay enabled throughout. The bit decoder keeps its bit buffer and match
+// distance in operands of its own instructions, so it needs no RAM outside the program.
 #ifndef TVCPIX_OUTPUT_Z80_SHOW_H_
 #define TVCPIX_OUTPUT_Z80_SHOW_H_
 
