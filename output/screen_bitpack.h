@@ -1,7 +1,7 @@
 // The bit-oriented compression of a screen image for the tape, and its reference decoder.
 //
 // Dithered screens repeat bytes one and two rows up (64 and 128 bytes back) and use few byte
-// values, so this format gives those short codes; it packs the bundled photos about a third
+// values, so this format gives those short codes; it packs the bundled photos about a quarter
 // smaller than the byte format of screen_pack.h. The Z80 routine in z80_show.cc decodes it
 // straight into video RAM; UnpackScreenBits below is the same decoder in C++.
 //
