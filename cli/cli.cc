@@ -16,6 +16,7 @@
 #include "core/color.h"
 #include "engine/input_file.h"
 #include "engine/model.h"
+#include "engine/tvc_program_export.h"
 #include "core/palette.h"
 #include "core/surface.h"
 #include "output/save.h"
@@ -69,6 +70,14 @@ BASE.bin (the 16384-byte screen image) and BASE.tim (the same image behind a 16-
                              tvcpix-cli -o out/cat --c-header out/cat.h cat.jpg
       --png FILE           also write the result view (the picture of BASE.bmp) as a PNG file
                              tvcpix-cli -o out/cat --png out/cat.png cat.jpg
+      --cas FILE           also write the screen as a TVC program for one INPUT, as a .cas file
+                           for emulators: LOAD, then Enter; it sets the mode and palette, puts
+                           the screen into video RAM and leaves it on show. A .tim INPUT goes
+                           onto the tape exactly as saved, without a new conversion
+                             tvcpix-cli -m 4 --cas cat.cas cat.jpg
+      --wav FILE           the same program as tape audio for a real TVC (play it into the
+                           cassette input, type LOAD, Enter); its tape name is FILE's stem
+                             tvcpix-cli --wav cat.wav out/cat.tim
   -q, --quiet              print nothing but errors
                              tvcpix-cli -q -O screens *.jpg
   -h, --help               print this help
@@ -87,7 +96,10 @@ Reading a screen file back (view):
                              tvcpix-cli view out/cat.tim --enlarged -o cat-screen.png
                              tvcpix-cli view out/cat.bin -m 4 --palette4 0,15,9,10 -o cat.png
 
-Prints one line per converted INPUT: its output base and the number of colours of the result.
+With --asm, --c-header, --png, --cas or --wav, -o and -O are optional: without them only the
+exports are written. Prints one line per converted INPUT: its output base and the number of
+colours of the result, and one per .cas or .wav, e.g.
+"cat.cas: Graphics 4, packed 7174 bytes, tape 37.1 s" (the program's size and load time).
 With several INPUTs a summary (converted, failed, time) follows on stderr, and while stderr is
 a terminal a progress line shows there.
 Exit status: 0 when every INPUT was converted, 1 when any failed, 2 for a usage error.
@@ -108,6 +120,8 @@ enum OptionId : int {
   kAsm,
   kCHeader,
   kPng,
+  kCas,
+  kWav,
   kJobs,
   kQuiet,
   kHelp,
@@ -131,6 +145,8 @@ constexpr OptionSpec kOptionSpecs[] = {
     {0, "asm", true, kAsm},
     {0, "c-header", true, kCHeader},
     {0, "png", true, kPng},
+    {0, "cas", true, kCas},
+    {0, "wav", true, kWav},
     {'j', "jobs", true, kJobs},
     {'q', "quiet", false, kQuiet},
     {'h', "help", false, kHelp},
@@ -196,14 +212,18 @@ bool ApplyOption(const OptionSpec& spec, const std::string& value, CliOptions* o
       return true;
     case kAsm:
     case kCHeader:
-    case kPng: {
+    case kPng:
+    case kCas:
+    case kWav: {
       if (value.empty()) {
         *error = "option --" + std::string(spec.long_name) + " needs a non-empty FILE";
         return false;
       }
       std::string* path = spec.id == kAsm       ? &options->asm_path
                           : spec.id == kCHeader ? &options->c_header_path
-                                                          : &options->png_path;
+                          : spec.id == kPng     ? &options->png_path
+                          : spec.id == kCas     ? &options->cas_path
+                                                : &options->wav_path;
       *path = value;
       return true;
     }
@@ -228,6 +248,7 @@ bool ApplyOption(const OptionSpec& spec, const std::string& value, CliOptions* o
 
 // The file that would be written and is the input itself, or empty.
 std::string OutputReplacingInput(const std::string& input, const std::string& base) {
+  if (base.empty()) return {};
   for (const char* ext : {".bmp", ".bin", ".tim"}) {
     std::error_code ec;
     if (fs::equivalent(fs::path(input), fs::path(base + ext), ec) && !ec) return base + ext;
@@ -285,6 +306,13 @@ bool ConvertOne(const CliOptions& options, const std::string& input, const std::
     err << kCliName << ": " << decoded.message << "\n";
     return false;
   }
+  // A saved screen goes onto tape as saved, without a conversion when nothing else needs one.
+  std::optional<TvcExportInput> saved_screen;
+  if (opened.screen) {
+    saved_screen = TvcExportInput{opened.screen->mode, opened.screen->codes, &opened.screen->image};
+    if (base.empty() && !NeedsModel(options))
+      return WriteTvcExports(options, *saved_screen, input, out, err);
+  }
 
   // Each input starts from the window-start state, so no setting or random sequence carries
   // over from the previous one.
@@ -296,14 +324,26 @@ bool ConvertOne(const CliOptions& options, const std::string& input, const std::
     LoadWithTones(options, std::move(picture), model);
   }
 
-  Result saved = model.SaveAs(base);
-  if (!saved.ok) {
-    err << kCliName << ": " << input << ": " << saved.message << "\n";
-    return false;
+  if (!base.empty()) {
+    Result saved = model.SaveAs(base);
+    if (!saved.ok) {
+      err << kCliName << ": " << input << ": " << saved.message << "\n";
+      return false;
+    }
   }
   if (!WriteExports(options, model, input, err)) return false;
-  if (!options.quiet) out << base << ": " << model.result_colors_caption() << " colours" << std::endl;
-  return true;
+  if (!base.empty() && !options.quiet)
+    out << base << ": " << model.result_colors_caption() << " colours" << std::endl;
+  if (options.cas_path.empty() && options.wav_path.empty()) return true;
+  if (saved_screen) return WriteTvcExports(options, *saved_screen, input, out, err);
+  std::vector<std::uint8_t> image;
+  TvcExportInput result_screen;
+  const Result made = ResultScreenForTvc(model, &image, &result_screen);
+  if (!made.ok) {
+    err << kCliName << ": " << input << ": " << made.message << "\n";
+    return false;
+  }
+  return WriteTvcExports(options, result_screen, input, out, err);
 }
 
 }  // namespace
@@ -330,8 +370,8 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
     *error = "-o and -O cannot be used together";
     return false;
   }
-  if (options->output_base.empty() && options->output_dir.empty()) {
-    *error = "no output given: use -o BASE for one INPUT or -O DIR";
+  if (options->output_base.empty() && options->output_dir.empty() && !HasExports(*options)) {
+    *error = "no output given: use -o BASE for one INPUT, -O DIR, or an export such as --cas FILE";
     return false;
   }
   if (!options->output_base.empty() && options->inputs.size() > 1) {
@@ -351,6 +391,8 @@ std::vector<std::string> OutputBases(const CliOptions& options) {
   for (const std::string& input : options.inputs) {
     if (!options.output_base.empty()) {
       bases.push_back(options.output_base);
+    } else if (options.output_dir.empty()) {
+      bases.emplace_back();
     } else {
       bases.push_back((fs::path(options.output_dir) / fs::path(input).stem()).string());
     }

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "core/version.h"
 #include "core/mode.h"
 #include "core/palette.h"
+#include "core/version.h"
 #include "dither/method.h"
 
 namespace tvcpix {
@@ -38,6 +38,8 @@ struct CliOptions {
   std::string asm_path;       // --asm: the screen image as assembler "db" lines
   std::string c_header_path;  // --c-header: the screen image as a C array
   std::string png_path;       // --png: the result view as a PNG picture
+  std::string cas_path;       // --cas: the screen as a TVC program for emulators
+  std::string wav_path;       // --wav: the same program as tape audio for a real TVC
   int jobs = 0;               // -j: inputs converted at once; 0 for one per processor core
   bool quiet = false;
   bool help = false;
@@ -49,7 +51,7 @@ struct CliOptions {
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std::string* error);
 
 // The output base of each input: -o for the single input, or DIR/<file name without extension>
-// under -O.
+// under -O; "" (no BASE files) when neither is given, which only exports allow.
 std::vector<std::string> OutputBases(const CliOptions& options);
 
 // Converts one INPUT into BASE's files and the asked-for exports on a model object of its own,

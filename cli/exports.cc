@@ -1,15 +1,17 @@
 // tvcpix-cli's optional exports: the screen image as assembler and C source, the result as PNG.
 #include <cstddef>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 #include <utility>
 
 #include "cli/extras.h"
-#include "output/png.h"
 #include "core/mode.h"
 #include "output/file_write.h"
+#include "output/png.h"
 #include "output/screen_file.h"
 #include "output/source_export.h"
+#include "engine/tvc_program_export.h"
 
 namespace tvcpix {
 namespace {
@@ -25,7 +27,8 @@ std::vector<Export> AskedExports(const CliOptions& options) {
   std::vector<Export> exports;
   for (const Export& e :
        {Export{"--asm", &options.asm_path}, Export{"--c-header", &options.c_header_path},
-        Export{"--png", &options.png_path}}) {
+        Export{"--png", &options.png_path}, Export{"--cas", &options.cas_path},
+        Export{"--wav", &options.wav_path}}) {
     if (!e.path->empty()) exports.push_back(e);
   }
   return exports;
@@ -52,8 +55,8 @@ bool CheckExportOptions(const CliOptions& options, std::string* error) {
   }
   // Two outputs under one name would leave only the last of them.
   std::vector<std::pair<std::string, std::string>> names;  // normalised path, what writes it
-  if (!options.inputs.empty()) {
-    const std::string base = OutputBases(options).front();
+  const std::string base = options.inputs.empty() ? "" : OutputBases(options).front();
+  if (!base.empty()) {
     for (const char* ext : {".bmp", ".bin", ".tim"}) names.emplace_back(Normal(base + ext), ext);
   }
   for (const Export& e : exports) {
@@ -64,6 +67,31 @@ bool CheckExportOptions(const CliOptions& options, std::string* error) {
       }
     }
     names.emplace_back(Normal(*e.path), e.option);
+  }
+  return true;
+}
+
+bool HasExports(const CliOptions& options) { return !AskedExports(options).empty(); }
+
+bool NeedsModel(const CliOptions& options) {
+  return !options.asm_path.empty() || !options.c_header_path.empty() || !options.png_path.empty();
+}
+
+bool WriteTvcExports(const CliOptions& options, const TvcExportInput& screen,
+                     const std::string& input, std::ostream& out, std::ostream& err) {
+  for (const bool wav : {false, true}) {
+    const std::string& path = wav ? options.wav_path : options.cas_path;
+    if (path.empty()) continue;
+    TvcExportStats stats;
+    const Result written = wav ? WriteTvcWav(path, screen, fs::path(path).stem().string(), &stats)
+                               : WriteTvcCas(path, screen, &stats);
+    if (!written.ok) {
+      err << kCliName << ": " << input << ": cannot write " << path << ": " << written.message
+          << "\n";
+      return false;
+    }
+    if (options.quiet) continue;
+    out << path << ": " << DescribeTvcExport(screen.mode, stats) << std::endl;
   }
   return true;
 }

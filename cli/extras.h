@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "engine/model.h"
 #include "core/surface.h"
+#include "engine/model.h"
+#include "output/tvc_export.h"
 
 namespace tvcpix {
 
@@ -27,6 +28,15 @@ bool CheckExportsAgainstInput(const CliOptions& options, const std::string& inpu
 // writing the reason for the first that failed.
 bool WriteExports(const CliOptions& options, const Model& model, const std::string& input,
                   std::ostream& err);
+
+// Whether any export option is given (then -o and -O are optional).
+bool HasExports(const CliOptions& options);
+// Whether an asked-for output needs the conversion (everything but --cas and --wav does).
+bool NeedsModel(const CliOptions& options);
+// Writes --cas and --wav of the screen, each atomically, and prints a line for each unless
+// quiet. Returns false after writing the reason for the first that failed.
+bool WriteTvcExports(const CliOptions& options, const TvcExportInput& screen,
+                     const std::string& input, std::ostream& out, std::ostream& err);
 
 // Converts every INPUT of the options on options.jobs threads (0: one per core), each on a
 // model object of its own, and prints each INPUT's lines in the order of the INPUTs. With

@@ -152,8 +152,9 @@ class Model {
   std::string OutputOverSource(const std::string& base_path) const;
   // Whether path names the loaded picture's file.
   bool IsSourceFile(const std::string& path) const;
-  // "Export for TVC": the screen as a cassette (.cas) or tape audio (.wav) file.
-  Result ExportForTvc(const std::string& path);
+  // "Export for TVC": the current result as a cassette (.cas) or tape audio (.wav) file, by
+  // the path's suffix. On success *summary (optional) says what was written.
+  Result ExportForTvc(const std::string& path, std::string* summary = nullptr) const;
   void ProbeMove(int x, int y);  // Pic2_MouseMove, x/y in Pic2 pixels
   void ProbeClick(int button);   // Pic2_MouseDown
 

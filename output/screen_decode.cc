@@ -156,6 +156,7 @@ Result DecodeTim(const std::uint8_t* data, std::size_t size, DecodedScreen* out)
   out->mode = mode;
   out->codes = codes;
   out->screen = DecodeScreenImage(data + kTimHeaderBytes, mode, codes);
+  out->image.assign(data + kTimHeaderBytes, data + kTimFileBytes);
   return {};
 }
 
@@ -178,6 +179,7 @@ Result DecodeBin(const std::uint8_t* data, std::size_t size, TvcMode mode,
   for (int i = 0; i < CodesOfMode(mode); ++i)
     out->codes[static_cast<std::size_t>(i)] = codes[static_cast<std::size_t>(i)];
   out->screen = DecodeScreenImage(data, mode, out->codes);
+  out->image.assign(data, data + kScreenBytes);
   return {};
 }
 

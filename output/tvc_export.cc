@@ -8,66 +8,54 @@ namespace tvcpix {
 
 namespace {
 
-TvcExportResult Refused(const std::string& message) {
-  TvcExportResult result;
-  result.ok = false;
-  result.message = message;
-  return result;
-}
-
-bool BuildProgram(const TvcExportInput& input, const TvcProgramOptions& options,
-                  TvcProgramResult* program, TvcExportResult* result) {
-  if (input.image == nullptr) {
-    *result = Refused("no screen image");
-    return false;
-  }
+Result BuildProgram(const TvcExportInput& input, const TvcProgramOptions& options,
+                    TvcProgramResult* program) {
+  if (input.image == nullptr) return Result::Failure("no screen image");
   *program =
       BuildTvcProgram(input.mode, input.codes, input.image->data(), input.image->size(), options);
-  if (!program->ok) {
-    *result = Refused(program->message);
-    return false;
-  }
-  result->layout = program->layout;
-  result->payload_bytes = program->payload.size();
-  return true;
+  if (!program->ok) return Result::Failure(program->message);
+  return {};
 }
 
-void Write(const std::string& path, const std::vector<std::uint8_t>& bytes,
-           TvcExportResult* result) {
-  const Result written = WriteFileAtomically(path, bytes.data(), bytes.size());
-  if (!written.ok) {
-    result->ok = false;
-    result->errnum = written.errnum;
-    result->message = written.message;
-    return;
+Result Write(const std::string& path, const std::vector<std::uint8_t>& bytes,
+             const TvcProgramResult& program, double tape_seconds, TvcExportStats* stats) {
+  Result written = WriteFileAtomically(path, bytes.data(), bytes.size());
+  if (written.ok && stats != nullptr) {
+    stats->layout = program.layout;
+    stats->payload_bytes = program.payload.size();
+    stats->file_bytes = bytes.size();
+    stats->tape_seconds = tape_seconds;
   }
-  result->file_bytes = bytes.size();
+  return written;
 }
 
 }  // namespace
 
-TvcExportResult WriteTvcCas(const std::string& path, const TvcExportInput& input,
-                            const TvcProgramOptions& options) {
-  TvcExportResult result;
+Result WriteTvcCas(const std::string& path, const TvcExportInput& input, TvcExportStats* stats,
+                   const TvcProgramOptions& options) {
   TvcProgramResult program;
-  if (!BuildProgram(input, options, &program, &result)) return result;
+  const Result built = BuildProgram(input, options, &program);
+  if (!built.ok) return built;
   const CasResult cas = BuildCasFile(program.payload);
-  if (!cas.ok) return Refused(cas.message);
-  Write(path, cas.bytes, &result);
-  return result;
+  if (!cas.ok) return Result::Failure(cas.message);
+  double seconds = 0;
+  if (stats != nullptr) {
+    // The same program played from tape: what a real TVC would wait for.
+    const WavResult audio = BuildTapeWav(program.payload, "");
+    if (audio.ok) seconds = audio.seconds;
+  }
+  return Write(path, cas.bytes, program, seconds, stats);
 }
 
-TvcExportResult WriteTvcWav(const std::string& path, const TvcExportInput& input,
-                            const std::string& tape_name, const WavOptions& wav,
-                            const TvcProgramOptions& options) {
-  TvcExportResult result;
+Result WriteTvcWav(const std::string& path, const TvcExportInput& input,
+                   const std::string& tape_name, TvcExportStats* stats, const WavOptions& wav,
+                   const TvcProgramOptions& options) {
   TvcProgramResult program;
-  if (!BuildProgram(input, options, &program, &result)) return result;
+  const Result built = BuildProgram(input, options, &program);
+  if (!built.ok) return built;
   const WavResult audio = BuildTapeWav(program.payload, tape_name, wav);
-  if (!audio.ok) return Refused(audio.message);
-  result.tape_seconds = audio.seconds;
-  Write(path, audio.bytes, &result);
-  return result;
+  if (!audio.ok) return Result::Failure(audio.message);
+  return Write(path, audio.bytes, program, audio.seconds, stats);
 }
 
 PaletteCodes PaletteCodesOfTimHeader(const std::uint8_t* header) {

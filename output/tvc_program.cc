@@ -5,6 +5,7 @@
 #include <cassert>
 
 #include "output/basic_loader.h"
+#include "output/screen_bitpack.h"
 #include "output/screen_pack.h"
 #include "output/z80_show.h"
 
@@ -75,29 +76,55 @@ TvcProgramResult BuildTvcProgram(TvcMode mode, const PaletteCodes& codes,
   copy_layout.packing = ScreenPacking::kCopy;
   copy_layout.data_address = copy.data;
   std::vector<std::uint8_t> copy_payload;
-  if (options.packing != ScreenPacking::kPacked)
+  if (options.packing == ScreenPacking::kAuto || options.packing == ScreenPacking::kCopy)
     copy_payload = Assemble(basic, copy, screen, copy.copy_count, &copy_layout);
 
-  // The packed stream always covers all 16,384 bytes (a zero tail costs it a few bytes).
-  std::vector<std::uint8_t> packed_payload;
-  TvcProgramLayout packed_layout = layout;
-  if (options.packing != ScreenPacking::kCopy) {
-    const std::vector<std::uint8_t> packed = PackScreen(screen, kScreenBytes);
+  // A packed stream always covers all 16,384 bytes (a zero tail costs it a few bytes).
+  const auto packed_program = [&](ShowKind kind, ScreenPacking packing,
+                                  const std::vector<std::uint8_t>& packed,
+                                  TvcProgramLayout* packed_layout) {
     ShowParams unpack;
-    unpack.kind = ShowKind::kUnpack;
+    unpack.kind = kind;
     unpack.org = kShowRoutineAddress;
     unpack.data = static_cast<std::uint16_t>(kShowRoutineAddress + ShowRoutine(unpack).size());
-    packed_layout.packing = ScreenPacking::kPacked;
-    packed_layout.zero_tail = false;
-    packed_layout.data_address = unpack.data;
-    packed_payload = Assemble(basic, unpack, packed.data(), packed.size(), &packed_layout);
+    *packed_layout = layout;
+    packed_layout->packing = packing;
+    packed_layout->zero_tail = false;
+    packed_layout->data_address = unpack.data;
+    return Assemble(basic, unpack, packed.data(), packed.size(), packed_layout);
+  };
+  std::vector<std::uint8_t> bits_payload, packed_payload;
+  TvcProgramLayout bits_layout, packed_layout;
+  if (options.packing == ScreenPacking::kAuto || options.packing == ScreenPacking::kBits) {
+    bits_payload = packed_program(ShowKind::kUnpackBits, ScreenPacking::kBits,
+                                  PackScreenBits(screen, kScreenBytes), &bits_layout);
+  }
+  if (options.packing == ScreenPacking::kAuto || options.packing == ScreenPacking::kPacked) {
+    packed_payload = packed_program(ShowKind::kUnpack, ScreenPacking::kPacked,
+                                    PackScreen(screen, kScreenBytes), &packed_layout);
   }
 
-  const bool use_packed =
-      options.packing == ScreenPacking::kPacked ||
-      (options.packing == ScreenPacking::kAuto && packed_payload.size() < copy_payload.size());
-  result.payload = use_packed ? std::move(packed_payload) : std::move(copy_payload);
-  result.layout = use_packed ? packed_layout : copy_layout;
+  ScreenPacking use = options.packing;
+  if (use == ScreenPacking::kAuto) {
+    use = ScreenPacking::kCopy;
+    std::size_t smallest = copy_payload.size();
+    if (bits_payload.size() < smallest) use = ScreenPacking::kBits, smallest = bits_payload.size();
+    if (packed_payload.size() < smallest) use = ScreenPacking::kPacked;
+  }
+  switch (use) {
+    case ScreenPacking::kBits:
+      result.payload = std::move(bits_payload);
+      result.layout = bits_layout;
+      break;
+    case ScreenPacking::kPacked:
+      result.payload = std::move(packed_payload);
+      result.layout = packed_layout;
+      break;
+    default:
+      result.payload = std::move(copy_payload);
+      result.layout = copy_layout;
+      break;
+  }
   // The routine pages video RAM in at 0x8000: its data must lie below.
   assert(kBasicProgramStart + result.payload.size() <= kVideoAddress);
   assert(result.payload.size() <= kMaxTvcPayload);

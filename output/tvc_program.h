@@ -4,8 +4,9 @@
 //   0x19EF  10 GRAPHICS n / 20 SET PALETTE ... / 30 X=USR(6912) / 40 GOTO 40 / 00
 //   ...     zeros: BASIC keeps its variables (X) right after the program's closing 00
 //   0x1B00  the routine (z80_show.h), followed directly by its data: the packed stream
-//           (screen_pack.h) or the raw image (15,360 bytes when the hidden last 1,024 bytes of
-//           the image are zeros, which the routine then writes as zeros; else 16,384 bytes).
+//           (screen_bitpack.h or screen_pack.h) or the raw image (15,360 bytes when the hidden last
+//           1,024 bytes of the image are zeros, which the routine then writes as zeros; else 16,384
+//           bytes).
 // Everything stays below 0x8000, so nothing is hidden when video RAM is paged in there, and
 // the program also fits a 32K machine.
 #ifndef TVCPIX_OUTPUT_TVC_PROGRAM_H_
@@ -30,9 +31,10 @@ constexpr int kMinBasicGap = 200;
 constexpr std::size_t kMaxTvcPayload = 65280;
 
 enum class ScreenPacking {
-  kAuto,    // packed when that makes the payload smaller, else the copy
+  kAuto,    // the smallest payload of the three below (the copy, then kBits, on a tie)
   kCopy,    // the raw image
-  kPacked,  // the packed stream
+  kPacked,  // the byte-oriented stream (screen_pack.h)
+  kBits,    // the bit-oriented stream (screen_bitpack.h), usually the smallest
 };
 
 struct TvcProgramOptions {
@@ -41,7 +43,7 @@ struct TvcProgramOptions {
 
 // What went where (for tests, reports and the CLI).
 struct TvcProgramLayout {
-  ScreenPacking packing = ScreenPacking::kCopy;  // kCopy or kPacked, never kAuto
+  ScreenPacking packing = ScreenPacking::kCopy;  // never kAuto
   std::uint16_t usr_address = kShowRoutineAddress;
   std::uint16_t data_address = 0;
   std::size_t basic_bytes = 0;  // the BASIC program with its closing 00

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <map>
 
+#include "output/screen_bitpack.h"
+
 namespace tvcpix {
 
 namespace {
@@ -37,6 +39,15 @@ class Assembler {
     Op({opcode, 0x00}, "");
   }
   void Label(const std::string& name) { labels_[name] = pc_; }
+  // An instruction ending in a label's absolute address (plus addend), filled in by Finish():
+  // the text is before + address + after.
+  void Abs(std::vector<std::uint8_t> prefix, const std::string& before, const std::string& label,
+           int addend, const std::string& after) {
+    absolutes_.push_back({code_.size(), label, addend, before, after});
+    prefix.push_back(0x00);
+    prefix.push_back(0x00);
+    Op(std::move(prefix), "");
+  }
 
   std::vector<Z80Instruction> Finish() {
     for (const Jump& j : jumps_) {
@@ -49,6 +60,15 @@ class Assembler {
       in.bytes[1] = static_cast<std::uint8_t>(displacement & 0xFF);
       in.text = "JR " + (j.condition.empty() ? "" : j.condition + ",") + Hex(target, 4);
     }
+    for (const Absolute& r : absolutes_) {
+      Z80Instruction& in = code_[r.index];
+      const auto found = labels_.find(r.label);
+      assert(found != labels_.end());
+      const unsigned target = found->second + static_cast<unsigned>(r.addend);
+      in.bytes[in.bytes.size() - 2] = Lo(target);
+      in.bytes[in.bytes.size() - 1] = Hi(target);
+      in.text = r.before + Hex(target, 4) + r.after;
+    }
     return code_;
   }
 
@@ -58,9 +78,17 @@ class Assembler {
     std::string label;
     std::string condition;
   };
+  struct Absolute {
+    std::size_t index;
+    std::string label;
+    int addend;
+    std::string before;
+    std::string after;
+  };
   std::uint16_t pc_;
   std::vector<Z80Instruction> code_;
   std::vector<Jump> jumps_;
+  std::vector<Absolute> absolutes_;
   std::map<std::string, std::uint16_t> labels_;
 };
 
@@ -145,6 +173,131 @@ void UnpackBody(Assembler& a, const ShowParams& p) {
   a.Jr(0x38, "C", "token");
 }
 
+// The screen_bitpack.h decoder. HL = stream, DE = output; the bit buffer lives in the operand
+// of getbit's first instruction and the match distance in the operand of copy's LD BC, so the
+// routine needs no data of its own.
+void UnpackBitsBody(Assembler& a, const ShowParams& p) {
+  const unsigned distances = p.data;
+  const unsigned table = p.data + 2 * kBitPackShortDistances;
+  const unsigned stream = p.data + kBitPackHeaderBytes;
+  a.Op({0x3E, 0x80}, "LD A,80h");  // an empty bit buffer: only the marker bit
+  a.Abs({0x32}, "LD (", "getbit", 1, "),A");
+  a.Op({0x21, Lo(stream), Hi(stream)}, "LD HL," + Hex(stream, 4));
+  a.Op({0x11, Lo(kVideoAddress), Hi(kVideoAddress)}, "LD DE," + Hex(kVideoAddress, 4));
+  a.Label("literals");
+  a.Abs({0xCD}, "CALL ", "gamma", 0, "");  // BC = literals in the run
+  a.Label("literal");
+  a.Op({0xC5}, "PUSH BC");
+  a.Abs({0xCD}, "CALL ", "getbit", 0, "");
+  a.Jr(0x30, "NC", "raw");         // 0: a whole byte follows
+  a.Op({0x0E, 0x10}, "LD C,10h");  // 4 index bits go in below the marker bit
+  a.Label("index");
+  a.Abs({0xCD}, "CALL ", "getbit", 0, "");
+  a.Op({0xCB, 0x11}, "RL C");
+  a.Jr(0x30, "NC", "index");  // the marker leaves after the fourth bit
+  a.Op({0x06, 0x00}, "LD B,00h");
+  a.Op({0xE5}, "PUSH HL");
+  a.Op({0x21, Lo(table), Hi(table)}, "LD HL," + Hex(table, 4));
+  a.Op({0x09}, "ADD HL,BC");
+  a.Op({0x7E}, "LD A,(HL)");  // the literal table's entry
+  a.Op({0xE1}, "POP HL");
+  a.Jr(0x18, "", "put");
+  a.Label("raw");
+  a.Op({0x7E}, "LD A,(HL)");
+  a.Op({0x23}, "INC HL");
+  a.Label("put");
+  a.Op({0x12}, "LD (DE),A");
+  a.Op({0x13}, "INC DE");
+  a.Op({0xC1}, "POP BC");
+  a.Op({0x0B}, "DEC BC");
+  a.Op({0x78}, "LD A,B");
+  a.Op({0xB1}, "OR C");
+  a.Jr(0x20, "NZ", "literal");
+  a.Op({0x7A}, "LD A,D");
+  a.Op({0xFE, 0xC0}, "CP 0C0h");  // the output ends at 0C000h
+  a.Jr(0x30, "NC", "done");
+  a.Abs({0xCD}, "CALL ", "getbit", 0, "");
+  a.Jr(0x38, "C", "new");                  // 1: a match at a new distance
+  a.Abs({0xCD}, "CALL ", "gamma", 0, "");  // 0: the last distance again, BC = length
+  a.Jr(0x18, "", "copy");
+  a.Label("matched");
+  a.Op({0x7A}, "LD A,D");
+  a.Op({0xFE, 0xC0}, "CP 0C0h");
+  a.Jr(0x30, "NC", "done");
+  a.Abs({0xCD}, "CALL ", "getbit", 0, "");
+  a.Jr(0x30, "NC", "literals");  // 0: a literal run; 1: a new match
+  a.Label("new");
+  a.Abs({0xCD}, "CALL ", "getbit", 0, "");
+  a.Jr(0x30, "NC", "far");
+  a.Op({0x0E, 0x40}, "LD C,40h");  // 2 index bits below the marker
+  a.Label("short");
+  a.Abs({0xCD}, "CALL ", "getbit", 0, "");
+  a.Op({0xCB, 0x11}, "RL C");
+  a.Jr(0x30, "NC", "short");
+  a.Op({0x06, 0x00}, "LD B,00h");
+  a.Op({0xE5}, "PUSH HL");
+  a.Op({0x21, Lo(distances), Hi(distances)}, "LD HL," + Hex(distances, 4));
+  a.Op({0x09}, "ADD HL,BC");
+  a.Op({0x09}, "ADD HL,BC");  // a word per short distance
+  a.Op({0x4E}, "LD C,(HL)");
+  a.Op({0x23}, "INC HL");
+  a.Op({0x46}, "LD B,(HL)");
+  a.Op({0xE1}, "POP HL");
+  a.Jr(0x18, "", "distance");
+  a.Label("far");
+  a.Abs({0xCD}, "CALL ", "gamma", 0, "");  // C = high byte + 1 (B = 0: distances < 16K)
+  a.Op({0x41}, "LD B,C");
+  a.Op({0x05}, "DEC B");
+  a.Op({0x4E}, "LD C,(HL)");  // the low byte, whole
+  a.Op({0x23}, "INC HL");
+  a.Op({0x03}, "INC BC");  // BC = distance
+  a.Label("distance");
+  a.Abs({0xED, 0x43}, "LD (", "copy_distance", 1, "),BC");
+  a.Abs({0xCD}, "CALL ", "gamma", 0, "");  // BC = length - 1
+  a.Op({0x03}, "INC BC");
+  a.Label("copy");
+  a.Op({0xE5}, "PUSH HL");
+  a.Op({0xC5}, "PUSH BC");
+  a.Label("copy_distance");
+  a.Op({0x01, 0x00, 0x00}, "LD BC,0000h");  // operand: the match distance
+  a.Op({0x62}, "LD H,D");
+  a.Op({0x6B}, "LD L,E");
+  a.Op({0xB7}, "OR A");
+  a.Op({0xED, 0x42}, "SBC HL,BC");  // HL = DE - distance
+  a.Op({0xC1}, "POP BC");
+  a.Op({0xED, 0xB0}, "LDIR");  // byte by byte, so overlapping copies repeat a pattern
+  a.Op({0xE1}, "POP HL");
+  a.Jr(0x18, "", "matched");
+  a.Label("done");
+}
+
+// Carry = the next bit of the stream, most significant first; changes A and the flags.
+void GetBitSubroutine(Assembler& a) {
+  a.Label("getbit");
+  a.Op({0x3E, 0x80}, "LD A,80h");  // operand: the bit buffer, a 1 below its last bit
+  a.Op({0x87}, "ADD A,A");
+  a.Jr(0x20, "NZ", "keep");
+  a.Op({0x7E}, "LD A,(HL)");  // used up: the next stream byte, the marker shifted in
+  a.Op({0x23}, "INC HL");
+  a.Op({0x8F}, "ADC A,A");
+  a.Label("keep");
+  a.Abs({0x32}, "LD (", "getbit", 1, "),A");
+  a.Op({0xC9}, "RET");
+}
+
+// BC = the next interlaced gamma value: "1" ends it, "0" brings in one more bit.
+void GammaSubroutine(Assembler& a) {
+  a.Label("gamma");
+  a.Op({0x01, 0x01, 0x00}, "LD BC,0001h");
+  a.Label("gamma_bit");
+  a.Abs({0xCD}, "CALL ", "getbit", 0, "");
+  a.Op({0xD8}, "RET C");
+  a.Abs({0xCD}, "CALL ", "getbit", 0, "");
+  a.Op({0xCB, 0x11}, "RL C");
+  a.Op({0xCB, 0x10}, "RL B");
+  a.Jr(0x18, "", "gamma_bit");
+}
+
 }  // namespace
 
 std::vector<Z80Instruction> ShowRoutineListing(const ShowParams& params) {
@@ -152,10 +305,16 @@ std::vector<Z80Instruction> ShowRoutineListing(const ShowParams& params) {
   PageVideoIn(a);
   if (params.kind == ShowKind::kCopy) {
     CopyBody(a, params);
-  } else {
+  } else if (params.kind == ShowKind::kUnpack) {
     UnpackBody(a, params);
+  } else {
+    UnpackBitsBody(a, params);
   }
   PageBasicAndReturn(a);
+  if (params.kind == ShowKind::kUnpackBits) {
+    GetBitSubroutine(a);
+    GammaSubroutine(a);
+  }
   return a.Finish();
 }
 

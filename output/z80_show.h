@@ -4,8 +4,9 @@
 // 0x8000 the way the ROM does (0x50 to BASIC's copy at 0x0003 first, then to port 0x02, so the
 // interrupt handler, which restores the map from 0x0003, keeps video RAM in), fills the 16,384
 // bytes, pages U2 back (0x70 to 0x0003 and port 0x02), enables interrupts and returns. It uses
-// AF, BC, DE and HL and two bytes of stack; IX, IY and the alternate registers are not touched.
-// Interrupts stay enabled throughout.
+// AF, BC, DE and HL and up to eight bytes of stack; IX, IY and the alternate registers are not
+// touched. Interrupts stay enabled throughout. The bit decoder keeps its bit buffer and match
+// distance in operands of its own instructions, so it needs no RAM outside the program.
 #ifndef TVCPIX_OUTPUT_Z80_SHOW_H_
 #define TVCPIX_OUTPUT_Z80_SHOW_H_
 
@@ -22,8 +23,9 @@ constexpr std::uint16_t kMapCopyAddress = 0x0003;
 constexpr std::uint16_t kVideoAddress = 0x8000;
 
 enum class ShowKind {
-  kCopy,    // LDIR of `count` bytes from the data to 0x8000, then optionally zeros to 0xC000
-  kUnpack,  // the screen_pack.h decoder, writing 0x8000..0xBFFF
+  kCopy,        // LDIR of `count` bytes from the data to 0x8000, then optionally zeros to 0xC000
+  kUnpack,      // the screen_pack.h decoder, writing 0x8000..0xBFFF
+  kUnpackBits,  // the screen_bitpack.h decoder, likewise; subroutines follow the RET
 };
 
 struct ShowParams {

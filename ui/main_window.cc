@@ -328,12 +328,14 @@ void MainWindow::ExportForTvc() {
                                   QDir::toNativeSeparators(QFileInfo(path).absolutePath())))) {
     return;
   }
-  const Result result = model_->ExportForTvc(NativePath(path));
+  std::string summary;
+  const Result result = model_->ExportForTvc(NativePath(path), &summary);
   if (!result.ok) {
     form_->show_message(QMessageBox::Critical, QString::fromStdString(result.message));
     return;
   }
-  statusBar()->showMessage(QDir::toNativeSeparators(path) + " written", 8000);
+  statusBar()->showMessage(
+      QDir::toNativeSeparators(path) + " written: " + QString::fromStdString(summary), 8000);
 }
 
 // ---------------------------------------------------------------- edit

@@ -27,7 +27,7 @@ class InputFileTest : public test::ScratchTest {
   static InputFile Filled() {
     InputFile f;
     f.picture = Surface("Pic1", 3, 2, MakeColor(1, 2, 3));
-    f.screen = DecodedScreen{TvcMode::kGraphics2, {1, 4, 0, 0}, Surface("screen", 2, 2, 0)};
+    f.screen = DecodedScreen{TvcMode::kGraphics2, {1, 4, 0, 0}, Surface("screen", 2, 2, 0), {}};
     return f;
   }
   static void ExpectFilled(const InputFile& f) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "output/screen_bitpack.h"
 #include "tests/output/tvc_screens.h"
 
 namespace tvcpix::test {
@@ -73,6 +74,76 @@ TEST(PackFormat, MalformedStreamsAreRefused) {
   EXPECT_FALSE(UnpackScreen(extra.data(), extra.size(), 9, &out));
   EXPECT_TRUE(UnpackScreen(extra.data(), 4, 9, &out));
   EXPECT_EQ(out, Bytes(9, 0x11));
+}
+
+}  // namespace
+}  // namespace tvcpix::test
+
+namespace tvcpix::test {
+namespace {
+
+class BitPackRoundTrip : public testing::TestWithParam<Pattern> {};
+
+TEST_P(BitPackRoundTrip, DecodesToTheImageAndEveryByteIsRead) {
+  const ScreenBytes image = MakeScreen(GetParam());
+  const Bytes packed = PackScreenBits(image.data(), image.size());
+  Bytes back;
+  ASSERT_TRUE(UnpackScreenBits(packed.data(), packed.size(), image.size(), &back));
+  EXPECT_EQ(back, image);
+  EXPECT_EQ(PackScreenBits(image.data(), image.size()), packed);
+  // A byte short, the stream is refused rather than read past its end.
+  EXPECT_FALSE(UnpackScreenBits(packed.data(), packed.size() - 1, image.size(), &back));
+  // Never more than the image, its tables and about a ninth for the flags of raw literals.
+  EXPECT_LE(packed.size(), image.size() * 9 / 8 + kBitPackHeaderBytes + 64);
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, BitPackRoundTrip,
+                         testing::Values(Pattern::kZeros, Pattern::kNoise, Pattern::kLongRuns,
+                                         Pattern::kEveryByte, Pattern::kHiddenTail,
+                                         Pattern::kFarRepeats),
+                         [](const testing::TestParamInfo<Pattern>& info) {
+                           return std::string(PatternName(info.param));
+                         });
+
+TEST(BitPackFormat, RowRepeatsUseTheShortDistances) {
+  // Two random rows repeated down the screen: one literal run of 128 bytes, then one match two
+  // rows up ("1", "1", index 3 = "11") covering everything else.
+  ScreenBytes noise = MakeScreen(Pattern::kNoise);
+  Bytes rows(16384);
+  for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = noise[i % 128];
+  const Bytes packed = PackScreenBits(rows.data(), rows.size());
+  Bytes back;
+  ASSERT_TRUE(UnpackScreenBits(packed.data(), packed.size(), rows.size(), &back));
+  EXPECT_EQ(back, rows);
+  EXPECT_LT(packed.size(), kBitPackHeaderBytes + 128 + 64);
+  EXPECT_EQ(packed[0] | packed[1] << 8, kBitPackDistances[0]);
+  EXPECT_EQ(packed[6] | packed[7] << 8, 128);
+}
+
+TEST(BitPackFormat, MalformedStreamsAreRefused) {
+  Bytes header(kBitPackHeaderBytes, 0);
+  header[0] = 1;  // short distances 1, 0, 0, 0
+  header[2 * kBitPackShortDistances] = 0x77;
+  const auto with = [&](std::initializer_list<std::uint8_t> tail) {
+    Bytes b = header;
+    b.insert(b.end(), tail);
+    return b;
+  };
+  Bytes out;
+  // gamma(1) = "1", literal "1" + index 0000 = 0x77; then "0" = repeat before any match.
+  const Bytes repeat_first = with({0b11000000, 0b01000000});
+  EXPECT_FALSE(UnpackScreenBits(repeat_first.data(), repeat_first.size(), 4, &out));
+  // ... "1" new match, "1" short, index 01 = distance 0, gamma(1).
+  const Bytes zero_distance = with({0b11000011, 0b01100000});
+  EXPECT_FALSE(UnpackScreenBits(zero_distance.data(), zero_distance.size(), 4, &out));
+  // ... index 00 = distance 1, gamma(1) = length 2; "0" then a run of one table byte: 4 bytes.
+  const Bytes four = with({0b11000011, 0b00101100, 0b00000000});
+  EXPECT_TRUE(UnpackScreenBits(four.data(), four.size(), 4, &out));
+  EXPECT_EQ(out, Bytes(4, 0x77));
+  EXPECT_FALSE(UnpackScreenBits(four.data(), four.size(), 2, &out));  // the match runs past
+  const Bytes spare = with({0b11000011, 0b00101100, 0b00000000, 0x00});
+  EXPECT_FALSE(UnpackScreenBits(spare.data(), spare.size(), 4, &out));
+  EXPECT_FALSE(UnpackScreenBits(four.data(), 5, 4, &out));  // tables cut short
 }
 
 }  // namespace

@@ -354,24 +354,28 @@ class MainWindowTest : public QObject {
   void ExportForTvc_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("written");  // the file and its first bytes, or empty
+    QTest::addColumn<QByteArray>("start");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("questions");
     QTest::newRow("cassette") << "screen"
                               << "TVC cassette (*.cas)"
-                              << "screen.cas: export for TVC is not available" << 0;
+                              << "screen.cas" << QByteArray("\x11\x00", 2) << "" << 0;
     QTest::newRow("audio") << "screen"
                            << "TVC tape audio (*.wav)"
-                           << "screen.wav: export" << 0;
+                           << "screen.wav" << QByteArray("RIFF") << "" << 0;
     QTest::newRow("existing") << "old.cas"
                               << "TVC cassette (*.cas)"
-                              << "old.cas: export" << 1;
+                              << "old.cas" << QByteArray("\x11\x00", 2) << "" << 1;
     QTest::newRow("over the source") << "source.cas"
                                      << "TVC cassette (*.cas)"
-                                     << "being converted" << 0;
+                                     << "" << QByteArray() << "being converted" << 0;
   }
   void ExportForTvc() {
     QFETCH(QString, typed);
     QFETCH(QString, filter);
+    QFETCH(QString, written);
+    QFETCH(QByteArray, start);
     QFETCH(QString, message);
     QFETCH(int, questions);
     QFile(pictures_.filePath("old.cas")).open(QIODevice::WriteOnly);
@@ -385,8 +389,14 @@ class MainWindowTest : public QObject {
     Key(QKeySequence("Ctrl+E"));
     QCOMPARE(starts_.value(0), pictures_.filePath("source"));
     QCOMPARE(questions_.size(), questions);
-    QVERIFY2(messages_.size() == 1 && messages_[0].contains(message),
-             qPrintable(messages_.join('|')));
+    if (message.isEmpty()) {
+      QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('|')));
+      QVERIFY(ReadAll(pictures_.filePath(written)).startsWith(start));
+      QVERIFY(window_->statusBar()->currentMessage().contains("written: Graphics 16, "));
+    } else {
+      QVERIFY2(messages_.size() == 1 && messages_[0].contains(message),
+               qPrintable(messages_.join('|')));
+    }
     QCOMPARE(ReadAll(source), ReadAll(QString(TVCPIX_SAMPLES_DIR) + "/rose_70x46.bmp"));
   }
 

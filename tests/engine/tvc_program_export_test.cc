@@ -1,0 +1,191 @@
+// Putting a result onto tape: tvcpix-cli's --cas and --wav, and the engine operation the
+// window's "Export for TVC..." calls. A .tim goes onto tape as saved: the Z80 routine, run on
+// the model of the TVC, leaves video RAM equal to the file's image.
+#include "engine/tvc_program_export.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "output/basic_loader.h"
+#include "output/screen_file.h"
+#include "output/tape_audio.h"
+#include "output/tvc_cassette.h"
+#include "tests/output/tvc_machine.h"
+#include "tests/output/tvc_screens.h"
+#include "tests/support/tool_run.h"
+
+namespace tvcpix::test {
+namespace {
+
+// The program inside a ".cas": everything after its two headers.
+Bytes PayloadOfCas(const Bytes& cas) {
+  if (cas.size() <= kCasHeaderBytes + kCasProgramHeaderBytes) return {};
+  return Bytes(cas.begin() + kCasHeaderBytes + kCasProgramHeaderBytes, cas.end());
+}
+
+// Loads the payload at 0x19EF and calls the routine as "X=USR(6912)" does; video RAM after.
+Bytes VideoRamAfterRunning(const Bytes& payload) {
+  TvcMachine m;
+  for (std::size_t i = 0; i < payload.size(); ++i)
+    m.Poke(static_cast<std::uint16_t>(kBasicProgramStart + i), payload[i]);
+  m.bank(TvcMachine::kVid).assign(0x4000, 0x5A);
+  m.StartUsr(kShowRoutineAddress);
+  EXPECT_TRUE(m.RunUntilReturn(10000000));
+  return m.bank(TvcMachine::kVid);
+}
+
+// A hand-made .tim whose image uses all 16,384 bytes, the hidden last 1,024 included.
+Bytes MadeTim(TvcMode mode, const PaletteCodes& codes) {
+  // Sized once and filled in place (growing it by inserts trips GCC 12's -Warray-bounds).
+  Bytes tim(kTimFileBytes, 0);
+  tim[0] = 'T', tim[1] = 'I', tim[2] = 'M';
+  tim[3] = static_cast<std::uint8_t>(InfoOf(mode).mode_byte);
+  std::copy(codes.begin(), codes.end(), tim.begin() + 4);
+  const ScreenBytes image = MakeScreen(Pattern::kFarRepeats);
+  std::copy(image.begin(), image.end(), tim.begin() + kTimHeaderBytes);
+  for (std::size_t i = 15360; i < image.size(); ++i)
+    tim[kTimHeaderBytes + i] = static_cast<std::uint8_t>(i * 5);
+  return tim;
+}
+
+class TvcExportCli : public ScratchTest {};
+
+TEST_F(TvcExportCli, SavedScreenGoesOntoTapeByteForByte) {
+  const Bytes tim = MadeTim(TvcMode::kGraphics4, {0x00, 0x55, 0x44, 0x11});
+  WriteBytes(Path("shot.tim"), tim);
+  const ToolResult r =
+      Run({"--cas", Path("shot.cas"), "--wav", Path("Shot Two.wav"), Path("shot.tim")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  // Only the exports: no BASE files without -o or -O.
+  EXPECT_EQ(Listing(dir_.string()),
+            (std::set<std::string>{"shot.tim", "shot.cas", "Shot Two.wav"}));
+  const std::regex line(".*: Graphics 4, (un)?packed [0-9]+ bytes, tape [0-9]+\\.[0-9] s\n");
+  EXPECT_TRUE(std::regex_match(r.out.substr(0, r.out.find('\n') + 1), line)) << r.out;
+
+  const Bytes payload = PayloadOfCas(ReadBytes(Path("shot.cas")));
+  const Bytes image(tim.begin() + kTimHeaderBytes, tim.end());
+  EXPECT_EQ(VideoRamAfterRunning(payload), image);
+  // "10 GRAPHICS 4": the .tim's own mode.
+  EXPECT_EQ(Bytes(payload.begin(), payload.begin() + 6),
+            (Bytes{0x06, 0x0A, 0x00, 0xEE, '4', 0xFF}));
+  // The tape audio holds the same program under the file's stem as its name.
+  EXPECT_EQ(ReadBytes(Path("Shot Two.wav")), BuildTapeWav(payload, "Shot Two").bytes);
+}
+
+TEST_F(TvcExportCli, PictureExportIsTheConvertedResult) {
+  const std::string sample = std::string(TVCPIX_SAMPLES_DIR) + "/rose_70x46.bmp";
+  ASSERT_EQ(Run({"-q", "-m", "16", "-o", Path("rose"), "--cas", Path("rose.cas"), sample}).code, 0);
+  const Bytes tim = ReadBytes(Path("rose.tim"));
+  ASSERT_EQ(tim.size(), static_cast<std::size_t>(kTimFileBytes));
+  EXPECT_EQ(VideoRamAfterRunning(PayloadOfCas(ReadBytes(Path("rose.cas")))),
+            Bytes(tim.begin() + kTimHeaderBytes, tim.end()));
+  // -q prints nothing; the same run without -o writes the same program and nothing else.
+  const ToolResult quiet = Run({"-m", "16", "--cas", Path("again.cas"), sample});
+  ASSERT_EQ(quiet.code, 0);
+  EXPECT_EQ(ReadBytes(Path("again.cas")), ReadBytes(Path("rose.cas")));
+  EXPECT_FALSE(fs::exists(Path("again.tim")));
+}
+
+struct Refusal {
+  std::vector<std::string> args;  // "@" stands for the scratch folder
+  int code;
+  const char* says;
+};
+
+class TvcExportCliRefusal : public ScratchTest, public testing::WithParamInterface<Refusal> {};
+
+TEST_P(TvcExportCliRefusal, RefusesAndWritesNothing) {
+  WriteBytes(Path("s.tim"), MadeTim(TvcMode::kGraphics16, {}));
+  WriteBytes(Path("t.tim"), MadeTim(TvcMode::kGraphics2, {0x00, 0x55, 0, 0}));
+  std::vector<std::string> args;
+  for (std::string a : GetParam().args) args.push_back(a[0] == '@' ? Path(a.substr(1)) : a);
+  const ToolResult r = Run(args);
+  EXPECT_EQ(r.code, GetParam().code);
+  EXPECT_NE(r.err.find(GetParam().says), std::string::npos) << r.err;
+  EXPECT_EQ(Listing(dir_.string()), (std::set<std::string>{"s.tim", "t.tim"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TvcExportCliRefusal,
+    testing::Values(Refusal{{"--cas", "@s.tim", "@s.tim"}, 1, "would replace the input"},
+                    Refusal{{"--wav", "@x.wav", "--cas", "@x.wav", "@s.tim"}, 2, "is also"},
+                    Refusal{{"--cas", "@x.cas", "@s.tim", "@t.tim"}, 2, "single INPUT"},
+                    Refusal{{"-o", "@x", "--cas", "@x.tim", "@s.tim"}, 2, "is also the file"},
+                    Refusal{{"--cas", "", "@s.tim"}, 2, "non-empty FILE"},
+                    Refusal{{"@s.tim"}, 2, "no output given"},
+                    Refusal{{"--cas", "@no/x.cas", "@s.tim"}, 1, "cannot write"}));
+
+struct SuffixCase {
+  const char* path;
+  TvcExportFormat format;
+};
+
+class ExportSuffix : public testing::TestWithParam<SuffixCase> {};
+
+TEST_P(ExportSuffix, NamesTheFormat) {
+  EXPECT_EQ(TvcExportFormatOf(GetParam().path), GetParam().format);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, ExportSuffix,
+                         testing::Values(SuffixCase{"a.cas", TvcExportFormat::kCas},
+                                         SuffixCase{"dir.wav/A.CaS", TvcExportFormat::kCas},
+                                         SuffixCase{"a.WAV", TvcExportFormat::kWav},
+                                         SuffixCase{"a.wave", TvcExportFormat::kUnknown},
+                                         SuffixCase{"a.cas.bin", TvcExportFormat::kUnknown},
+                                         SuffixCase{"cas", TvcExportFormat::kUnknown},
+                                         SuffixCase{"", TvcExportFormat::kUnknown}));
+
+class ResultExport : public ScratchTest {
+ protected:
+  static Surface Picture() {
+    Surface s("Pic1", 90, 60, 0);
+    for (int y = 0; y < 60; ++y)
+      for (int x = 0; x < 90; ++x) s.SetPixel(x, y, MakeColor(x * 2, y * 4, (x * y) & 255));
+    return s;
+  }
+};
+
+TEST_F(ResultExport, RefusesBeforeAConversionAndOtherSuffixes) {
+  Model model;
+  const Result early = ExportResultForTvc(model, Path("x.cas"));
+  EXPECT_FALSE(early.ok);
+  EXPECT_NE(early.message.find("no picture"), std::string::npos);
+  model.LoadSourcePicture(Picture());
+  const Result png = ExportResultForTvc(model, Path("x.png"));
+  EXPECT_FALSE(png.ok);
+  EXPECT_NE(png.message.find(".cas"), std::string::npos);
+  EXPECT_TRUE(Listing(dir_.string()).empty());
+}
+
+TEST_F(ResultExport, WritesTheModelsScreenAsCasOrWav) {
+  for (const TvcMode mode : {TvcMode::kGraphics2, TvcMode::kGraphics4, TvcMode::kGraphics16}) {
+    SCOPED_TRACE(ModeArg(mode));
+    Model model;
+    model.SetMode(mode);
+    model.LoadSourcePicture(Picture());
+    ASSERT_TRUE(model.SaveAs(Path("saved")).ok);
+    const Bytes tim = ReadBytes(Path("saved.tim"));
+    TimScreen saved;
+    ASSERT_TRUE(ScreenFromTim(tim.data(), tim.size(), &saved).ok);
+
+    TvcExportStats stats;
+    const Result cas = ExportResultForTvc(model, Path("Pic.CAS"), &stats);
+    ASSERT_TRUE(cas.ok) << cas.message;
+    const Bytes file = ReadBytes(Path("Pic.CAS"));
+    EXPECT_EQ(stats.file_bytes, file.size());
+    const Bytes payload = PayloadOfCas(file);
+    EXPECT_EQ(stats.payload_bytes, payload.size());
+    EXPECT_EQ(
+        payload,
+        BuildTvcProgram(saved.mode, saved.codes, saved.image.data(), saved.image.size()).payload);
+    EXPECT_EQ(VideoRamAfterRunning(payload), saved.image);
+
+    ASSERT_TRUE(ExportResultForTvc(model, Path("pic.wav"), &stats).ok);
+    EXPECT_EQ(ReadBytes(Path("pic.wav")), BuildTapeWav(payload, "pic").bytes);
+    EXPECT_GT(stats.tape_seconds, 10.0);
+  }
+}
+
+}  // namespace
+}  // namespace tvcpix::test
