@@ -13,12 +13,13 @@ struct ModeInfo {
   int colours;         // palette entries of the mode (120 for "Pattern TVC" in Graphics 16)
   int pixels_per_byte;
   int mode_byte;       // the ".tim" header's mode byte
+  int palette_codes;   // palette registers the mode shows through (16 colours use none)
 };
 
 constexpr ModeInfo kModeInfo[3] = {
-    {"Graphics 2", 512, 240, 2, 8, 0},
-    {"Graphics 4", 256, 240, 4, 4, 1},
-    {"Graphics 16", 128, 240, 16, 2, 2},
+    {"Graphics 2", 512, 240, 2, 8, 0, 2},
+    {"Graphics 4", 256, 240, 4, 4, 1, 4},
+    {"Graphics 16", 128, 240, 16, 2, 2, 0},
 };
 
 constexpr const ModeInfo& InfoOf(TvcMode mode) { return kModeInfo[static_cast<int>(mode)]; }

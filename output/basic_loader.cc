@@ -16,18 +16,6 @@ void AppendDecimal(std::vector<std::uint8_t>* body, unsigned value) {
 
 }  // namespace
 
-int PaletteCodesUsed(TvcMode mode) {
-  switch (mode) {
-    case TvcMode::kGraphics2:
-      return 2;
-    case TvcMode::kGraphics4:
-      return 4;
-    case TvcMode::kGraphics16:
-      return 0;
-  }
-  return 0;
-}
-
 std::vector<std::uint8_t> BasicLine(std::uint16_t number, const std::vector<std::uint8_t>& body) {
   assert(body.size() <= 251);
   std::vector<std::uint8_t> line;
@@ -54,7 +42,7 @@ std::vector<std::uint8_t> BuildLoaderBasic(TvcMode mode, const PaletteCodes& cod
   add(BasicLine(10, body));
 
   // 20 SET PALETTE c0,c1[,c2,c3]: the .tim header's codes, in decimal.
-  const int used = PaletteCodesUsed(mode);
+  const int used = InfoOf(mode).palette_codes;
   if (used > 0) {
     body = {tk::kSet, tk::kPalette};
     for (int i = 0; i < used; ++i) {

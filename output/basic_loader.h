@@ -1,4 +1,4 @@
-// The tokenised TVC BASIC lines of a picture loader (docs: /work/shared/TVC.md section 4).
+// The tokenised TVC BASIC lines of a picture loader.
 #ifndef TVCPIX_OUTPUT_BASIC_LOADER_H_
 #define TVCPIX_OUTPUT_BASIC_LOADER_H_
 
@@ -14,7 +14,7 @@ namespace tvcpix {
 // Where BASIC loads a program (the payload of a ".cas") and runs it from.
 constexpr std::uint16_t kBasicProgramStart = 0x19EF;
 
-// The BASIC tokens the loader uses (checked against the ROM tokenizer, TVC.md section 4).
+// The BASIC tokens the loader uses (as the ROM tokenizer stores them).
 namespace basic_token {
 constexpr std::uint8_t kGraphics = 0xEE;
 constexpr std::uint8_t kSet = 0xD6;
@@ -39,9 +39,6 @@ std::vector<std::uint8_t> BasicLine(std::uint16_t number, const std::vector<std:
 // The codes the mode uses must be TVC colour codes (the caller checks them).
 std::vector<std::uint8_t> BuildLoaderBasic(TvcMode mode, const PaletteCodes& codes,
                                            std::uint16_t usr_address);
-
-// The number of palette codes a mode's SET PALETTE line sets: 2, 4, or 0 for 16 colours.
-int PaletteCodesUsed(TvcMode mode);
 
 }  // namespace tvcpix
 

@@ -27,18 +27,6 @@ Result Fail(std::string message) {
   return Result::Failure(std::move(message));
 }
 
-int CodesOfMode(TvcMode mode) {
-  switch (mode) {
-    case TvcMode::kGraphics2:
-      return 2;
-    case TvcMode::kGraphics4:
-      return 4;
-    case TvcMode::kGraphics16:
-      break;
-  }
-  return 0;
-}
-
 void PutColor(std::uint8_t* p, const PaletteEntry& e) {
   p[0] = e.blue;
   p[1] = e.green;
@@ -66,7 +54,7 @@ Surface DecodeScreenImage(const std::uint8_t* image, TvcMode mode, const Palette
     for (int code = 0; code < 128; ++code)
       colors[static_cast<std::size_t>(code)] = ColorOfCode(static_cast<std::uint8_t>(code));
   } else {
-    for (int i = 0; i < CodesOfMode(mode); ++i)
+    for (int i = 0; i < InfoOf(mode).palette_codes; ++i)
       colors[static_cast<std::size_t>(i)] = ColorOfCode(codes[static_cast<std::size_t>(i)]);
   }
 
@@ -144,7 +132,7 @@ Result DecodeTim(const std::uint8_t* data, std::size_t size, DecodedScreen* out)
                   " in the .tim header (0, 1 or 2 for 2, 4 or 16 colours)");
   }
   PaletteCodes codes{};
-  for (int i = 0; i < CodesOfMode(mode); ++i) {
+  for (int i = 0; i < InfoOf(mode).palette_codes; ++i) {
     const std::uint8_t code = data[4 + i];
     if (!IsTvcColorCode(code)) {
       return Fail("bad palette code " + Hex(code) + " at header byte " + std::to_string(4 + i) +
@@ -168,7 +156,7 @@ Result DecodeBin(const std::uint8_t* data, std::size_t size, TvcMode mode,
     if (size == static_cast<std::size_t>(kTimFileBytes)) message += " (is it a .tim file?)";
     return Fail(message);
   }
-  for (int i = 0; i < CodesOfMode(mode); ++i) {
+  for (int i = 0; i < InfoOf(mode).palette_codes; ++i) {
     if (!IsTvcColorCode(codes[static_cast<std::size_t>(i)])) {
       return Fail("bad palette code " + Hex(codes[static_cast<std::size_t>(i)]) +
                   " (only bits 6, 4, 2 and 0 may be set)");
@@ -176,7 +164,7 @@ Result DecodeBin(const std::uint8_t* data, std::size_t size, TvcMode mode,
   }
   out->mode = mode;
   out->codes = PaletteCodes{};
-  for (int i = 0; i < CodesOfMode(mode); ++i)
+  for (int i = 0; i < InfoOf(mode).palette_codes; ++i)
     out->codes[static_cast<std::size_t>(i)] = codes[static_cast<std::size_t>(i)];
   out->screen = DecodeScreenImage(data, mode, out->codes);
   out->image.assign(data, data + kScreenBytes);

@@ -1,4 +1,4 @@
-// The TVC tape signal of a program: blocks, CRC and a WAV file (TVC.md section 3).
+// The TVC tape signal of a program: blocks, CRC and a WAV file.
 //
 // The tape holds a header block and a data block, each after a leader of 2,128 Hz cycles and
 // one sync cycle of 1,359 Hz; every byte is 8 cycles, least significant bit first, a 0 being
@@ -7,8 +7,8 @@
 // Which bytes each CRC covers (the CRC starts from 0 for each): MAME's tvc_cas.cpp and the
 // TVCTape tool (which follows the ROM's routine) agree:
 //   - header block: from its first byte (00) to the sector's end flag; the leading 00 is
-//     "covered or not" alike, since a zero byte leaves a zero CRC unchanged (TVC.md lists the
-//     CRC-covered bytes from 6A on);
+//     "covered or not" alike, since a zero byte leaves a zero CRC unchanged (the usual listing
+//     gives the CRC-covered bytes from 6A on);
 //   - data block: the first sector's CRC runs on from the block's own bytes
 //     (00 6A 00 11 00 <sectors>) through that sector; every later sector's CRC covers just that
 //     sector: <number> <size> <data> <end flag>. We follow both sources here, which matters

@@ -1,4 +1,4 @@
-// The ".cas" file a TVC emulator loads with LOAD (TVC.md section 3).
+// The ".cas" file a TVC emulator loads with LOAD.
 #ifndef TVCPIX_OUTPUT_TVC_CASSETTE_H_
 #define TVCPIX_OUTPUT_TVC_CASSETTE_H_
 

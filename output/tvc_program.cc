@@ -43,7 +43,7 @@ TvcProgramResult BuildTvcProgram(TvcMode mode, const PaletteCodes& codes,
                      " bytes, a TVC screen has " + std::to_string(kScreenBytes);
     return result;
   }
-  const int used = PaletteCodesUsed(mode);
+  const int used = InfoOf(mode).palette_codes;
   for (int i = 0; i < used; ++i) {
     const std::uint8_t code = codes[static_cast<std::size_t>(i)];
     if (!IsTvcColorCode(code)) {

@@ -24,7 +24,7 @@ namespace tvcpix {
 
 // The routine's (and USR's) fixed address: 6912.
 constexpr std::uint16_t kShowRoutineAddress = 0x1B00;
-// The smallest zero gap left between the BASIC program and the routine (TVC.md: about 225
+// The smallest zero gap left between the BASIC program and the routine (about 225
 // bytes are known to work; the loader lines leave 228 to 245).
 constexpr int kMinBasicGap = 200;
 // The largest payload a tape data block holds: 255 sectors of 256 bytes.

@@ -16,7 +16,7 @@
 
 namespace tvcpix {
 
-// The paging values (TVC.md section 1): U0 / U1 / video RAM / SYS, and BASIC's U0 / U1 / U2 / SYS.
+// The paging values: U0 / U1 / video RAM / SYS, and BASIC's U0 / U1 / U2 / SYS.
 constexpr std::uint8_t kMapWithVideo = 0x50;
 constexpr std::uint8_t kMapBasic = 0x70;
 constexpr std::uint16_t kMapCopyAddress = 0x0003;

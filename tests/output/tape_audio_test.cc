@@ -1,5 +1,5 @@
 // The tape signal: the CRC against a hand-worked example and an independent formulation, the
-// blocks against TVC.md's layout, and the WAV read back by a small FSK reader (zero-crossing
+// blocks against the tape layout, and the WAV read back by a small FSK reader (zero-crossing
 // periods) to the very blocks and CRCs.
 #include "output/tape_audio.h"
 

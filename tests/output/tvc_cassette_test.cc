@@ -1,4 +1,4 @@
-// The loader's BASIC lines and the ".cas" around them, byte for byte against TVC.md's golden
+// The loader's BASIC lines and the ".cas" around them, byte for byte against the golden
 // bytes (typed into the ROM's own tokenizer), and the inputs that are refused.
 #include "output/tvc_cassette.h"
 

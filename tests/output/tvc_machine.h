@@ -1,5 +1,5 @@
 // A small model of the TVC for running the export's Z80 routine on libz80ex: four RAM banks,
-// video RAM and ROMs paged by port 0x02 as TVC.md section 1 describes, a record of port writes,
+// video RAM and ROMs paged by port 0x02, a record of port writes,
 // and, optionally, IM 1 interrupts whose handler does what the ROM's does to the paging: it
 // maps something else in, then restores the map from BASIC's copy at 0x0003.
 #ifndef TVCPIX_TESTS_OUTPUT_TVC_MACHINE_H_
