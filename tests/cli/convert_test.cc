@@ -45,14 +45,14 @@ TEST_P(ConvertTest, WritesTheModelsResult) {
   EXPECT_TRUE(ReadBytes(Path("out.tim")) == tim);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Settings, ConvertTest,
-    testing::Values(SettingsCase{"Graphics16", "-m 16"},
-                    SettingsCase{"Bayer4x4NoResize", "-d bayer4x4 --no-resize"},
-                    SettingsCase{"Graphics4StuckiPalette", "-m4 -d STUCKI --palette4 1,14,8,6"},
-                    SettingsCase{"Graphics2AtkinsonPalette",
-                                 "--mode=2 -d atkinson --palette2=9,14"}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Settings, ConvertTest, testing::Values(
+    SettingsCase{"Graphics16", "-m 16"},
+    SettingsCase{"Bayer4x4NoResize", "-d bayer4x4 --no-resize"},
+    SettingsCase{"Graphics4StuckiPalette", "-m4 -d STUCKI --palette4 1,14,8,6"},
+    SettingsCase{"Graphics2AtkinsonPalette", "--mode=2 -d atkinson --palette2=9,14"}),
     test::CaseName<SettingsCase>);
+// clang-format on
 
 TEST_F(CliTest, PaletteOptionsGiveTheIndicesAndDefaultToTheStartPalettes) {
   const CliOptions o = Parse(Words("--palette4 1,14,8,6 --palette2=9,14 -O D/o a"));
@@ -129,19 +129,19 @@ TEST_P(FailedInputTest, NamesTheFileAndTheReason) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Inputs, FailedInputTest,
-    testing::Values(FailureCase{"OutputsIntoTheInputsFolder", "-O D/. D/self.bmp", ""},
-                    FailureCase{"PngWouldReplaceTheInput", "-o D/s --png D/self.bmp D/self.bmp",
-                                "would replace the input"},
-                    FailureCase{"MissingOutputFolder", "-o D/no/such/base D/self.bmp", ""},
-                    FailureCase{"AsmIntoMissingFolder", "-o D/s --asm D/no/s.asm D/self.bmp",
-                                "cannot write D/no/s.asm: "},
-                    FailureCase{"FolderAtBinNextStillConverts",
-                                "-j 1 -O D/out D/self.bmp D/next.bmp",
-                                "D/out/self.bin: " + std::string(std::strerror(EISDIR)) +
-                                    " (already replaced: D/out/self.bmp)\n"}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Inputs, FailedInputTest, testing::Values(
+    FailureCase{"OutputsIntoTheInputsFolder", "-O D/. D/self.bmp", ""},
+    FailureCase{"PngWouldReplaceTheInput", "-o D/s --png D/self.bmp D/self.bmp",
+    "would replace the input"},
+    FailureCase{"MissingOutputFolder", "-o D/no/such/base D/self.bmp", ""},
+    FailureCase{"AsmIntoMissingFolder", "-o D/s --asm D/no/s.asm D/self.bmp",
+    "cannot write D/no/s.asm: "},
+    FailureCase{"FolderAtBinNextStillConverts", "-j 1 -O D/out D/self.bmp D/next.bmp",
+                "D/out/self.bin: " + std::string(std::strerror(EISDIR)) +
+                    " (already replaced: D/out/self.bmp)\n"}),
     test::CaseName<FailureCase>);
+// clang-format on
 
 }  // namespace
 }  // namespace tvcpix

@@ -10,7 +10,7 @@
 
 #include "cli/extras.h"
 #include "output/png.h"
-#include "tests/support/tool_run.h"
+#include "tests/cli/cli_fixture.h"
 
 extern char** environ;
 
@@ -116,16 +116,6 @@ class StopTest : public test::ScratchTest {
   }
 };
 
-void WritePicture(const std::string& path, int width, int height, int seed) {
-  Surface s("Pic1", width, height, 0);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      s.SetPixel(x, y, MakeColor((x * 7 + seed) & 255, (y * 5 + seed * 31) & 255, (x ^ y) & 255));
-  test::WriteBytes(path, test::BmpBytes(s));
-}
-
-// ---------------------------------------------------------------- stopped during a save
-
 struct StopCase {
   const char* name;
   int signo;
@@ -145,7 +135,7 @@ TEST_P(StopDuringSaveTest, RemovesTheTemporaryFilesAndKeepsWholeFiles) {
   std::vector<std::string> inputs;
   for (int i = 0; i < c.inputs; ++i) {
     inputs.push_back(Path("in" + std::to_string(i) + ".bmp"));
-    WritePicture(inputs.back(), 700 + 10 * i, 500, i);  // a sizable load and save
+    test::WritePicture(inputs.back(), 700 + 10 * i, 500, i);  // a sizable load and save
   }
   const auto args = [&](const std::string& folder) {
     std::vector<std::string> words;
@@ -195,17 +185,14 @@ TEST_P(StopDuringSaveTest, RemovesTheTemporaryFilesAndKeepsWholeFiles) {
   EXPECT_EQ(renamed, c.hold_from - 1);
 }
 
+// The first file of a save, an export after the three files, and three workers at once.
 INSTANTIATE_TEST_SUITE_P(
     Saves, StopDuringSaveTest,
     testing::Values(StopCase{"BmpOfOneInput", SIGTERM, "-o D/one", 1, 1, 1},
-                    StopCase{"BinAfterTheBmp", SIGINT, "-o D/one", 1, 2, 1},
                     StopCase{"PngExportAfterTheOthers", SIGINT,
                              "-o D/one --asm D/one.asm --png D/one.png", 1, 5, 1},
-                    StopCase{"ThreeWorkersAtOnce", SIGTERM, "-j 3 -O D", 6, 4, 3},
-                    StopCase{"OneWorkerOfABatch", SIGINT, "-j 1 -O D", 3, 6, 1}),
+                    StopCase{"ThreeWorkersAtOnce", SIGTERM, "-j 3 -O D", 6, 4, 3}),
     [](const testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
-
-// ---------------------------------------------------------------- without the Qt reader module
 
 // The tool alone in DIR/bin, as copied away from a build or an installation: a picture that
 // needs Qt's reader fails naming the module and every place looked in, the other inputs still
@@ -216,11 +203,12 @@ TEST_F(StopTest, ToolWithoutItsQtModuleSaysWhereItLooked) {
   fs::copy_file(TVCPIX_CLI_PATH, tool);
   Surface picture("Pic1", 9, 7, MakeColor(200, 40, 90));
   test::WriteBytes(Path("a.png"), EncodePng(picture));
-  WritePicture(Path("b.bmp"), 20, 10, 1);
+  test::WritePicture(Path("b.bmp"), 20, 10, 1);
   // A 32-bit BMP, which the direct decoder leaves to Qt's reader.
-  Bytes bmp32 = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0,  54, 0, 0, 0, 40, 0,  0, 0, 2,
-                 0,   0,   0,  2, 0, 0, 0, 1, 0, 32, 0,  0, 0, 0, 0,  16, 0, 0, 0};
-  bmp32.resize(70, 0x80);
+  const std::uint8_t header[] = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0,  54, 0, 0, 0, 40, 0,  0, 0, 2,
+                                 0,   0,   0,  2, 0, 0, 0, 1, 0, 32, 0,  0, 0, 0, 0,  16, 0, 0, 0};
+  Bytes bmp32(70, 0x80);  // sized first: growing it trips GCC 12's -Warray-bounds
+  std::copy(std::begin(header), std::end(header), bmp32.begin());
   test::WriteBytes(Path("c.bmp"), bmp32);
   const std::string looked =
       Path("bin/libtvcpix_qtdecode.so") + ", " + Path("lib/tvcpix/libtvcpix_qtdecode.so");
@@ -234,17 +222,16 @@ TEST_F(StopTest, ToolWithoutItsQtModuleSaysWhereItLooked) {
     std::vector<std::string> args, env;
     std::string err;  // the first line
   };
-  const Case cases[] = {
-      {{"-o", Path("o/a"), Path("a.png")}, {}, missing("a.png", "PNG pictures", looked)},
-      {{"-j", "1", "-O", Path("o"), Path("c.bmp"), Path("b.bmp")},
-       {},
-       missing("c.bmp", "this BMP picture", looked)},
-      {{"-j", "2", "-O", Path("o"), Path("b.bmp"), Path("a.png")},
-       {},
-       missing("a.png", "PNG pictures", looked)},
-      {{"-o", Path("o/a"), Path("a.png")},
-       {"TVCPIX_QT_MODULE=" + Path("none.so")},
-       missing("a.png", "PNG pictures", Path("none.so"))}};
+  const Case cases[] = {// a BMP only Qt reads; a PNG beside one read directly; a named module
+                        {{"-j", "1", "-O", Path("o"), Path("c.bmp"), Path("b.bmp")},
+                         {},
+                         missing("c.bmp", "this BMP picture", looked)},
+                        {{"-j", "2", "-O", Path("o"), Path("b.bmp"), Path("a.png")},
+                         {},
+                         missing("a.png", "PNG pictures", looked)},
+                        {{"-o", Path("o/a"), Path("a.png")},
+                         {"TVCPIX_QT_MODULE=" + Path("none.so")},
+                         missing("a.png", "PNG pictures", Path("none.so"))}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.back());
     Child child = Start(tool, c.args, ToolEnvironment(c.env));

@@ -21,28 +21,26 @@ TEST_P(UsageErrorTest, ExitsWithTwoAndWritesNothing) {
   EXPECT_EQ(Listing(dir_.string()), (std::set<std::string>{"a.bmp", "a.tim"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CommandLines, UsageErrorTest,
-    testing::Values(UsageCase{"NoArguments", ""}, UsageCase{"NoInput", "-O D/o"},
-                    UsageCase{"NoOutput", "D/a.bmp"},
-                    UsageCase{"BothOutputs", "-o D/x -O D/y D/a.bmp"},
-                    UsageCase{"OneBaseTwoInputs", "-o D/x D/a.bmp D/a.bmp"},
-                    UsageCase{"EmptyBase", "-o '' D/a.bmp"},
-                    UsageCase{"UnknownOption", "-x -O D/o D/a.bmp"},
-                    UsageCase{"MissingValue", "-O D/o D/a.bmp --mode"},
-                    UsageCase{"Mode8", "-O D/o -m 8 D/a.bmp"},
-                    UsageCase{"UnknownMethod", "-O D/o -d no D/a.bmp"},
-                    UsageCase{"Palette4Index16", "-O D/o --palette4 0,1,2,16 D/a.bmp"},
-                    UsageCase{"Palette2Letters", "-O D/o --palette2 a,b D/a.bmp"},
-                    UsageCase{"Gamma101", "-O D/o --gamma 101 D/a.bmp"},
-                    UsageCase{"NoResizeWithValue", "-O D/o --no-resize=1 D/a.bmp"},
-                    UsageCase{"ZeroJobs", "-j 0 -O D/o D/a.bmp"},
-                    UsageCase{"ExportWithTwoInputs", "-o D/s --asm D/s.asm D/a.bmp D/a.bmp"},
-                    UsageCase{"TwoExportsOneFile", "-o D/s --png D/x --asm D/./x D/a.bmp"},
-                    UsageCase{"ViewWithoutOutput", "view D/a.tim"},
-                    UsageCase{"ViewTimWithMode", "view D/a.tim -m 4 -o D/x.png"},
-                    UsageCase{"ViewWithMethod", "view D/a.bin --dither floyd -o D/x.png"}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(CommandLines, UsageErrorTest, testing::Values(
+    UsageCase{"NoArguments", ""}, UsageCase{"NoInput", "-O D/o"}, UsageCase{"NoOutput", "D/a.bmp"},
+    UsageCase{"BothOutputs", "-o D/x -O D/y D/a.bmp"},
+    UsageCase{"OneBaseTwoInputs", "-o D/x D/a.bmp D/a.bmp"},
+    UsageCase{"EmptyBase", "-o '' D/a.bmp"}, UsageCase{"UnknownOption", "-x -O D/o D/a.bmp"},
+    UsageCase{"MissingValue", "-O D/o D/a.bmp --mode"}, UsageCase{"Mode8", "-O D/o -m 8 D/a.bmp"},
+    UsageCase{"UnknownMethod", "-O D/o -d no D/a.bmp"},
+    UsageCase{"Palette4Index16", "-O D/o --palette4 0,1,2,16 D/a.bmp"},
+    UsageCase{"Palette2Letters", "-O D/o --palette2 a,b D/a.bmp"},
+    UsageCase{"Gamma101", "-O D/o --gamma 101 D/a.bmp"},
+    UsageCase{"NoResizeWithValue", "-O D/o --no-resize=1 D/a.bmp"},
+    UsageCase{"ZeroJobs", "-j 0 -O D/o D/a.bmp"},
+    UsageCase{"ExportWithTwoInputs", "-o D/s --asm D/s.asm D/a.bmp D/a.bmp"},
+    UsageCase{"TwoExportsOneFile", "-o D/s --png D/x --asm D/./x D/a.bmp"},
+    UsageCase{"ViewWithoutOutput", "view D/a.tim"},
+    UsageCase{"ViewTimWithMode", "view D/a.tim -m 4 -o D/x.png"},
+    UsageCase{"ViewWithMethod", "view D/a.bin --dither floyd -o D/x.png"}),
     test::CaseName<UsageCase>);
+// clang-format on
 
 }  // namespace
 }  // namespace tvcpix

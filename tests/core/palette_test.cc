@@ -33,14 +33,6 @@ TEST(PaletteTest, SixteenColourTableAndStartPalettes) {
   EXPECT_EQ(swatch_palette.entries(), (std::vector<PaletteEntry>{{30, 20, 10, 0}}));
 }
 
-TEST(PaletteTest, SquaredDistancesTieToTheLowerIndex) {
-  const Palette two = test::PaletteOfIndices(kStartPalette2Indices), p16 = test::Table16();
-  EXPECT_EQ(NearestIndex(two, 127, 127, 127), 0);  // 48387 against 49152
-  EXPECT_EQ(NearestIndex(two, 128, 128, 128), 1);
-  EXPECT_EQ(NearestIndex(p16, 0, 0, 0), 0);        // not 8
-  EXPECT_EQ(NearestIndex(p16, 200, 200, 200), 7);  // 9075 from both 7 and 15
-}
-
 // Straight scan: the smallest squared distance, the first index holding it; 0 if all skipped.
 int BruteNearest(const Palette& p, const PatternFlags* flags, int r, int g, int b) {
   int best = 0;

@@ -4,34 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
 
 namespace tvcpix {
 namespace {
 
-struct TimerCase {
-  const char* name;
-  std::int64_t ticks, ticks_per_second, milliseconds;
-};
-
-constexpr std::int64_t kNs = 1'000'000'000, kQpc = 10'000'000;
-
-class RunTimerTest : public testing::TestWithParam<TimerCase> {};
-
-TEST_P(RunTimerTest, RoundsToNearestMillisecondTiesToEven) {
-  const TimerCase& c = GetParam();
-  EXPECT_EQ(RunTimer::ToMilliseconds(c.ticks, c.ticks_per_second), c.milliseconds);
+TEST(RunTimerTest, RoundsToNearestMillisecondTiesToEven) {
+  constexpr std::int64_t kNs = 1'000'000'000, kQpc = 10'000'000;  // clock and Windows ticks
+  const std::int64_t cases[][3] = {{2'500'000, kNs, 2},
+                                   {3'500'000, kNs, 4},
+                                   {35'000, kQpc, 4},
+                                   {2'500'001, kNs, 3},
+                                   {3'499'999, kNs, 3}};
+  for (const auto& [ticks, per_second, ms] : cases)
+    EXPECT_EQ(RunTimer::ToMilliseconds(ticks, per_second), ms) << ticks << "/" << per_second;
 }
-
-INSTANTIATE_TEST_SUITE_P(Ticks, RunTimerTest,
-                         testing::Values(TimerCase{"HalfDownToEven", 2'500'000, kNs, 2},
-                                         TimerCase{"HalfUpToEven", 3'500'000, kNs, 4},
-                                         TimerCase{"HalfAtTenMegahertz", 35'000, kQpc, 4},
-                                         TimerCase{"JustAboveHalf", 2'500'001, kNs, 3},
-                                         TimerCase{"JustBelowHalf", 3'499'999, kNs, 3}),
-                         [](const testing::TestParamInfo<TimerCase>& info) {
-                           return std::string(info.param.name);
-                         });
 
 }  // namespace
 }  // namespace tvcpix

@@ -128,20 +128,22 @@ TEST_P(JpegFormTest, MatchesQtOrIsLeftToIt) {
                    form.expect_direct);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Forms, JpegFormTest,
-                         testing::Values(JpegForm{"420", 3, 2, 2, false, 0, 0, true},
-                                         JpegForm{"422", 3, 2, 1, false, 0, 0, true},
-                                         JpegForm{"444", 3, 1, 1, false, 0, 0, true},
-                                         JpegForm{"grey", 1, 1, 1, false, 0, 0, true},
-                                         JpegForm{"progressive", 3, 2, 2, true, 0, 0, true},
-                                         JpegForm{"restarts", 3, 2, 2, false, 1, 0, true},
-                                         JpegForm{"exif1", 3, 2, 2, false, 0, 1, true},
-                                         JpegForm{"exif6", 3, 2, 2, false, 0, 6, false},
-                                         JpegForm{"exif3", 1, 1, 1, true, 0, 3, false},
-                                         JpegForm{"stored_rgb", 3, 1, 1, false, 0, 0, true}),
-                         [](const testing::TestParamInfo<JpegForm>& info) {
-                           return "Jpeg_" + std::string(info.param.name);
-                         });
+    testing::Values(JpegForm{"420", 3, 2, 2, false, 0, 0, true},
+    JpegForm{"422", 3, 2, 1, false, 0, 0, true},
+                    JpegForm{"444", 3, 1, 1, false, 0, 0, true},
+                    JpegForm{"grey", 1, 1, 1, false, 0, 0, true},
+                    JpegForm{"progressive", 3, 2, 2, true, 0, 0, true},
+                    JpegForm{"restarts", 3, 2, 2, false, 1, 0, true},
+                    JpegForm{"exif1", 3, 2, 2, false, 0, 1, true},
+                    JpegForm{"exif6", 3, 2, 2, false, 0, 6, false},
+                    JpegForm{"exif3", 1, 1, 1, true, 0, 3, false},
+                    JpegForm{"stored_rgb", 3, 1, 1, false, 0, 0, true}),
+    [](const testing::TestParamInfo<JpegForm>& info) {
+      return "Jpeg_" + std::string(info.param.name);
+    });
+// clang-format on
 
 struct BmpForm {
   const char* name;
@@ -157,16 +159,17 @@ TEST_P(BmpFormTest, MatchesQt) {
   ExpectSameAsQt(Write(std::string(name) + ".bmp", MakeBmp(w, h, down, v5, gap, w)), true);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Forms, BmpFormTest,
-                         testing::Values(BmpForm{"OnePixel", 1, 1, false, false, 0},
-                                         BmpForm{"BottomUp", 5, 3, false, false, 0},
-                                         BmpForm{"TopDown", 6, 4, true, false, 0},
-                                         BmpForm{"V5Header", 33, 7, false, true, 0},
-                                         BmpForm{"V5TopDown", 7, 5, true, true, 0},
-                                         BmpForm{"GapBeforePixels", 9, 4, false, false, 12}),
-                         [](const testing::TestParamInfo<BmpForm>& info) {
-                           return "Bmp_" + std::string(info.param.name);
-                         });
+    testing::Values(BmpForm{"OnePixel", 1, 1, false, false, 0},
+    BmpForm{"TopDown", 6, 4, true, false, 0},
+                    BmpForm{"V5Header", 33, 7, false, true, 0},
+                    BmpForm{"V5TopDown", 7, 5, true, true, 0},
+                    BmpForm{"GapBeforePixels", 9, 4, false, false, 12}),
+    [](const testing::TestParamInfo<BmpForm>& info) {
+      return "Bmp_" + std::string(info.param.name);
+    });
+// clang-format on
 
 TEST_F(DirectDecodeTest, BundledPhotosMatchQt) {
   for (const auto& entry : fs::directory_iterator(TVCPIX_SAMPLES_DIR)) {

@@ -146,11 +146,12 @@ inline Bmp Rle(int bits, bool complete = true) {
   b.pixels.clear();
   for (int y = kH - 1; y >= 0; --y) {
     auto i = [&](int x) { return Index(x, y, 1 << bits); };
+    // clang-format off
     const std::vector<int> row =
         bits == 8 ? std::vector{0, 3, i(0), i(1), i(2), 0, 1, i(3), 1, i(4), 1, i(5), 1, i(6), 0, 0}
-                  : std::vector{
-                        0, 3, i(0) << 4 | i(1), i(2) << 4, 2, i(3) << 4 | i(4), 2, i(5) << 4 | i(6),
-                        0, 0};
+                  : std::vector{0, 3, i(0) << 4 | i(1), i(2) << 4, 2, i(3) << 4 | i(4), 2,
+                  i(5) << 4 | i(6), 0, 0};
+    // clang-format on
     b.pixels.insert(b.pixels.end(), row.begin(), row.end());
   }
   b.pixels.insert(b.pixels.end(), {0, 1});
@@ -240,18 +241,13 @@ inline std::size_t Find(const Bytes& j, std::uint8_t marker) {  // the offset of
   return i;
 }
 
-// A gtest case name from a file name: "cut in data.jpg" gives "CutInDataJpg".
+// A gtest case name from a file name: its ASCII letters and digits ("cut in data.jpg":
+// "cutindatajpg").
 inline std::string CaseLabel(const std::string& file_name) {
   std::string label;
-  bool upper = true;
-  for (const char c : file_name) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) >= 0x80) {
-      upper = true;
-      continue;
-    }
-    label += upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
-    upper = false;
-  }
+  for (const char c : file_name)
+    if (static_cast<unsigned char>(c) < 0x80 && std::isalnum(static_cast<unsigned char>(c)))
+      label += c;
   return label;
 }
 

@@ -69,7 +69,7 @@ std::vector<LoadCase> LoadCases() {
   cases.push_back(
       {"tall.bmp", [] { return Encode("BMP", 1, 65535); }, 1, 65535, Fixed(GradientAt)});
   // JPEGs Qt wrote, with Qt's pixels: with bytes after the end marker (as cameras write them),
-  // progressive, grey and progressive, and as wide as JPEG allows.
+  // and as wide as JPEG allows (other forms: direct_decode_test.cc).
   const auto qt_reads = [](const Bytes& bytes) { return AsQtReads(bytes); };
   cases.push_back({"trailer.jpg",
                    [] {
@@ -78,10 +78,6 @@ std::vector<LoadCase> LoadCases() {
                      return trailer;
                    },
                    64, 48, qt_reads});
-  cases.push_back(
-      {"progressive.jpg", [] { return Encode("JPEG", 64, 48, true); }, 64, 48, qt_reads});
-  cases.push_back({"grey progressive.jpg", [] { return Encode("JPEG", 32, 16, true, true); }, 32,
-                   16, qt_reads});
   cases.push_back({"wide.jpg", [] { return Encode("JPEG", 65500, 1); }, 65500, 1, qt_reads});
   // Exact levels: every EXIF orientation of a grey picture (1 is none at all: plain greyscale),
   // and CMYK: red = (255 - C)(255 - K) / 255 from the inverted samples.

@@ -46,42 +46,25 @@ TEST_P(CommandLineTest, CopiedCommandWritesTheSavedFiles) {
     EXPECT_EQ(ReadBytes(Path("copied") + ext), ReadBytes(Path("saved") + ext)) << line.command;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sessions, CommandLineTest,
-    testing::Values(Session{"Plain", "rose_70x46.bmp", false, [](Model&) {}},
-                    Session{"Graphics4FloydPalette", "chelsea_451x300.bmp", false,
-                            [](Model& m) {
-                              m.SelectMode(TvcMode::kGraphics4);
-                              m.SelectMethod(DitherMethod::kFloyd);
-                              m.PickColor(12), m.AssignColor4(1);
-                              m.PickColor(3), m.AssignColor4(3);
-                            }},
-                    Session{"Graphics2Palette", "milla_211x242.bmp", false,
-                            [](Model& m) {
-                              m.SelectMode(TvcMode::kGraphics2);
-                              m.SelectMethod(DitherMethod::kSierraLite);
-                              m.PickColor(1), m.AssignColor2(0);
-                            }},
-                    Session{"TonesSetThenLive", "coffee_600x400.jpg", false,
-                            [](Model& m) {
-                              m.SelectMode(TvcMode::kGraphics4);
-                              m.SelectMethod(DitherMethod::kAtkinson);
-                              m.MoveSlider(1, 30);  // discarded by the next move
-                              m.MoveSlider(1, 62);
-                              m.Set();
-                              m.MoveSlider(3, 70);
-                              m.MoveSlider(4, 58);  // discards Color
-                              m.MoveSlider(2, 47);
-                              m.MoveSlider(4, 41);
-                            }},
-                    Session{"CombinedTones", "parrot_495x498.jpg", true,
-                            [](Model& m) {
-                              m.SelectMethod(DitherMethod::kBayer4x4);
-                              m.MoveSlider(4, 60);
-                              m.MoveSlider(1, 55);
-                              m.MoveSlider(2, 52);
-                            }}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Sessions, CommandLineTest, testing::Values(
+    Session{"Plain", "rose_70x46.bmp", false, [](Model&) {}},
+    Session{"Graphics4FloydPalette", "chelsea_451x300.bmp", false, [](Model& m) {
+      m.SelectMode(TvcMode::kGraphics4), m.SelectMethod(DitherMethod::kFloyd);
+      m.PickColor(12), m.AssignColor4(1), m.PickColor(3), m.AssignColor4(3); }},
+    Session{"Graphics2Palette", "milla_211x242.bmp", false, [](Model& m) {
+      m.SelectMode(TvcMode::kGraphics2), m.SelectMethod(DitherMethod::kSierraLite);
+      m.PickColor(1), m.AssignColor2(0); }},
+    // The first Brightness is discarded by the next move, Color by the first Contrast.
+    Session{"TonesSetThenLive", "coffee_600x400.jpg", false, [](Model& m) {
+      m.SelectMode(TvcMode::kGraphics4), m.SelectMethod(DitherMethod::kAtkinson);
+      m.MoveSlider(1, 30), m.MoveSlider(1, 62), m.Set(), m.MoveSlider(3, 70);
+      m.MoveSlider(4, 58), m.MoveSlider(2, 47), m.MoveSlider(4, 41); }},
+    Session{"CombinedTones", "parrot_495x498.jpg", true, [](Model& m) {
+      m.SelectMethod(DitherMethod::kBayer4x4);
+      m.MoveSlider(4, 60), m.MoveSlider(1, 55), m.MoveSlider(2, 52); }}),
     [](const testing::TestParamInfo<Session>& info) { return std::string(info.param.name); });
+// clang-format on
 
 struct Refusal {
   const char* name;
@@ -100,43 +83,31 @@ TEST_P(RefusalTest, NoCommandWhereNoneReproduces) {
   EXPECT_NE(line.reason.find(GetParam().reason), std::string::npos) << line.reason;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Refusals, RefusalTest,
-    testing::Values(
-        Refusal{"PatternEdit", [](Model& m) { m.ClickSwatch(kLeftButton, 9, 12); }, "patterns"},
-        Refusal{"ResultViewClick", [](Model& m) { m.ProbeClick(kRightButton); }, "patterns"},
-        Refusal{"AllOff", [](Model& m) { m.AllOff(); }, "patterns"},
-        Refusal{"ToneOrder",
-                [](Model& m) {
-                  m.MoveSlider(3, 60);
-                  m.Set();
-                  m.MoveSlider(1, 60);
-                },
-                "order"},
-        Refusal{"SameToneTwice",
-                [](Model& m) {
-                  m.MoveSlider(1, 60);
-                  m.Set();
-                  m.MoveSlider(1, 40);
-                },
-                "order"},
-        Refusal{"NoiseMovedOn",
-                [](Model& m) {
-                  m.SelectMethod(DitherMethod::kTresholdNoise);
-                  m.SelectMethod(DitherMethod::kTresholdNoise);
-                },
-                "random"},
-        // The patterns of "Pattern TVC" were chosen for the picture before the slider moved.
-        Refusal{"PatternsChosenBeforeTones", [](Model& m) { m.MoveSlider(1, 70); }, "chosen"},
-        Refusal{"NotAFile", [](Model& m) { m.LoadSourcePicture(Surface(m.pic1())); }, "file"}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Refusals, RefusalTest, testing::Values(
+    Refusal{"PatternEdit", [](Model& m) { m.ClickSwatch(kLeftButton, 9, 12); }, "patterns"},
+    Refusal{"ResultViewClick", [](Model& m) { m.ProbeClick(kRightButton); }, "patterns"},
+    Refusal{"AllOff", [](Model& m) { m.AllOff(); }, "patterns"},
+    Refusal{"ToneOrder", [](Model& m) { m.MoveSlider(3, 60), m.Set(), m.MoveSlider(1, 60); },
+    "order"},
+    Refusal{"SameToneTwice", [](Model& m) { m.MoveSlider(1, 60), m.Set(), m.MoveSlider(1, 40); },
+    "order"},
+    Refusal{"NoiseMovedOn", [](Model& m) {
+      m.SelectMethod(DitherMethod::kTresholdNoise),
+      m.SelectMethod(DitherMethod::kTresholdNoise); }, "random"},
+    // The patterns of "Pattern TVC" were chosen for the picture before the slider moved.
+    Refusal{"PatternsChosenBeforeTones", [](Model& m) { m.MoveSlider(1, 70); }, "chosen"},
+    Refusal{"NotAFile", [](Model& m) { m.LoadSourcePicture(Surface(m.pic1())); }, "file"}),
     [](const testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(ShellQuoteTest, QuotesOnlyWhatNeedsIt) {
-  EXPECT_EQ(ShellQuote("/a/b-c_d.jpg"), "/a/b-c_d.jpg");
-  EXPECT_EQ(ShellQuote("a b"), "'a b'");
-  EXPECT_EQ(ShellQuote("it's"), "'it'\\''s'");
-  EXPECT_EQ(ShellQuote(""), "''");
-  EXPECT_EQ(ShellQuote("$HOME"), "'$HOME'");
+  for (const auto& [raw, quoted] : {std::pair("/a/b-c_d.jpg", "/a/b-c_d.jpg"),
+                                    {"a b", "'a b'"},
+                                    {"it's", "'it'\\''s'"},
+                                    {"", "''"},
+                                    {"$HOME", "'$HOME'"}})
+    EXPECT_EQ(ShellQuote(raw), quoted);
 }
 
 }  // namespace

@@ -61,38 +61,31 @@ using Op = std::function<void(Model&)>;
 Op RandomOp(std::mt19937& rng, Op* before) {
   auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
   const int v = pick(1 << 30);
+  // clang-format off
   switch (pick(12)) {
-    case 0:
-    case 1:
-      return [v](Model& m) { m.MoveSlider(1 + v % 4, (v >> 3) % 101); };
-    case 2:
-      return [](Model& m) { m.Set(); };
-    case 3:
-      *before = [v](Model& m) { m.PickColor(v % 16); };
-      return [v](Model& m) { m.AssignColor4((v >> 4) % 4); };
-    case 4:
-      *before = [v](Model& m) { m.PickColor(v % 16); };
-      return [v](Model& m) { m.AssignColor2((v >> 4) % 2); };
-    case 5:
-      return [v](Model& m) { m.SelectMode(static_cast<TvcMode>(v % 3)); };
-    case 6:  // "Treshold+Noise" drawn often, so the generator's state matters
-      return [v](Model& m) { m.SelectMethod(static_cast<DitherMethod>(v % 3 ? 4 : 1 + v % 17)); };
-    case 7:
-      return [v](Model& m) { m.ClickSwatch(1 + v % 2, v % 312, (v >> 9) % 312); };
-    case 8:
-      return [v](Model& m) { v % 2 ? m.AllOn() : m.AllOff(); };
-    case 9:
-      *before = [v](Model& m) { m.ProbeMove(v % 512, (v >> 9) % 480); };
-      return [v](Model& m) { m.ProbeClick(1 << ((v >> 20) % 3)); };
+    case 0: case 1: return [v](Model& m) { m.MoveSlider(1 + v % 4, (v >> 3) % 101); };
+    case 2: return [](Model& m) { m.Set(); };
+    case 3: *before = [v](Model& m) { m.PickColor(v % 16); };
+            return [v](Model& m) { m.AssignColor4((v >> 4) % 4); };
+    case 4: *before = [v](Model& m) { m.PickColor(v % 16); };
+            return [v](Model& m) { m.AssignColor2((v >> 4) % 2); };
+    case 5: return [v](Model& m) { m.SelectMode(static_cast<TvcMode>(v % 3)); };
+    // "Treshold+Noise" drawn often, so the generator's state matters.
+    case 6: return [v](Model& m) {
+      m.SelectMethod(static_cast<DitherMethod>(v % 3 ? 4 : 1 + v % 17)); };
+    case 7: return [v](Model& m) { m.ClickSwatch(1 + v % 2, v % 312, (v >> 9) % 312); };
+    case 8: return [v](Model& m) { v % 2 ? m.AllOn() : m.AllOff(); };
+    case 9: *before = [v](Model& m) { m.ProbeMove(v % 512, (v >> 9) % 480); };
+            return [v](Model& m) { m.ProbeClick(1 << ((v >> 20) % 3)); };
     case 10: {
       std::mt19937 local(static_cast<unsigned>(v));
       const Surface p = Picture(local, 1 + v % 700, 1 + (v >> 10) % 500);
-      return
-          [p, v](Model& m) { m.LoadSourcePicture(p, "/pictures/" + std::to_string(v) + ".bmp"); };
+      return [p, v](Model& m) { m.LoadSourcePicture(p,
+      "/pictures/" + std::to_string(v) + ".bmp"); };
     }
-    default:
-      return [v](Model& m) { m.MoveSlider(1 + v % 2, 40 + v % 20); };
+    default: return [v](Model& m) { m.MoveSlider(1 + v % 2, 40 + v % 20); };
   }
+  // clang-format on
 }
 
 class UndoSessionTest : public testing::TestWithParam<bool> {};
@@ -145,9 +138,9 @@ TEST_P(UndoSessionTest, UndoEqualsNeverHavingTakenTheStep) {
         done.pop_back();
         exact_redo.push_back(exact_after.back());
         exact_after.pop_back();
-        ASSERT_EQ(Exact(model), exact_after.back()) << "session " << session << " event " << event;
-        ASSERT_EQ(Observable(model), Observable(*replay()))
-            << "session " << session << " event " << event;
+        SCOPED_TRACE(testing::Message() << "session " << session << " event " << event);
+        ASSERT_EQ(Exact(model), exact_after.back());
+        ASSERT_EQ(Observable(model), Observable(*replay()));
       } else if (!undone.empty()) {
         ASSERT_TRUE(model.Redo());
         done.push_back(undone.back());
@@ -183,9 +176,8 @@ TEST(HistoryTest, StepsAreNamedAndADragIsOneStep) {
   model.SelectMode(TvcMode::kGraphics4);
   model.SelectMethod(DitherMethod::kFloyd);
   model.Set();
-  const std::vector<std::string> names = {"Set",      "Floyd",         "Graphics 4",
-                                          "Gamma 45", "Brightness 60", "Load astro.jpg"};
-  for (const std::string& name : names) {
+  for (const std::string name :
+       {"Set", "Floyd", "Graphics 4", "Gamma 45", "Brightness 60", "Load astro.jpg"}) {
     EXPECT_EQ(model.undo_name(), name);
     ASSERT_TRUE(model.Undo());
     EXPECT_EQ(model.redo_name(), name);
@@ -212,20 +204,14 @@ TEST(HistoryTest, MemoryIsBoundedAndTheSourceShared) {
   std::mt19937 rng(5);
   model.LoadSourcePicture(Picture(rng, 5472, 3648), "/big.jpg");
   const Surface* source = &model.pic1();
-  for (int step = 0; step < 150; ++step) {
-    if (step % 3 == 2) {
-      model.SelectMode(static_cast<TvcMode>(step % 3 == 2 ? (step / 3) % 3 : 0));
-    } else {
-      model.MoveSlider(1 + step % 2, 30 + step % 40);  // alternating, so no two steps merge
-    }
-  }
+  for (int step = 0; step < 150; ++step)  // sliders alternating, so no two steps merge
+    step % 3 == 2 ? model.SelectMode(static_cast<TvcMode>(step / 3 % 3))
+                  : model.MoveSlider(1 + step % 2, 30 + step % 40);
   EXPECT_EQ(&model.pic1(), source);
   // The step limit or the byte limit (which counts the shared source once) ends it.
   EXPECT_GE(model.undo_count(), 60);
   EXPECT_LE(model.undo_count(), static_cast<int>(History::kMaxSteps));
   const std::size_t bytes = model.history_bytes();
-  std::printf("history of %d steps over a %dx%d source: %.1f MB of pictures besides the model's\n",
-              model.undo_count(), source->width(), source->height(), bytes / 1048576.0);
   EXPECT_LE(bytes, History::kMaxBytes);
   // Per step at most the work picture, the result view and one preview changed.
   EXPECT_LE(bytes, History::kMaxSteps * (2 * 512 * 480 * 3 + 512 * 240 * 3) + (4u << 20));
@@ -277,9 +263,10 @@ TEST(ToneTest, SliderStatesAndCombinedSliders) {
 
 TEST(SavePathTest, TypedSuffixesAreTakenOff) {
   const std::pair<const char*, const char*> cases[] = {
-      {"/p/astro.bmp", "/p/astro"}, {"/p/astro.BMP", "/p/astro"}, {"/p/astro.Tim", "/p/astro"},
-      {"/p/astro.bin", "/p/astro"}, {"/p/astro", "/p/astro"},     {"/p/astro.png", "/p/astro.png"},
-      {"/p/.bmp", "/p/.bmp"},       {"/p/a.bmp.bmp", "/p/a.bmp"}, {"x.bmpx", "x.bmpx"}};
+      {"/p/astro.BMP", "/p/astro"}, {"/p/astro.Tim", "/p/astro"},
+      {"/p/astro.bin", "/p/astro"}, {"/p/astro.png", "/p/astro.png"},
+      {"/p/.bmp", "/p/.bmp"},       {"/p/a.bmp.bmp", "/p/a.bmp"},
+      {"x.bmpx", "x.bmpx"}};
   for (const auto& [typed, base] : cases) EXPECT_EQ(Model::OutputBaseFor(typed), base) << typed;
 }
 

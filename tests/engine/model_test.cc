@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <tuple>
@@ -22,8 +22,6 @@
 
 namespace tvcpix {
 namespace {
-
-constexpr ColorValue kBlack = MakeColor(0, 0, 0), kRed = MakeColor(255, 0, 0);
 
 // Ramps in all three channels with a little noise.
 Surface Picture(int w, int h, std::uint32_t seed) {
@@ -120,25 +118,6 @@ INSTANTIATE_TEST_SUITE_P(ModesAndMethods, ConvertDispatchTest,
                                           testing::Range(1, kMethodCount + 1)),
                          test::ModeMethodName);
 
-TEST(ModelTest, PaletteFollowsModeMethodAndSwatches) {
-  Model m;  // window start: the 16 colours, no conversion yet
-  EXPECT_EQ(m.palette().entries(), Built(BuildPalette16).entries());
-  m.LoadSourcePicture(Picture(120, 90, 2));  // "Graphics 16", "Pattern TVC"
-  m.Convert();
-  EXPECT_EQ(m.palette().entries(), Built(FillPatternPalette).entries());
-  m.SelectMode(TvcMode::kGraphics4);  // rebuilt for every pass, left holding the swatches
-  m.PickColor(10);                    // red: only the current colour changes
-  m.AssignColor2(0);                  // the 2-colour row is locked in "Graphics 4"
-  m.AssignColor4(2);                  // converts
-  EXPECT_EQ(std::pair(m.label3(0), m.palette()[2]), std::pair(kBlack, EntryFromColor(kRed)));
-  EXPECT_TRUE(ColoursOf(m.tvc4()).count(kRed));
-  m.SelectMode(TvcMode::kGraphics16);  // the 4 entries cannot be reused
-  EXPECT_EQ(m.palette().entries(), Built(FillPatternPalette).entries());
-  m.SelectMethod(DitherMethod::kAtkinson);  // the 16 colours first
-  EXPECT_EQ(m.palette().entries(), Built(BuildPalette16).entries());
-  EXPECT_EQ(m.convert_count(), 3u + 5u);
-}
-
 TEST(ModelTest, LoadSlidersAndSet) {
   Model m;
   m.SetMethod(DitherMethod::kTreshold);
@@ -168,37 +147,15 @@ TEST(ModelTest, LoadSlidersAndSet) {
   EXPECT_EQ(m.pic5(), base);
 }
 
-TEST(ModelTest, EditorOperationsAndProbe) {
-  Model m;
-  m.LoadSourcePicture(Picture(160, 120, 18));
-  const std::uint64_t count = m.convert_count();
-  m.AllOff();
-  EXPECT_EQ(m.patterns_used_caption(), "0");
-  m.AllOn();  // no narrowing outside a load
-  // Left clicks switch a pattern off and on; the count waits for the next redraw.
-  const int k = PatternIndex(2, 9), x = SwatchLeft(9) + 6, y = SwatchTop(2) + 6;
-  m.ClickSwatch(kLeftButton, x, y);
-  EXPECT_EQ(std::pair(m.pattern_flags().excluded[k], m.patterns_used_caption()),
-            std::pair(1, std::string("120")));
-  m.ClickSwatch(kLeftButton, SwatchLeft(9), SwatchTop(2));  // on the white outline
-  EXPECT_EQ(m.pattern_flags().excluded[k], 0);
-  // Right clicks swap A and B and toggle the mark; two restore both. Gaps do nothing.
-  const PatternSet start = m.pattern_set();
-  m.ClickSwatch(kRightButton, x, y);
-  EXPECT_EQ(std::tuple(m.pattern_set().A(k), m.pattern_set().B(k), m.pattern_flags().swapped[k]),
-            std::tuple(start.B(k), start.A(k), 1));
-  m.ClickSwatch(kRightButton, x, y);
-  EXPECT_EQ(std::tuple(m.pattern_set().A(k), m.pattern_flags().swapped[k]),
-            std::tuple(start.A(k), 0));
-  m.ClickSwatch(kLeftButton, SwatchLeft(9) + 15, y);  // a gap
-  EXPECT_EQ(m.convert_count(), count + 6);
-  // Pointer positions far outside the result view once overflowed.
-  m.ProbeMove(10, 10);
-  const std::tuple probe(m.probe_caption(), m.shape(1), m.shape(2));
-  for (const int far : {600, -1, INT_MAX, INT_MIN}) {
-    m.ProbeMove(far, far);
-    EXPECT_EQ(std::tuple(m.probe_caption(), m.shape(1), m.shape(2)), probe) << far;
-  }
+// The hit test reads the picture, within the triangle's geometry: once a click beside it or
+// below the diagonal was taken for a swatch.
+TEST(PatternEditorTest, HitTestFindsDrawnSwatchesOnly) {
+  Surface pic9("Pic9", 312, 312, kSwatchBackground);
+  DrawSwatchOn(pic9, SwatchLeft(3), SwatchTop(1), MakeColor(0, 0, 0));
+  DrawSwatchOn(pic9, SwatchLeft(1), SwatchTop(3), MakeColor(9, 9, 9));  // below the diagonal
+  EXPECT_EQ(SwatchAt(pic9, SwatchLeft(3) + 12, SwatchTop(1) + 12), PatternIndex(1, 3));
+  for (const auto& [x, y] : {std::pair{-1, 15}, {400, 11}, {SwatchLeft(1) + 3, SwatchTop(3) + 3}})
+    EXPECT_EQ(SwatchAt(pic9, x, y), std::nullopt) << x << "," << y;
 }
 
 }  // namespace

@@ -72,12 +72,14 @@ TEST_P(MisfitPaletteTest, IsRefusedBeforeWriting) {
   for (const char* ext : kExts) EXPECT_EQ(ReadBytes(base_ + ext), Old(ext)) << ext;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Palettes, MisfitPaletteTest,
-                         testing::Values(MisfitCase{"Graphics4With3", TvcMode::kGraphics4, 3},
-                                         MisfitCase{"Graphics2With0", TvcMode::kGraphics2, 0},
-                                         MisfitCase{"Graphics2With16", TvcMode::kGraphics2, 16},
-                                         MisfitCase{"Graphics16With17", TvcMode::kGraphics16, 17}),
-                         CaseName<MisfitCase>);
+    testing::Values(MisfitCase{"Graphics4With3", TvcMode::kGraphics4, 3},
+    MisfitCase{"Graphics2With0", TvcMode::kGraphics2, 0},
+                    MisfitCase{"Graphics2With16", TvcMode::kGraphics2, 16},
+                    MisfitCase{"Graphics16With17", TvcMode::kGraphics16, 17}),
+    CaseName<MisfitCase>);
+// clang-format on
 
 struct FolderCase {
   const char* name;
@@ -142,16 +144,17 @@ TEST_P(FailedWriteTest, FailedFileKeepsItsOldContent) {
             (std::set<std::string>{"out24.x.bmp", "out24.x.bin", "out24.x.tim"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Steps, FailedWriteTest,
-    testing::Values(FailureCase{"CreateFailsOnBmp", WriteStep::kCreate, 1, EMFILE},
-                    FailureCase{"WriteFailsOnBin", WriteStep::kWrite, 2, ENOSPC},
-                    FailureCase{"SyncFailsOnBin", WriteStep::kSync, 2, EIO},
-                    FailureCase{"CloseFailsOnTim", WriteStep::kClose, 3, EDQUOT},
-                    FailureCase{"RenameFailsOnTim", WriteStep::kRename, 3, EXDEV},
-                    FailureCase{"FolderAtBin", WriteStep::kNone, 2, EISDIR},
-                    FailureCase{"FileSizeLimitOnBmp", WriteStep::kNone, 1, EFBIG}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Steps, FailedWriteTest, testing::Values(
+    FailureCase{"CreateFailsOnBmp", WriteStep::kCreate, 1, EMFILE},
+    FailureCase{"WriteFailsOnBin", WriteStep::kWrite, 2, ENOSPC},
+    FailureCase{"SyncFailsOnBin", WriteStep::kSync, 2, EIO},
+    FailureCase{"CloseFailsOnTim", WriteStep::kClose, 3, EDQUOT},
+    FailureCase{"RenameFailsOnTim", WriteStep::kRename, 3, EXDEV},
+    FailureCase{"FolderAtBin", WriteStep::kNone, 2, EISDIR},
+    FailureCase{"FileSizeLimitOnBmp", WriteStep::kNone, 1, EFBIG}),
     CaseName<FailureCase>);
+// clang-format on
 
 // A FIFO, a link to another file and a link to /dev/full at the final names: the save neither
 // blocks nor writes through the links; each name ends up a complete regular file.

@@ -1,5 +1,5 @@
-// The packer: every image decodes back exactly, the format's limits are used, and malformed
-// streams are refused by the reference decoder (the Z80 decoder runs in z80_show_test.cc).
+// The byte and bit packers: every image decodes back exactly, the formats' limits are used, and
+// malformed streams are refused by the reference decoders (the Z80 ones run in z80_show_test.cc).
 #include "output/screen_pack.h"
 
 #include <gtest/gtest.h>
@@ -14,15 +14,23 @@ using Bytes = std::vector<std::uint8_t>;
 
 class PackRoundTrip : public testing::TestWithParam<Pattern> {};
 
+// Both packers decode back exactly, the same bytes on every call; never more than one token
+// byte per 128 literals (bytes) or the image, its tables and a ninth for the literal flags
+// (bits); a bit stream a byte short is refused rather than read past its end.
 TEST_P(PackRoundTrip, DecodesToTheImage) {
   const ScreenBytes image = MakeScreen(GetParam());
-  const Bytes packed = PackScreen(image.data(), image.size());
-  Bytes back;
+  const Bytes packed = PackScreen(image.data(), image.size()),
+              bits = PackScreenBits(image.data(), image.size());
+  Bytes back, back_bits;
   ASSERT_TRUE(UnpackScreen(packed.data(), packed.size(), image.size(), &back));
+  ASSERT_TRUE(UnpackScreenBits(bits.data(), bits.size(), image.size(), &back_bits));
   EXPECT_EQ(back, image);
-  // Never more than one token byte per 128 literal bytes over the image.
-  EXPECT_LE(packed.size(), image.size() + (image.size() + 127) / 128);
+  EXPECT_EQ(back_bits, image);
   EXPECT_EQ(PackScreen(image.data(), image.size()), packed);
+  EXPECT_EQ(PackScreenBits(image.data(), image.size()), bits);
+  EXPECT_LE(packed.size(), image.size() + (image.size() + 127) / 128);
+  EXPECT_LE(bits.size(), image.size() * 9 / 8 + kBitPackHeaderBytes + 64);
+  EXPECT_FALSE(UnpackScreenBits(bits.data(), bits.size() - 1, image.size(), &back));
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, PackRoundTrip,
@@ -30,7 +38,7 @@ INSTANTIATE_TEST_SUITE_P(Images, PackRoundTrip,
                                          Pattern::kEveryByte, Pattern::kHiddenTail,
                                          Pattern::kFarRepeats),
                          [](const testing::TestParamInfo<Pattern>& info) {
-                           return std::string(PatternName(info.param));
+                           return PatternName(info.param);
                          });
 
 TEST(PackFormat, LongestMatchesAndFarDistances) {
@@ -75,35 +83,6 @@ TEST(PackFormat, MalformedStreamsAreRefused) {
   EXPECT_TRUE(UnpackScreen(extra.data(), 4, 9, &out));
   EXPECT_EQ(out, Bytes(9, 0x11));
 }
-
-}  // namespace
-}  // namespace tvcpix::test
-
-namespace tvcpix::test {
-namespace {
-
-class BitPackRoundTrip : public testing::TestWithParam<Pattern> {};
-
-TEST_P(BitPackRoundTrip, DecodesToTheImageAndEveryByteIsRead) {
-  const ScreenBytes image = MakeScreen(GetParam());
-  const Bytes packed = PackScreenBits(image.data(), image.size());
-  Bytes back;
-  ASSERT_TRUE(UnpackScreenBits(packed.data(), packed.size(), image.size(), &back));
-  EXPECT_EQ(back, image);
-  EXPECT_EQ(PackScreenBits(image.data(), image.size()), packed);
-  // A byte short, the stream is refused rather than read past its end.
-  EXPECT_FALSE(UnpackScreenBits(packed.data(), packed.size() - 1, image.size(), &back));
-  // Never more than the image, its tables and about a ninth for the flags of raw literals.
-  EXPECT_LE(packed.size(), image.size() * 9 / 8 + kBitPackHeaderBytes + 64);
-}
-
-INSTANTIATE_TEST_SUITE_P(Images, BitPackRoundTrip,
-                         testing::Values(Pattern::kZeros, Pattern::kNoise, Pattern::kLongRuns,
-                                         Pattern::kEveryByte, Pattern::kHiddenTail,
-                                         Pattern::kFarRepeats),
-                         [](const testing::TestParamInfo<Pattern>& info) {
-                           return std::string(PatternName(info.param));
-                         });
 
 TEST(BitPackFormat, RowRepeatsUseTheShortDistances) {
   // Two random rows repeated down the screen: one literal run of 128 bytes, then one match two

@@ -3,15 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "output/tape_audio.h"
 #include "output/tvc_cassette.h"
 #include "tests/output/tvc_screens.h"
+#include "tests/support/tool_run.h"
 
 namespace tvcpix::test {
 namespace {
@@ -31,29 +28,6 @@ double TapeSeconds(const TimScreen& s, ScreenPacking packing, std::size_t* paylo
   EXPECT_TRUE(wav.ok) << wav.message;
   return wav.seconds;
 }
-
-// The table of the report: every bundled photo in every mode, default method.
-TEST(TvcExportMeasure, DISABLED_PrintSizesAndTapeTimes) {
-  std::printf("%-22s %4s %8s %8s %8s %8s %8s %8s %6s\n", "sample", "mode", "copy B", "byte B",
-              "bits B", "copy s", "byte s", "bits s", "ratio");
-  for (const char* sample : kSamples) {
-    for (TvcMode mode : {TvcMode::kGraphics2, TvcMode::kGraphics4, TvcMode::kGraphics16}) {
-      const TimScreen& s = ConvertedSample(sample, mode);
-      std::size_t copy_bytes = 0, packed_bytes = 0, bits_bytes = 0;
-      const double copy_s = TapeSeconds(s, ScreenPacking::kCopy, &copy_bytes);
-      const double packed_s = TapeSeconds(s, ScreenPacking::kPacked, &packed_bytes);
-      const double bits_s = TapeSeconds(s, ScreenPacking::kBits, &bits_bytes);
-      std::printf("%-22s %4s %8zu %8zu %8zu %8.1f %8.1f %8.1f %6.2f\n", sample, ModeArg(mode),
-                  copy_bytes, packed_bytes, bits_bytes, copy_s, packed_s, bits_s, bits_s / copy_s);
-    }
-  }
-}
-
-}  // namespace
-}  // namespace tvcpix::test
-
-namespace tvcpix::test {
-namespace {
 
 class PhotoExport : public testing::TestWithParam<TvcMode> {};
 
@@ -100,70 +74,22 @@ TEST(PackingChoice, NoiseFallsBackToTheCopyWithItsHiddenTail) {
   EXPECT_EQ(q.layout.data_bytes, 15360u);
 }
 
-using Bytes = std::vector<std::uint8_t>;
-
-class ExportFiles : public testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tvcpix_export_XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  static Bytes Read(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  }
-  std::filesystem::path dir_;
-};
-
-TEST_F(ExportFiles, CasAndWavHoldTheProgram) {
-  const TimScreen& s = ConvertedSample("milla_211x242.bmp", TvcMode::kGraphics4);
-  const TvcExportInput input{s.mode, s.codes, &s.image};
-  const TvcProgramResult program = BuildTvcProgram(s.mode, s.codes, s.image.data(), s.image.size());
-
-  TvcExportStats cas_stats;
-  const Result cas = WriteTvcCas((dir_ / "milla.cas").string(), input, &cas_stats);
-  ASSERT_TRUE(cas.ok) << cas.message;
-  const Bytes cas_bytes = BuildCasFile(program.payload).bytes;
-  EXPECT_EQ(Read(dir_ / "milla.cas"), cas_bytes);
-  EXPECT_EQ(cas_stats.payload_bytes, program.payload.size());
-  EXPECT_EQ(cas_stats.file_bytes, cas_bytes.size());
-  EXPECT_EQ(cas_stats.layout.packing, program.layout.packing);
-
-  TvcExportStats wav_stats;
-  const Result wav = WriteTvcWav((dir_ / "milla.wav").string(), input, "MILLA", &wav_stats);
-  ASSERT_TRUE(wav.ok) << wav.message;
-  const WavResult audio = BuildTapeWav(program.payload, "MILLA");
-  EXPECT_EQ(Read(dir_ / "milla.wav"), audio.bytes);
-  EXPECT_EQ(wav_stats.file_bytes, audio.bytes.size());
-  EXPECT_DOUBLE_EQ(wav_stats.tape_seconds, audio.seconds);
-  // The tape name is not timed differently: a ".cas" reports the same tape time.
-  EXPECT_NEAR(cas_stats.tape_seconds, wav_stats.tape_seconds, 0.5);
-  // The statistics are optional.
-  EXPECT_TRUE(WriteTvcCas((dir_ / "again.cas").string(), input).ok);
-  EXPECT_EQ(Read(dir_ / "again.cas"), cas_bytes);
-}
+using ExportFiles = ScratchTest;
 
 TEST_F(ExportFiles, RefusedInputsAndUnwritableFolders) {
   const ScreenBytes image = MakeScreen(Pattern::kZeros);
   const TvcExportInput bad_codes{TvcMode::kGraphics4, {0, 80, 68, 0xAA}, &image};
   TvcExportStats untouched;
   untouched.file_bytes = 77;
-  const Result r = WriteTvcCas((dir_ / "x.cas").string(), bad_codes, &untouched);
-  EXPECT_EQ(untouched.file_bytes, 77u);
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.errnum, 0);
+  const Result r = WriteTvcCas(Path("x.cas"), bad_codes, &untouched);
+  EXPECT_TRUE(!r.ok && r.errnum == 0 && untouched.file_bytes == 77u);
   EXPECT_NE(r.message.find("not a TVC colour code"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(dir_ / "x.cas"));
-  EXPECT_FALSE(WriteTvcWav((dir_ / "x.wav").string(), {TvcMode::kGraphics2, {}, nullptr}, "X").ok);
+  EXPECT_FALSE(std::filesystem::exists(Path("x.cas")));
+  EXPECT_FALSE(WriteTvcWav(Path("x.wav"), {TvcMode::kGraphics2, {}, nullptr}, "X").ok);
 
   const TvcExportInput good{TvcMode::kGraphics16, {}, &image};
-  const Result missing = WriteTvcCas((dir_ / "no" / "x.cas").string(), good);
-  EXPECT_FALSE(missing.ok);
-  EXPECT_NE(missing.errnum, 0);
-  EXPECT_FALSE(missing.message.empty());
+  const Result missing = WriteTvcCas(Path("no/x.cas"), good);
+  EXPECT_TRUE(!missing.ok && missing.errnum != 0 && !missing.message.empty());
 }
 
 }  // namespace

@@ -14,6 +14,8 @@ extern "C" {
 #include <utility>
 #include <vector>
 
+#include "output/basic_loader.h"
+
 namespace tvcpix::test {
 
 class TvcMachine {
@@ -34,22 +36,13 @@ class TvcMachine {
 
   // The bank and offset an address reaches under the current map.
   std::pair<int, std::uint16_t> Decode(std::uint16_t address) const {
+    static constexpr int kPage0[4] = {kSys, kCart, kU0, kU3}, kPage3[4] = {kCart, kSys, kU3, kExt};
     const int page = address >> 14;
-    const auto offset = static_cast<std::uint16_t>(address & 0x3FFF);
-    switch (page) {
-      case 0: {
-        static constexpr int kPage0[4] = {kSys, kCart, kU0, kU3};
-        return {kPage0[(map_ >> 3) & 3], offset};
-      }
-      case 1:
-        return {kU1, offset};
-      case 2:
-        return {(map_ & 0x20) ? kU2 : kVid, offset};
-      default: {
-        static constexpr int kPage3[4] = {kCart, kSys, kU3, kExt};
-        return {kPage3[(map_ >> 6) & 3], offset};
-      }
-    }
+    const int bank = page == 0   ? kPage0[(map_ >> 3) & 3]
+                     : page == 1 ? kU1
+                     : page == 2 ? ((map_ & 0x20) ? kU2 : kVid)
+                                 : kPage3[(map_ >> 6) & 3];
+    return {bank, static_cast<std::uint16_t>(address & 0x3FFF)};
   }
   std::uint8_t Peek(std::uint16_t address) const {
     const auto [bank, offset] = Decode(address);
@@ -62,8 +55,11 @@ class TvcMachine {
   std::vector<std::uint8_t>& bank(int b) { return banks_[b]; }
 
   // The state BASIC leaves when X=USR(address) calls a routine: map 0x70 at port 0x02 and at
-  // 0x0003, interrupts on, IM 1, the return address on the stack. IX, IY and the alternate
-  // registers get recognisable values.
+  // 0x0003, interrupts on, IM 1, the return address on the stack, and kKept in the registers
+  // the routine must give back.
+  static constexpr std::pair<Z80_REG_T, int> kKept[] = {
+      {regIFF1, 1},     {regIM, 1},       {regIX, 0x1234},  {regIY, 0x5678},
+      {regAF_, 0x9ABC}, {regBC_, 0xDEF0}, {regDE_, 0x1357}, {regHL_, 0x2468}};
   void StartUsr(std::uint16_t address) {
     map_ = 0x70;
     Poke(0x0003, 0x70);
@@ -71,15 +67,21 @@ class TvcMachine {
     Poke(kStackTop - 2, kSentinel & 0xFF);
     z80ex_set_reg(cpu_, regSP, kStackTop - 2);
     z80ex_set_reg(cpu_, regPC, address);
-    z80ex_set_reg(cpu_, regIM, 1);
-    z80ex_set_reg(cpu_, regIFF1, 1);
     z80ex_set_reg(cpu_, regIFF2, 1);
-    z80ex_set_reg(cpu_, regIX, 0x1234);
-    z80ex_set_reg(cpu_, regIY, 0x5678);
-    z80ex_set_reg(cpu_, regAF_, 0x9ABC);
-    z80ex_set_reg(cpu_, regBC_, 0xDEF0);
-    z80ex_set_reg(cpu_, regDE_, 0x1357);
-    z80ex_set_reg(cpu_, regHL_, 0x2468);
+    for (const auto& [reg, value] : kKept) z80ex_set_reg(cpu_, reg, static_cast<Z80EX_WORD>(value));
+  }
+
+  // Loads a program at BASIC's start, fills video RAM with garbage and calls address; an
+  // interrupt every interrupt_every T-states (0: none). False when it does not return in time.
+  bool RunProgram(const std::vector<std::uint8_t>& payload, std::uint16_t address, long max_tstates,
+                  long interrupt_every = 0) {
+    for (std::size_t i = 0; i < payload.size(); ++i)
+      Poke(static_cast<std::uint16_t>(kBasicProgramStart + i), payload[i]);
+    for (std::size_t i = 0; i < 0x4000; ++i)
+      banks_[kVid][i] = static_cast<std::uint8_t>(0xA5 ^ (i * 31));
+    if (interrupt_every > 0) InstallInterruptHandler();
+    StartUsr(address);
+    return RunUntilReturn(max_tstates, interrupt_every);
   }
 
   // The handler at 0x0038 (U0 in both maps the routine uses), used when interrupts are raised.

@@ -62,22 +62,10 @@ inline const TimScreen& ConvertedSample(const std::string& sample, TvcMode mode)
 // Adversarial images: each stresses another part of the packer and the routine.
 enum class Pattern { kZeros, kNoise, kLongRuns, kEveryByte, kHiddenTail, kFarRepeats };
 
-inline const char* PatternName(Pattern p) {
-  switch (p) {
-    case Pattern::kZeros:
-      return "Zeros";
-    case Pattern::kNoise:
-      return "Noise";
-    case Pattern::kLongRuns:
-      return "LongRuns";
-    case Pattern::kEveryByte:
-      return "EveryByte";
-    case Pattern::kHiddenTail:
-      return "HiddenTail";
-    case Pattern::kFarRepeats:
-      return "FarRepeats";
-  }
-  return "";
+inline std::string PatternName(Pattern p) {
+  const char* const names[] = {"Zeros",     "Noise",      "LongRuns",
+                               "EveryByte", "HiddenTail", "FarRepeats"};
+  return names[static_cast<int>(p)];
 }
 
 inline ScreenBytes MakeScreen(Pattern p) {

@@ -100,34 +100,19 @@ class MainWindowTest : public QObject {
     MakeWindow();
   }
 
-  void MenusCarryTheShortcuts_data() {
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QString>("keys");
-    QTest::newRow("open") << "actionOpen"
-                          << "Ctrl+O";
-    QTest::newRow("open folder") << "actionOpenFolder"
-                                 << "Ctrl+Shift+O";
-    QTest::newRow("save") << "actionSave"
-                          << "Ctrl+S";
-    QTest::newRow("save as") << "actionSaveAs"
-                             << "Ctrl+Shift+S";
-    QTest::newRow("export") << "actionExport"
-                            << "Ctrl+E";
-    QTest::newRow("quit") << "actionQuit"
-                          << "Ctrl+Q";
-    QTest::newRow("undo") << "actionUndo"
-                          << "Ctrl+Z";
-    QTest::newRow("redo") << "actionRedo"
-                          << "Ctrl+Shift+Z, Ctrl+Y";
-    QTest::newRow("pattern editor") << "actionPatternEditor"
-                                    << "Ctrl+P";
-  }
   void MenusCarryTheShortcuts() {
-    QFETCH(QString, action);
-    QFETCH(QString, keys);
-    QStringList shown;
-    for (const QKeySequence& k : Action(action)->shortcuts()) shown << k.toString();
-    QCOMPARE(shown.join(", "), keys);
+    // clang-format off
+    const std::pair<const char*, const char*> menus[] = {
+        {"actionOpen", "Ctrl+O"}, {"actionOpenFolder", "Ctrl+Shift+O"}, {"actionSave", "Ctrl+S"},
+        {"actionSaveAs", "Ctrl+Shift+S"}, {"actionExport", "Ctrl+E"}, {"actionQuit", "Ctrl+Q"},
+        {"actionUndo", "Ctrl+Z"}, {"actionRedo", "Ctrl+Shift+Z, Ctrl+Y"},
+        {"actionPatternEditor", "Ctrl+P"}};
+    // clang-format on
+    for (const auto& [action, keys] : menus) {
+      QStringList shown;
+      for (const QKeySequence& k : Action(action)->shortcuts()) shown << k.toString();
+      QCOMPARE(shown.join(", "), QString(keys));
+    }
     QVERIFY(window_->windowTitle().endsWith("tvcpix 1.03"));
     QCOMPARE(window_->form()->size(), QSize(1197, 730));
   }
@@ -254,21 +239,12 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QString>("typed");    // relative to the pictures folder
     QTest::addColumn<QString>("written");  // the base written, or empty
     QTest::addColumn<QString>("message");  // a word of the message, or empty
-    QTest::newRow("typed bmp") << "astro.bmp"
-                               << "astro"
-                               << "";
-    QTest::newRow("typed upper case BIN") << "astro.BIN"
-                                          << "astro"
-                                          << "";
-    QTest::newRow("plain") << "astro"
-                           << "astro"
-                           << "";
-    QTest::newRow("over the source") << "parrot_495x498.jpg.bmp"
-                                     << ""
-                                     << "";
-    QTest::newRow("source by its own name") << "photo"
-                                            << ""
-                                            << "being converted";
+    // clang-format off
+    QTest::newRow("typed upper case BIN") << "astro.BIN" << "astro" << "";
+    QTest::newRow("plain") << "astro" << "astro" << "";
+    QTest::newRow("over the source") << "parrot_495x498.jpg.bmp" << "" << "";
+    QTest::newRow("source by its own name") << "photo" << "" << "being converted";
+    // clang-format on
   }
   void SaveAsCases() {
     QFETCH(QString, typed);
@@ -279,14 +255,12 @@ class MainWindowTest : public QObject {
     const QString photo = pictures_.filePath("photo.bmp");
     QFile::remove(photo);
     QVERIFY(QFile::copy(QString(TVCPIX_SAMPLES_DIR) + "/milla_211x242.bmp", photo));
-    QVERIFY(window_->form()->LoadPictureFile(typed == "photo" ? photo : source));
-    const QByteArray before = ReadAll(typed == "photo" ? photo : source);
+    const QString from = typed == "photo" ? photo : source;
+    QVERIFY(window_->form()->LoadPictureFile(from));
+    const QByteArray before = ReadAll(from);
     save_paths_ << pictures_.filePath(typed);
     Key(QKeySequence("Ctrl+Shift+S"));
-    QCOMPARE(starts_.value(0),
-             QFileInfo(typed == "photo" ? photo : source)
-                 .dir()
-                 .filePath(QFileInfo(typed == "photo" ? photo : source).completeBaseName()));
+    QCOMPARE(starts_.value(0), QFileInfo(from).dir().filePath(QFileInfo(from).completeBaseName()));
     if (written.isEmpty() && typed != "photo") {
       QVERIFY(messages_.isEmpty() && questions_.isEmpty());  // a new name: nothing over the source
       QVERIFY(QFileInfo::exists(pictures_.filePath("parrot_495x498.jpg.tim")));
@@ -358,18 +332,16 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QByteArray>("start");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("questions");
-    QTest::newRow("cassette") << "screen"
-                              << "TVC cassette (*.cas)"
-                              << "screen.cas" << QByteArray("\x11\x00", 2) << "" << 0;
-    QTest::newRow("audio") << "screen"
-                           << "TVC tape audio (*.wav)"
-                           << "screen.wav" << QByteArray("RIFF") << "" << 0;
-    QTest::newRow("existing") << "old.cas"
-                              << "TVC cassette (*.cas)"
-                              << "old.cas" << QByteArray("\x11\x00", 2) << "" << 1;
-    QTest::newRow("over the source") << "source.cas"
-                                     << "TVC cassette (*.cas)"
-                                     << "" << QByteArray() << "being converted" << 0;
+    const QString cas = "TVC cassette (*.cas)";
+    const QByteArray cas_start("\x11\x00", 2);
+    // clang-format off
+    QTest::newRow("cassette") << "screen" << cas << "screen.cas" << cas_start << "" << 0;
+    QTest::newRow("audio") << "screen" << "TVC tape audio (*.wav)" << "screen.wav"
+                           << QByteArray("RIFF") << "" << 0;
+    QTest::newRow("existing") << "old.cas" << cas << "old.cas" << cas_start << "" << 1;
+    QTest::newRow("over the source") << "source.cas" << cas << "" << QByteArray()
+                                     << "being converted" << 0;
+    // clang-format on
   }
   void ExportForTvc() {
     QFETCH(QString, typed);
@@ -437,41 +409,15 @@ class MainWindowTest : public QObject {
         QVERIFY2(!w->toolTip().isEmpty(), qPrintable(w->objectName()));
   }
 
-  void EditorPlacement_data() {
-    QTest::addColumn<QRect>("screen");
-    QTest::addColumn<bool>("beside");
-    QTest::newRow("1366x768") << QRect(0, 0, 1366, 768) << false;
-    QTest::newRow("1920x1080") << QRect(0, 0, 1920, 1080) << true;
-  }
-  void EditorPlacement() {
-    QFETCH(QRect, screen);
-    QFETCH(bool, beside);
+  void EditorPlacement() {  // beside the window when the screen has room, else on it
     const QRect main(0, 0, 1205, 790);
-    bool fits = false;
-    const QPoint at = tvcpix::EditorPlacement(main, QSize(335, 440), screen, &fits);
-    QCOMPARE(fits, beside);
-    QVERIFY(screen.contains(QRect(at, QSize(335, 440))));
-    if (fits) QVERIFY(!main.intersects(QRect(at, QSize(335, 440))));
-  }
-
-  // The window with a picture, at two screen sizes, for the documentation (when asked for).
-  void Screenshots() {
-    const QString folder = qEnvironmentVariable("TVCPIX_SCREENSHOT_DIR");
-    if (folder.isEmpty()) QSKIP("TVCPIX_SCREENSHOT_DIR not set");
-    open_path_ = Copy("astronaut_512x480.bmp");
-    Key(QKeySequence("Ctrl+O"));
-    Action("actionMagnifier")->trigger();
-    window_->form()->Pic2_MouseMove(200, 120);
-    for (const QSize screen : {QSize(1366, 768), QSize(1920, 1080)}) {
-      window_->FitTo(screen - QSize(8, 40));  // the frame and a panel take the rest
-      QVERIFY(window_->width() <= screen.width() && window_->height() <= screen.height() - 40);
-      // 256 colours keep the file small; the form's own colours are few.
-      QVERIFY(Shot(window_.get())
-                  .convertToFormat(QImage::Format_Indexed8)
-                  .save(QString("%1/tvcpix-%2x%3.png")
-                            .arg(folder)
-                            .arg(screen.width())
-                            .arg(screen.height())));
+    for (const auto& [screen, beside] :
+         {std::pair(QRect(0, 0, 1366, 768), false), {QRect(0, 0, 1920, 1080), true}}) {
+      bool fits = false;
+      const QPoint at = tvcpix::EditorPlacement(main, QSize(335, 440), screen, &fits);
+      QCOMPARE(fits, beside);
+      QVERIFY(screen.contains(QRect(at, QSize(335, 440))));
+      QVERIFY(!fits || !main.intersects(QRect(at, QSize(335, 440))));
     }
   }
 };
