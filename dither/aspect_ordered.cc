@@ -2,7 +2,6 @@
 #include "dither/aspect_ordered.h"
 
 #include <algorithm>
-#include <unordered_map>
 #include <vector>
 
 namespace tvcpix {
@@ -13,13 +12,17 @@ extern const std::array<std::uint8_t, 256> kWideRanks;
 namespace {
 
 constexpr int kPicks = 16;
+// The plan cache: 32 levels a channel (the byte's top five bits), each cell planned for its
+// centre. A 1/16 mix step is coarser than a cell, so the cells cost no visible precision.
+constexpr int kCellBits = 5;
+constexpr int kCells = 1 << (3 * kCellBits);
 
 using Plan = std::array<std::uint8_t, kPicks>;
 
-// Picks the palette colour nearest to the colour plus the error of the picks so far, 16
-// times, then orders the picks from dark to light, so that low thresholds take dark picks
-// and the tile spreads each colour of the mix evenly.
-Plan MakePlan(const LinearPalette& lp, int r, int g, int b) {
+// Picks the palette colour nearest to the colour plus the carried share of the error of the
+// picks so far, 16 times, then orders the picks from dark to light, so that low thresholds
+// take dark picks and the tile spreads each colour of the mix evenly.
+Plan MakePlan(const LinearPalette& lp, int r, int g, int b, int strength) {
   Plan plan{};
   int er = 0, eg = 0, eb = 0;
   for (int i = 0; i < kPicks; ++i) {
@@ -28,9 +31,9 @@ Plan MakePlan(const LinearPalette& lp, int r, int g, int b) {
                              std::clamp(b + eb, -kLinearOne / 4, kLinearOne + kLinearOne / 4));
     plan[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(k);
     const std::array<int, 3>& c = lp.rgb(k);
-    er += r - c[0];
-    eg += g - c[1];
-    eb += b - c[2];
+    er += (r - c[0]) * strength / 100;
+    eg += (g - c[1]) * strength / 100;
+    eb += (b - c[2]) * strength / 100;
   }
   std::stable_sort(plan.begin(), plan.end(), [&lp](std::uint8_t a, std::uint8_t b) {
     return lp.luminance(a) < lp.luminance(b);
@@ -63,27 +66,34 @@ std::array<std::uint8_t, 256> ThresholdTile(PixelAspect aspect) {
 }
 
 void AspectOrderedDither(Surface& preview, const Palette& palette, PixelAspect aspect,
-                         const ColorWeights& weights) {
+                         const ColorWeights& weights, int strength) {
   if (palette.size() == 0) return;
   const LinearPalette lp(palette, weights);
+  strength = std::clamp(strength, 0, 100);
+  // The tile's ranks as plan positions, one row of 16 per tile row.
+  std::array<std::uint8_t, 256> pick{};
   const std::array<std::uint8_t, 256> tile = ThresholdTile(aspect);
-  // Photos repeat colours often enough at preview size that a plan is worth keeping.
-  std::unordered_map<std::uint32_t, Plan> plans;
-  plans.reserve(static_cast<std::size_t>(preview.width()) * 2);
+  for (std::size_t i = 0; i < tile.size(); ++i)
+    pick[i] = static_cast<std::uint8_t>(tile[i] * kPicks / 256);
+  std::vector<Plan> plans(kCells);
+  std::vector<std::uint8_t> planned(kCells, 0);
+  constexpr int kShift = 8 - kCellBits;
   for (int y = 0; y < preview.height(); ++y) {
     std::uint8_t* p = preview.row(y);
-    const std::uint8_t* ranks = tile.data() + 16 * (y & 15);
+    const std::uint8_t* row_picks = pick.data() + 16 * (y & 15);
     for (int x = 0; x < preview.width(); ++x, p += 3) {
-      const std::uint32_t key = p[0] | (p[1] << 8) | (p[2] << 16);
-      auto it = plans.find(key);
-      if (it == plans.end()) {
-        it = plans
-                 .emplace(key,
-                          MakePlan(lp, SrgbToLinear(p[2]), SrgbToLinear(p[1]), SrgbToLinear(p[0])))
-                 .first;
+      const int cell = ((p[2] >> kShift) << (2 * kCellBits)) | ((p[1] >> kShift) << kCellBits) |
+                       (p[0] >> kShift);
+      Plan& plan = plans[static_cast<std::size_t>(cell)];
+      if (!planned[static_cast<std::size_t>(cell)]) {
+        const auto centre = [](int v) {
+          return SrgbToLinear(static_cast<std::uint8_t>((v << kShift) | (1 << (kShift - 1))));
+        };
+        plan = MakePlan(lp, centre(p[2] >> kShift), centre(p[1] >> kShift),
+                        centre(p[0] >> kShift), strength);
+        planned[static_cast<std::size_t>(cell)] = 1;
       }
-      const int pick = ranks[x & 15] * kPicks / 256;
-      const PaletteEntry& q = lp.entry(it->second[static_cast<std::size_t>(pick)]);
+      const PaletteEntry& q = lp.entry(plan[row_picks[x & 15]]);
       p[0] = q.blue;
       p[1] = q.green;
       p[2] = q.red;

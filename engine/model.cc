@@ -62,7 +62,8 @@ Surface& Model::MutablePreview(TvcMode mode) {
 void Model::Convert() {
   timer_.Start();
   Surface& preview = MutablePreview(mode_);
-  const ConversionInput input{&pic5_, mode_, method_, resize_, auto_palette_, label2_, label3_};
+  const ConversionInput input{&pic5_,   mode_,   method_, resize_,
+                              auto_palette_, label2_, label3_, strength_};
   const ConversionTables tables{&palette_, &flags_, &patterns_, &noise_};
   if (reuse_conversions_ && cache_.Matches(input, tables)) {
     cache_.Restore(tables, preview);  // the same inputs give the same preview and tables
@@ -327,6 +328,30 @@ void Model::ClickSwatch(int button, int x, int y) {
     }
   }
   if (flags_.swapped[kk] == 1) DrawSwapMark(pic9_, left, top, c, /*outlined=*/true);
+  Convert();
+}
+
+// ---- Perceptual methods and the palette choice
+
+void Model::SelectStrength(int value) {
+  strength_ = std::clamp(value, 0, 100);
+  Convert();
+}
+
+std::vector<RankedPalette> Model::BestPalettes() const {
+  const ConversionInput input{&pic5_,   mode_,   method_, resize_,
+                              auto_palette_, label2_, label3_, strength_};
+  // Copies, so the const model hands out no pointer to its own tables.
+  Palette palette = palette_;
+  PatternFlags flags = flags_;
+  PatternSet patterns = patterns_;
+  NoiseSource noise = noise_;
+  return BestPalettesFor(input, {&palette, &flags, &patterns, &noise}, preview(mode_));
+}
+
+void Model::ApplyPalette(TvcMode mode, const std::vector<int>& indices) {
+  if (mode == TvcMode::kGraphics4 && indices.size() == 4) label2_ = Swatches4(indices);
+  if (mode == TvcMode::kGraphics2 && indices.size() == 2) label3_ = Swatches2(indices);
   Convert();
 }
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/color.h"
 #include "core/mode.h"
@@ -16,6 +17,7 @@
 #include "dither/noise_source.h"
 #include "dither/pattern_set.h"
 #include "engine/conversion.h"
+#include "engine/palette_choice.h"
 #include "output/save.h"
 
 namespace tvcpix {
@@ -75,6 +77,8 @@ class Model {
   // Whether a conversion whose inputs equal the previous one's reuses its result (on by
   // default; the result is the same either way, tests compare the two).
   void SetReuseConversions(bool on) { reuse_conversions_ = on; }
+  // The perceptual methods' strength 0..100, or kDefaultStrength (each method's own).
+  int strength() const { return strength_; }
 
   // ---- Form1 handlers
   // File2_Click after the file was decoded: the load sequence with "Auto Palette".
@@ -91,6 +95,7 @@ class Model {
   Result SaveAs(const std::string& base_path);     // Command7_Click "Save As", after dialog
   void ProbeMove(int x, int y);             // Pic2_MouseMove, x/y in Pic2 pixels
   void ProbeClick(int button);              // Pic2_MouseDown
+  void SelectStrength(int value);           // the perceptual methods' strength, 0..100
 
   // ---- Form2 (pattern editor) procedures
   void FillPatternPairs();                  // Command3_Click
@@ -106,12 +111,22 @@ class Model {
   void SetMethod(DitherMethod method) { method_ = method; }
   void SetSwatch4(int i, ColorValue c) { label2_[static_cast<std::size_t>(i)] = c; }
   void SetSwatch2(int i, ColorValue c) { label3_[static_cast<std::size_t>(i)] = c; }
+  void SetStrength(int value) { strength_ = value; }  // 0..100 or kDefaultStrength
   // The load without its conversions: Pic1, sliders back to 50, Pic5 by the "Resize " rule.
   // The command-line tool applies its tone options after it, then RunLoadConversions.
   void AssignSourcePicture(Surface picture);
   // The conversions that end a load (steps 1 and 6-9): "Auto Palette" on, "All On", Convert,
   // "Auto Palette" off, RedrawEditor. The command-line tool runs them after its tone options.
   void RunLoadConversions();
+
+  // ---- Palette choice (Graphics 4 and 2)
+  // The three best swatch palettes for the work picture with the selected mode and method,
+  // best first (indices of the 16-colour table, ascending; empty in Graphics 16). Changes
+  // nothing: no table, noise value or caption moves.
+  std::vector<RankedPalette> BestPalettes() const;
+  // Sets the mode's swatch row (Label2 for Graphics 4, Label3 for Graphics 2) to the table
+  // colours of the indices, as clicks on the swatches would, and converts once.
+  void ApplyPalette(TvcMode mode, const std::vector<int>& indices);
 
  private:
   Surface& MutablePreview(TvcMode mode);
@@ -150,6 +165,7 @@ class Model {
   std::uint64_t convert_count_ = 0;
   bool reuse_conversions_ = true;
   ConversionCache cache_;
+  int strength_ = kDefaultStrength;
 };
 
 }  // namespace tvcpix

@@ -1,0 +1,283 @@
+// Correlation fields per opponent plane, window updates per accepted toggle.
+#include "dither/filtered_search.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "dither/linear_light.h"
+
+namespace tvcpix {
+namespace {
+
+// 480 rows at four picture heights span 33.5 screen rows per degree (as FilteredErrorMeter).
+constexpr double kSamplesPerDegree = 33.5;
+// Each opponent plane's two main Gaussians: spread (degrees, exp(-r^2 / s^2)) and weight.
+struct PlaneFilter {
+  double spread[2];
+  double weight[2];
+};
+constexpr PlaneFilter kFilters[3] = {
+    {{0.0283, 0.133}, {0.921, 0.105}},
+    {{0.0392, 0.494}, {0.531, 0.330}},
+    {{0.0536, 0.386}, {0.488, 0.371}},
+};
+// Linear RGB -> XYZ -> opponent planes.
+constexpr double kRgbToXyz[3][3] = {
+    {0.4124, 0.3576, 0.1805}, {0.2126, 0.7152, 0.0722}, {0.0193, 0.1192, 0.9505}};
+constexpr double kXyzToOpp[3][3] = {
+    {0.279, 0.72, -0.107}, {-0.449, 0.29, -0.077}, {0.086, -0.59, 0.501}};
+constexpr double kOppToXyz[3][3] = {
+    {0.62655, -1.86718, -0.15316}, {1.36986, 0.93481, 0.43614}, {1.50502, 1.42132, 2.53645}};
+
+// e^-x for x >= 0 by halving and a Taylor series: plain arithmetic only.
+double ExpNeg(double x) {
+  int halvings = 0;
+  while (x > 0.5) {
+    x *= 0.5;
+    ++halvings;
+  }
+  double term = 1, sum = 1;
+  for (int i = 1; i < 20; ++i) {
+    term *= -x / i;
+    sum += term;
+  }
+  for (int i = 0; i < halvings; ++i) sum *= sum;
+  return sum;
+}
+
+double CubeRoot(double x) {
+  if (x <= 0) return 0;
+  double r = x < 1 ? 1.0 : x;
+  for (int i = 0; i < 200; ++i) {
+    const double next = r - (r * r * r - x) / (3.0 * r * r);
+    if (next == r) break;
+    r = next;
+  }
+  return r;
+}
+
+// Slope of CIELAB's f at a luminance 0..1.
+double LabSlope(double t) {
+  if (t <= 0.008856) return 7.787;
+  const double c = CubeRoot(t);
+  return 1.0 / (3.0 * c * c);
+}
+
+// A 2-D kernel of odd sides, centre in the middle, row-major; with its two Gaussians kept
+// apart as 1-D factors for fast convolution.
+struct Kernel {
+  int rx = 0, ry = 0;
+  std::vector<double> v;
+  std::array<double, 2> weight{};
+  std::array<std::vector<double>, 2> fx, fy;
+  double at(int dx, int dy) const {
+    return v[static_cast<std::size_t>((dy + ry) * (2 * rx + 1) + dx + rx)];
+  }
+};
+
+// Spreads (in spread units, exp(-r^2 / s^2)) at which the filters are cut.
+constexpr double kCut = 1.5;
+
+std::vector<double> Gaussian1d(int r, double step, double s) {
+  std::vector<double> g(static_cast<std::size_t>(2 * r + 1));
+  double sum = 0;
+  for (int i = -r; i <= r; ++i) {
+    const double d = i * step;
+    g[static_cast<std::size_t>(i + r)] = ExpNeg(d * d / (s * s));
+    sum += g[static_cast<std::size_t>(i + r)];
+  }
+  for (double& v : g) v /= sum;
+  return g;
+}
+
+// A plane's filter on the preview grid: each Gaussian cut and normalised, weights summing to 1.
+Kernel PlaneKernel(const PlaneFilter& f, PixelAspect aspect) {
+  Kernel k;
+  const double wide = f.spread[1] * kSamplesPerDegree;
+  k.rx = std::max(0, static_cast<int>(kCut * wide / aspect.width));
+  k.ry = std::max(0, static_cast<int>(kCut * wide / aspect.height));
+  const int sx = 2 * k.rx + 1, sy = 2 * k.ry + 1;
+  k.v.assign(static_cast<std::size_t>(sx * sy), 0.0);
+  for (std::size_t g = 0; g < 2; ++g) {
+    const double s = f.spread[g] * kSamplesPerDegree;
+    k.weight[g] = f.weight[g] / (f.weight[0] + f.weight[1]);
+    k.fx[g] = Gaussian1d(k.rx, aspect.width, s);
+    k.fy[g] = Gaussian1d(k.ry, aspect.height, s);
+    for (int y = 0; y < sy; ++y)
+      for (int x = 0; x < sx; ++x)
+        k.v[static_cast<std::size_t>(y * sx + x)] +=
+            k.weight[g] * k.fx[g][static_cast<std::size_t>(x)] * k.fy[g][static_cast<std::size_t>(y)];
+  }
+  return k;
+}
+
+// The kernel's autocorrelation (twice its sides).
+Kernel Autocorrelation(const Kernel& h) {
+  Kernel a;
+  a.rx = 2 * h.rx;
+  a.ry = 2 * h.ry;
+  const int sx = 2 * a.rx + 1;
+  a.v.assign(static_cast<std::size_t>(sx * (2 * a.ry + 1)), 0.0);
+  for (int dy = -a.ry; dy <= a.ry; ++dy) {
+    for (int dx = -a.rx; dx <= a.rx; ++dx) {
+      double sum = 0;
+      for (int y = std::max(-h.ry, -h.ry - dy); y <= std::min(h.ry, h.ry - dy); ++y)
+        for (int x = std::max(-h.rx, -h.rx - dx); x <= std::min(h.rx, h.rx - dx); ++x)
+          sum += h.at(x, y) * h.at(x + dx, y + dy);
+      a.v[static_cast<std::size_t>((dy + a.ry) * sx + dx + a.rx)] = sum;
+    }
+  }
+  return a;
+}
+
+// out = k * in over a w x h plane, zero outside (the error is zero beyond the picture), one
+// 1-D pass along rows and one along columns per Gaussian.
+std::vector<double> Convolve(const std::vector<double>& in, int w, int h, const Kernel& k) {
+  std::vector<double> out(in.size(), 0.0), rows(in.size());
+  for (std::size_t g = 0; g < 2; ++g) {
+    const std::vector<double>& fx = k.fx[g];
+    const std::vector<double>& fy = k.fy[g];
+    for (int y = 0; y < h; ++y) {
+      const double* src = in.data() + static_cast<std::size_t>(y) * w;
+      double* dst = rows.data() + static_cast<std::size_t>(y) * w;
+      for (int x = 0; x < w; ++x) {
+        double sum = 0;
+        for (int d = std::max(-k.rx, -x); d <= std::min(k.rx, w - 1 - x); ++d)
+          sum += fx[static_cast<std::size_t>(d + k.rx)] * src[x + d];
+        dst[x] = sum;
+      }
+    }
+    for (int y = 0; y < h; ++y) {
+      double* dst = out.data() + static_cast<std::size_t>(y) * w;
+      for (int d = std::max(-k.ry, -y); d <= std::min(k.ry, h - 1 - y); ++d) {
+        const double f = k.weight[g] * fy[static_cast<std::size_t>(d + k.ry)];
+        const double* src = rows.data() + static_cast<std::size_t>(y + d) * w;
+        for (int x = 0; x < w; ++x) dst[x] += f * src[x];
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void RefineByFilteredError(const Surface& source, const Palette& palette, PixelAspect aspect,
+                           Surface& result, int passes) {
+  const int w = source.width(), h = source.height(), n = palette.size();
+  if (n == 0 || w <= 0 || h <= 0 || result.width() != w || result.height() != h) return;
+  const auto& lin = SrgbToLinearTable();
+  const auto opponent = [&lin](const std::uint8_t* p, std::array<double, 3>& o, double* y) {
+    const double rgb[3] = {lin[p[2]] / 65535.0, lin[p[1]] / 65535.0, lin[p[0]] / 65535.0};
+    double xyz[3];
+    for (int i = 0; i < 3; ++i)
+      xyz[i] = kRgbToXyz[i][0] * rgb[0] + kRgbToXyz[i][1] * rgb[1] + kRgbToXyz[i][2] * rgb[2];
+    for (int k = 0; k < 3; ++k)
+      o[static_cast<std::size_t>(k)] =
+          kXyzToOpp[k][0] * xyz[0] + kXyzToOpp[k][1] * xyz[1] + kXyzToOpp[k][2] * xyz[2];
+    if (y) *y = xyz[1];
+  };
+  // Each plane's weight: the squared length of a unit of the plane in linearised CIELAB
+  // (L from Y, a from X - Y, b from Y - Z, at a neutral colour); the cross terms are dropped.
+  std::array<double, 3> plane_weight{};
+  for (int k = 0; k < 3; ++k) {
+    const double x = kOppToXyz[0][k] / 0.9505, y = kOppToXyz[1][k], z = kOppToXyz[2][k] / 1.089;
+    const double l = 116 * y, a = 500 * (x - y), b = 200 * (y - z);
+    plane_weight[static_cast<std::size_t>(k)] = l * l + a * a + b * b;
+  }
+  // Palette colours in the opponent planes; identical entries are one candidate.
+  std::vector<std::array<double, 3>> colour(static_cast<std::size_t>(n));
+  std::vector<int> candidates;
+  for (int i = 0; i < n; ++i) {
+    const PaletteEntry& e = palette[i];
+    const std::uint8_t bgr[3] = {e.blue, e.green, e.red};
+    opponent(bgr, colour[static_cast<std::size_t>(i)], nullptr);
+    bool repeat = false;
+    for (int j : candidates) repeat = repeat || palette[j] == e;
+    if (!repeat) candidates.push_back(i);
+  }
+  const std::size_t count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+  std::vector<std::uint8_t> index(count);
+  std::vector<double> scale(count);
+  std::array<std::vector<double>, 3> err;
+  for (auto& e : err) e.resize(count);
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* s = source.row(y);
+    const std::uint8_t* r = result.row(y);
+    for (int x = 0; x < w; ++x, s += 3, r += 3) {
+      const std::size_t i = static_cast<std::size_t>(y) * w + x;
+      std::array<double, 3> o;
+      double lum = 0;
+      opponent(s, o, &lum);
+      scale[i] = LabSlope(lum);
+      const int k = NearestIndex(palette, r[2], r[1], r[0]);
+      index[i] = static_cast<std::uint8_t>(k);
+      for (std::size_t c = 0; c < 3; ++c)
+        err[c][i] = scale[i] * (colour[static_cast<std::size_t>(k)][c] - o[c]);
+    }
+  }
+  std::array<Kernel, 3> auto_corr;
+  std::array<std::vector<double>, 3> corr;
+  for (std::size_t c = 0; c < 3; ++c) {
+    const Kernel hk = PlaneKernel(kFilters[c], aspect);
+    auto_corr[c] = Autocorrelation(hk);
+    corr[c] = Convolve(Convolve(err[c], w, h, hk), w, h, hk);
+  }
+  std::array<double, 3> centre{};
+  for (std::size_t c = 0; c < 3; ++c) centre[c] = auto_corr[c].at(0, 0);
+
+  for (int pass = 0; pass < passes; ++pass) {
+    int changed = 0;
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const std::size_t i = static_cast<std::size_t>(y) * w + x;
+        const int now = index[i];
+        int best = now;
+        double best_gain = 0;
+        std::array<double, 3> best_d{};
+        for (int k : candidates) {
+          if (k == now) continue;
+          double change = 0;
+          std::array<double, 3> d;
+          for (std::size_t c = 0; c < 3; ++c) {
+            d[c] = scale[i] * (colour[static_cast<std::size_t>(k)][c] -
+                               colour[static_cast<std::size_t>(now)][c]);
+            change += plane_weight[c] * d[c] * (2 * corr[c][i] + d[c] * centre[c]);
+          }
+          if (change < best_gain) {
+            best_gain = change;
+            best = k;
+            best_d = d;
+          }
+        }
+        if (best == now) continue;
+        ++changed;
+        index[i] = static_cast<std::uint8_t>(best);
+        for (std::size_t c = 0; c < 3; ++c) {
+          if (best_d[c] == 0) continue;
+          const Kernel& a = auto_corr[c];
+          const int sx = 2 * a.rx + 1;
+          for (int dy = std::max(-a.ry, -y); dy <= std::min(a.ry, h - 1 - y); ++dy) {
+            double* row = corr[c].data() + static_cast<std::size_t>(y + dy) * w + x;
+            const double* ar = a.v.data() + static_cast<std::size_t>((dy + a.ry) * sx + a.rx);
+            for (int dx = std::max(-a.rx, -x); dx <= std::min(a.rx, w - 1 - x); ++dx)
+              row[dx] += best_d[c] * ar[dx];
+          }
+        }
+      }
+    }
+    if (changed == 0) break;
+  }
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* r = result.row(y);
+    for (int x = 0; x < w; ++x, r += 3) {
+      const PaletteEntry& e = palette[index[static_cast<std::size_t>(y) * w + x]];
+      r[0] = e.blue;
+      r[1] = e.green;
+      r[2] = e.red;
+    }
+  }
+}
+
+}  // namespace tvcpix

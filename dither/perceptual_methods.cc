@@ -1,0 +1,37 @@
+// Dispatch of the perceptual methods.
+#include "dither/perceptual_methods.h"
+
+#include <algorithm>
+
+#include "dither/aspect_ordered.h"
+#include "dither/filtered_search.h"
+#include "dither/perceptual.h"
+
+namespace tvcpix {
+
+int DefaultStrength(DitherMethod method, TvcMode mode) {
+  if (method == DitherMethod::kScreen) return 100;
+  return PerceptualOptionsFor(mode).strength;
+}
+
+void RunPerceptualMethod(DitherMethod method, TvcMode mode, int strength, const Palette& palette,
+                         Surface& preview) {
+  if (!IsPerceptualMethod(method) || palette.size() == 0) return;
+  const int s = strength == kDefaultStrength ? DefaultStrength(method, mode)
+                                             : std::clamp(strength, 0, 100);
+  if (method == DitherMethod::kScreen) {
+    AspectOrderedDither(preview, palette, PixelAspectOf(mode), kLumaWeighted, s);
+    return;
+  }
+  PerceptualOptions options = PerceptualOptionsFor(mode);
+  options.strength = s;
+  if (method == DitherMethod::kPerceptual) {
+    PerceptualDiffusion(preview, palette, options);
+    return;
+  }
+  const Surface source = preview;
+  PerceptualDiffusion(preview, palette, options);
+  RefineByFilteredError(source, palette, PixelAspectOf(mode), preview);
+}
+
+}  // namespace tvcpix
