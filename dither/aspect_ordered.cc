@@ -12,10 +12,37 @@ extern const std::array<std::uint8_t, 256> kWideRanks;
 namespace {
 
 constexpr int kPicks = 16;
-// The plan cache: 32 levels a channel (the byte's top five bits), each cell planned for its
-// centre. A 1/16 mix step is coarser than a cell, so the cells cost no visible precision.
+// The plan cache: 32 levels a channel, each cell planned for its level. The levels are evenly
+// spread bytes with 145 among them, so the TVC's own levels 0, 145 and 255 are planned
+// exactly (a flat palette colour stays itself); a colour is at most four steps from its level.
 constexpr int kCellBits = 5;
+constexpr int kLevels = 1 << kCellBits;
 constexpr int kCells = 1 << (3 * kCellBits);
+
+struct CellTable {
+  std::array<std::uint8_t, kLevels> level{};
+  std::array<std::uint8_t, 256> cell{};
+};
+
+constexpr CellTable MakeCellTable() {
+  CellTable t;
+  for (int i = 0; i < kLevels; ++i)
+    t.level[static_cast<std::size_t>(i)] =
+        static_cast<std::uint8_t>((i * 255 + (kLevels - 1) / 2) / (kLevels - 1));
+  t.level[18] = 145;  // 148 would be the evenly spread level
+  for (int v = 0; v < 256; ++v) {
+    int best = 0;
+    for (int i = 1; i < kLevels; ++i) {
+      const int d = v - t.level[static_cast<std::size_t>(i)];
+      const int e = v - t.level[static_cast<std::size_t>(best)];
+      if (d * d < e * e) best = i;
+    }
+    t.cell[static_cast<std::size_t>(v)] = static_cast<std::uint8_t>(best);
+  }
+  return t;
+}
+
+constexpr CellTable kCellTable = MakeCellTable();
 
 using Plan = std::array<std::uint8_t, kPicks>;
 
@@ -75,24 +102,26 @@ void AspectOrderedDither(Surface& preview, const Palette& palette, PixelAspect a
   const std::array<std::uint8_t, 256> tile = ThresholdTile(aspect);
   for (std::size_t i = 0; i < tile.size(); ++i)
     pick[i] = static_cast<std::uint8_t>(tile[i] * kPicks / 256);
-  std::vector<Plan> plans(kCells);
-  std::vector<std::uint8_t> planned(kCells, 0);
-  constexpr int kShift = 8 - kCellBits;
+  // Plans by cell: slot[cell] is 1 + the plan's place in plans, 0 while unplanned. Photos use
+  // a few thousand cells, so the plans themselves are kept densely.
+  std::vector<std::uint32_t> slot(kCells, 0);
+  std::vector<Plan> plans;
+  plans.reserve(4096);
   for (int y = 0; y < preview.height(); ++y) {
     std::uint8_t* p = preview.row(y);
     const std::uint8_t* row_picks = pick.data() + 16 * (y & 15);
     for (int x = 0; x < preview.width(); ++x, p += 3) {
-      const int cell = ((p[2] >> kShift) << (2 * kCellBits)) | ((p[1] >> kShift) << kCellBits) |
-                       (p[0] >> kShift);
-      Plan& plan = plans[static_cast<std::size_t>(cell)];
-      if (!planned[static_cast<std::size_t>(cell)]) {
-        const auto centre = [](int v) {
-          return SrgbToLinear(static_cast<std::uint8_t>((v << kShift) | (1 << (kShift - 1))));
+      const int cr = kCellTable.cell[p[2]], cg = kCellTable.cell[p[1]], cb = kCellTable.cell[p[0]];
+      const int cell = (cr << (2 * kCellBits)) | (cg << kCellBits) | cb;
+      std::uint32_t& at = slot[static_cast<std::size_t>(cell)];
+      if (at == 0) {
+        const auto level = [](int c) {
+          return SrgbToLinear(kCellTable.level[static_cast<std::size_t>(c)]);
         };
-        plan = MakePlan(lp, centre(p[2] >> kShift), centre(p[1] >> kShift),
-                        centre(p[0] >> kShift), strength);
-        planned[static_cast<std::size_t>(cell)] = 1;
+        plans.push_back(MakePlan(lp, level(cr), level(cg), level(cb), strength));
+        at = static_cast<std::uint32_t>(plans.size());
       }
+      const Plan& plan = plans[at - 1];
       const PaletteEntry& q = lp.entry(plan[row_picks[x & 15]]);
       p[0] = q.blue;
       p[1] = q.green;

@@ -113,23 +113,24 @@ Kernel PlaneKernel(const PlaneFilter& f, PixelAspect aspect) {
   return k;
 }
 
-// The kernel's autocorrelation (twice its sides).
-Kernel Autocorrelation(const Kernel& h) {
-  Kernel a;
-  a.rx = 2 * h.rx;
-  a.ry = 2 * h.ry;
-  const int sx = 2 * a.rx + 1;
-  a.v.assign(static_cast<std::size_t>(sx * (2 * a.ry + 1)), 0.0);
-  for (int dy = -a.ry; dy <= a.ry; ++dy) {
-    for (int dx = -a.rx; dx <= a.rx; ++dx) {
+// The correlation of two kernels (sides the sum of theirs): how a unit error at one pixel
+// shows through filter a against filter b at each offset.
+Kernel Correlation(const Kernel& ka, const Kernel& kb) {
+  Kernel c;
+  c.rx = ka.rx + kb.rx;
+  c.ry = ka.ry + kb.ry;
+  const int sx = 2 * c.rx + 1;
+  c.v.assign(static_cast<std::size_t>(sx * (2 * c.ry + 1)), 0.0);
+  for (int dy = -c.ry; dy <= c.ry; ++dy) {
+    for (int dx = -c.rx; dx <= c.rx; ++dx) {
       double sum = 0;
-      for (int y = std::max(-h.ry, -h.ry - dy); y <= std::min(h.ry, h.ry - dy); ++y)
-        for (int x = std::max(-h.rx, -h.rx - dx); x <= std::min(h.rx, h.rx - dx); ++x)
-          sum += h.at(x, y) * h.at(x + dx, y + dy);
-      a.v[static_cast<std::size_t>((dy + a.ry) * sx + dx + a.rx)] = sum;
+      for (int y = std::max(-ka.ry, -kb.ry - dy); y <= std::min(ka.ry, kb.ry - dy); ++y)
+        for (int x = std::max(-ka.rx, -kb.rx - dx); x <= std::min(ka.rx, kb.rx - dx); ++x)
+          sum += ka.at(x, y) * kb.at(x + dx, y + dy);
+      c.v[static_cast<std::size_t>((dy + c.ry) * sx + dx + c.rx)] = sum;
     }
   }
-  return a;
+  return c;
 }
 
 // out = k * in over a w x h plane, zero outside (the error is zero beyond the picture), one
@@ -165,8 +166,8 @@ std::vector<double> Convolve(const std::vector<double>& in, int w, int h, const 
 
 void RefineByFilteredError(const Surface& source, const Palette& palette, PixelAspect aspect,
                            Surface& result, int passes) {
-  const int w = source.width(), h = source.height(), n = palette.size();
-  if (n == 0 || w <= 0 || h <= 0 || result.width() != w || result.height() != h) return;
+  const int w = source.width(), h_dim = source.height(), n = palette.size();
+  if (n == 0 || w <= 0 || h_dim <= 0 || result.width() != w || result.height() != h_dim) return;
   const auto& lin = SrgbToLinearTable();
   const auto opponent = [&lin](const std::uint8_t* p, std::array<double, 3>& o, double* y) {
     const double rgb[3] = {lin[p[2]] / 65535.0, lin[p[1]] / 65535.0, lin[p[0]] / 65535.0};
@@ -178,14 +179,20 @@ void RefineByFilteredError(const Surface& source, const Palette& palette, PixelA
           kXyzToOpp[k][0] * xyz[0] + kXyzToOpp[k][1] * xyz[1] + kXyzToOpp[k][2] * xyz[2];
     if (y) *y = xyz[1];
   };
-  // Each plane's weight: the squared length of a unit of the plane in linearised CIELAB
-  // (L from Y, a from X - Y, b from Y - Z, at a neutral colour); the cross terms are dropped.
-  std::array<double, 3> plane_weight{};
+  // The metric's CIELAB difference, linearised at a neutral colour: Lab = slope * M * XYZ
+  // with M from L = 116 Y, a = 500 (X / Xn - Y), b = 200 (Y - Z / Zn). So a filtered error
+  // F in the opponent planes costs F' Q F with Q = (M P)' (M P), P the opponent-to-XYZ
+  // matrix; the slope is each pixel's own (applied to its error before filtering).
+  double mp[3][3];
   for (int k = 0; k < 3; ++k) {
     const double x = kOppToXyz[0][k] / 0.9505, y = kOppToXyz[1][k], z = kOppToXyz[2][k] / 1.089;
-    const double l = 116 * y, a = 500 * (x - y), b = 200 * (y - z);
-    plane_weight[static_cast<std::size_t>(k)] = l * l + a * a + b * b;
+    mp[0][k] = 116 * y;
+    mp[1][k] = 500 * (x - y);
+    mp[2][k] = 200 * (y - z);
   }
+  double q[3][3];
+  for (int a = 0; a < 3; ++a)
+    for (int b = 0; b < 3; ++b) q[a][b] = mp[0][a] * mp[0][b] + mp[1][a] * mp[1][b] + mp[2][a] * mp[2][b];
   // Palette colours in the opponent planes; identical entries are one candidate.
   std::vector<std::array<double, 3>> colour(static_cast<std::size_t>(n));
   std::vector<int> candidates;
@@ -197,12 +204,12 @@ void RefineByFilteredError(const Surface& source, const Palette& palette, PixelA
     for (int j : candidates) repeat = repeat || palette[j] == e;
     if (!repeat) candidates.push_back(i);
   }
-  const std::size_t count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+  const std::size_t count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h_dim);
   std::vector<std::uint8_t> index(count);
   std::vector<double> scale(count);
   std::array<std::vector<double>, 3> err;
   for (auto& e : err) e.resize(count);
-  for (int y = 0; y < h; ++y) {
+  for (int y = 0; y < h_dim; ++y) {
     const std::uint8_t* s = source.row(y);
     const std::uint8_t* r = result.row(y);
     for (int x = 0; x < w; ++x, s += 3, r += 3) {
@@ -217,19 +224,36 @@ void RefineByFilteredError(const Surface& source, const Palette& palette, PixelA
         err[c][i] = scale[i] * (colour[static_cast<std::size_t>(k)][c] - o[c]);
     }
   }
-  std::array<Kernel, 3> auto_corr;
-  std::array<std::vector<double>, 3> corr;
+  // g[k] = sum over j of Q[k][j] (h_k (x) h_j) * err_j: the gradient of the cost in plane k.
+  std::array<Kernel, 3> h;
+  std::array<std::vector<double>, 3> filtered;
   for (std::size_t c = 0; c < 3; ++c) {
-    const Kernel hk = PlaneKernel(kFilters[c], aspect);
-    auto_corr[c] = Autocorrelation(hk);
-    corr[c] = Convolve(Convolve(err[c], w, h, hk), w, h, hk);
+    h[c] = PlaneKernel(kFilters[c], aspect);
+    filtered[c] = Convolve(err[c], w, h_dim, h[c]);
   }
-  std::array<double, 3> centre{};
-  for (std::size_t c = 0; c < 3; ++c) centre[c] = auto_corr[c].at(0, 0);
+  // The combined windows: window[k][j] = Q[k][j] * correlation of h_k and h_j.
+  std::array<std::array<Kernel, 3>, 3> window;
+  for (std::size_t k = 0; k < 3; ++k) {
+    for (std::size_t j = 0; j < 3; ++j) {
+      window[k][j] = Correlation(h[k], h[j]);
+      for (double& v : window[k][j].v) v *= q[k][j];
+    }
+  }
+  std::array<std::vector<double>, 3> grad;
+  for (std::size_t k = 0; k < 3; ++k) {
+    grad[k].assign(count, 0.0);
+    for (std::size_t j = 0; j < 3; ++j) {
+      const std::vector<double> part = Convolve(filtered[j], w, h_dim, h[k]);
+      for (std::size_t i = 0; i < count; ++i) grad[k][i] += q[k][j] * part[i];
+    }
+  }
+  std::array<std::array<double, 3>, 3> centre{};
+  for (std::size_t k = 0; k < 3; ++k)
+    for (std::size_t j = 0; j < 3; ++j) centre[k][j] = window[k][j].at(0, 0);
 
   for (int pass = 0; pass < passes; ++pass) {
     int changed = 0;
-    for (int y = 0; y < h; ++y) {
+    for (int y = 0; y < h_dim; ++y) {
       for (int x = 0; x < w; ++x) {
         const std::size_t i = static_cast<std::size_t>(y) * w + x;
         const int now = index[i];
@@ -240,10 +264,12 @@ void RefineByFilteredError(const Surface& source, const Palette& palette, PixelA
           if (k == now) continue;
           double change = 0;
           std::array<double, 3> d;
-          for (std::size_t c = 0; c < 3; ++c) {
+          for (std::size_t c = 0; c < 3; ++c)
             d[c] = scale[i] * (colour[static_cast<std::size_t>(k)][c] -
                                colour[static_cast<std::size_t>(now)][c]);
-            change += plane_weight[c] * d[c] * (2 * corr[c][i] + d[c] * centre[c]);
+          for (std::size_t a = 0; a < 3; ++a) {
+            change += 2 * d[a] * grad[a][i];
+            for (std::size_t b = 0; b < 3; ++b) change += d[a] * d[b] * centre[a][b];
           }
           if (change < best_gain) {
             best_gain = change;
@@ -254,22 +280,24 @@ void RefineByFilteredError(const Surface& source, const Palette& palette, PixelA
         if (best == now) continue;
         ++changed;
         index[i] = static_cast<std::uint8_t>(best);
-        for (std::size_t c = 0; c < 3; ++c) {
-          if (best_d[c] == 0) continue;
-          const Kernel& a = auto_corr[c];
-          const int sx = 2 * a.rx + 1;
-          for (int dy = std::max(-a.ry, -y); dy <= std::min(a.ry, h - 1 - y); ++dy) {
-            double* row = corr[c].data() + static_cast<std::size_t>(y + dy) * w + x;
-            const double* ar = a.v.data() + static_cast<std::size_t>((dy + a.ry) * sx + a.rx);
-            for (int dx = std::max(-a.rx, -x); dx <= std::min(a.rx, w - 1 - x); ++dx)
-              row[dx] += best_d[c] * ar[dx];
+        for (std::size_t k = 0; k < 3; ++k) {
+          for (std::size_t j = 0; j < 3; ++j) {
+            if (best_d[j] == 0) continue;
+            const Kernel& a = window[k][j];
+            const int sx = 2 * a.rx + 1;
+            for (int dy = std::max(-a.ry, -y); dy <= std::min(a.ry, h_dim - 1 - y); ++dy) {
+              double* row = grad[k].data() + static_cast<std::size_t>(y + dy) * w + x;
+              const double* ar = a.v.data() + static_cast<std::size_t>((dy + a.ry) * sx + a.rx);
+              for (int dx = std::max(-a.rx, -x); dx <= std::min(a.rx, w - 1 - x); ++dx)
+                row[dx] += best_d[j] * ar[dx];
+            }
           }
         }
       }
     }
     if (changed == 0) break;
   }
-  for (int y = 0; y < h; ++y) {
+  for (int y = 0; y < h_dim; ++y) {
     std::uint8_t* r = result.row(y);
     for (int x = 0; x < w; ++x, r += 3) {
       const PaletteEntry& e = palette[index[static_cast<std::size_t>(y) * w + x]];
