@@ -11,7 +11,8 @@ namespace tvcpix {
 
 int DefaultStrength(DitherMethod method, TvcMode mode) {
   if (method == DitherMethod::kScreen) return 100;
-  return PerceptualOptionsFor(mode).strength;
+  const PerceptualOptions o = PerceptualOptionsFor(mode);
+  return o.luma_strength >= 0 ? o.luma_strength : o.strength;
 }
 
 void RunPerceptualMethod(DitherMethod method, TvcMode mode, int strength, const Palette& palette,
@@ -24,7 +25,12 @@ void RunPerceptualMethod(DitherMethod method, TvcMode mode, int strength, const 
     return;
   }
   PerceptualOptions options = PerceptualOptionsFor(mode);
-  options.strength = s;
+  // Where the colour part always goes on in full, the strength is the light's share.
+  if (options.luma_strength >= 0) {
+    options.luma_strength = s;
+  } else {
+    options.strength = s;
+  }
   if (method == DitherMethod::kPerceptual) {
     PerceptualDiffusion(preview, palette, options);
     return;

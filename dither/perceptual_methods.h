@@ -14,7 +14,8 @@ namespace tvcpix {
 constexpr int kDefaultStrength = -1;
 
 // The strength (share of the error passed on, 0..100) a method uses in a mode when the user
-// gives none.
+// gives none. In Graphics 16 the diffusion always passes on the error's colour part in full
+// and the strength is the share of its luminance part; elsewhere it is the share of all of it.
 int DefaultStrength(DitherMethod method, TvcMode mode);
 
 // Runs a perceptual method on the mode's preview in place against the mode's palette (the

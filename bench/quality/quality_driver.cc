@@ -21,6 +21,7 @@
 #include "dither/method.h"
 #include "dither/palette_search.h"
 #include "dither/perceptual.h"
+#include "dither/perceptual_methods.h"
 #include "qtdecode/picture_file.h"
 
 namespace tvcpix {
@@ -127,13 +128,15 @@ std::vector<NewMethod> NewMethods() {
   };
 }
 
-// --perceptual r,g,b,luma,strength,serpentine,linear,encoded OUTDIR PHOTO...: only that
+// --perceptual r,g,b,luma,strength,serpentine,linear,encoded[,luma strength] OUTDIR PHOTO...:
+// only that
 // variant of the perceptual method, with the start palettes, as <mode>_tune_start.ppm.
 int Tune(int argc, char** argv) {
   PerceptualOptions o;
   int serp = 1, linear = 1, encoded = 0;
-  std::sscanf(argv[2], "%d,%d,%d,%d,%d,%d,%d,%d", &o.weights.red, &o.weights.green, &o.weights.blue,
-              &o.weights.luma, &o.strength, &serp, &linear, &encoded);
+  std::sscanf(argv[2], "%d,%d,%d,%d,%d,%d,%d,%d,%d", &o.weights.red, &o.weights.green,
+              &o.weights.blue, &o.weights.luma, &o.strength, &serp, &linear, &encoded,
+              &o.luma_strength);
   o.serpentine = serp != 0;
   o.linear = linear != 0;
   o.match_encoded = encoded != 0;
@@ -154,8 +157,34 @@ int Tune(int argc, char** argv) {
   return 0;
 }
 
+// --method N[,strength] OUTDIR PHOTO...: method N through the model with the start palettes,
+// as <mode>_tune_start.ppm (for sweeps of one method without the whole table).
+int OneMethod(int argc, char** argv) {
+  int method = 0, strength = kDefaultStrength;
+  std::sscanf(argv[2], "%d,%d", &method, &strength);
+  for (int a = 4; a < argc; ++a) {
+    Surface photo;
+    if (!DecodePictureFile(argv[a], &photo).ok) return 1;
+    const fs::path dir = fs::path(argv[3]) / fs::path(argv[a]).stem();
+    fs::create_directories(dir);
+    Model loader;
+    loader.AssignSourcePicture(photo);
+    WritePpm(dir / "source.ppm", loader.pic5());
+    for (TvcMode mode : {TvcMode::kGraphics2, TvcMode::kGraphics4, TvcMode::kGraphics16}) {
+      Model model;
+      model.SetMode(mode);
+      model.SetMethod(static_cast<DitherMethod>(method));
+      model.SetStrength(strength);
+      model.LoadSourcePicture(photo);
+      WritePpm(dir / (std::string(ModeTag(mode)) + "_tune_start.ppm"), model.pic2());
+    }
+  }
+  return 0;
+}
+
 int Run(int argc, char** argv) {
   if (argc > 3 && std::string(argv[1]) == "--perceptual") return Tune(argc, argv);
+  if (argc > 3 && std::string(argv[1]) == "--method") return OneMethod(argc, argv);
   bool exhaustive = false;
   int first = 1;
   if (argc > 1 && std::string(argv[1]) == "--exhaustive") {
