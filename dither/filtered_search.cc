@@ -7,22 +7,26 @@
 #include <vector>
 
 #include "dither/linear_light.h"
+#include "dither/plain_math.h"
 
 namespace tvcpix {
 namespace {
 
 // 480 rows at four picture heights span 33.5 screen rows per degree (as FilteredErrorMeter).
 constexpr double kSamplesPerDegree = 33.5;
-// Each opponent plane's two main Gaussians: spread (degrees, exp(-r^2 / s^2)) and weight.
+// Each opponent plane's Gaussians: spread (degrees, exp(-r^2 / s^2)) and weight; each cut to
+// a support of one degree and normalised over it, as the metric (bench/quality/scielab.py).
 struct PlaneFilter {
-  double spread[2];
-  double weight[2];
+  double spread[3];
+  double weight[3];
 };
 constexpr PlaneFilter kFilters[3] = {
-    {{0.0283, 0.133}, {0.921, 0.105}},
-    {{0.0392, 0.494}, {0.531, 0.330}},
-    {{0.0536, 0.386}, {0.488, 0.371}},
+    {{0.0283, 0.133, 4.336}, {0.921, 0.105, -0.108}},
+    {{0.0392, 0.494, 0}, {0.531, 0.330, 0}},
+    {{0.0536, 0.386, 0}, {0.488, 0.371, 0}},
 };
+// Half the one-degree support, in screen rows.
+constexpr int kCutRadius = static_cast<int>(kSamplesPerDegree / 2);
 // Linear RGB -> XYZ -> opponent planes.
 constexpr double kRgbToXyz[3][3] = {
     {0.4124, 0.3576, 0.1805}, {0.2126, 0.7152, 0.0722}, {0.0193, 0.1192, 0.9505}};
@@ -31,60 +35,33 @@ constexpr double kXyzToOpp[3][3] = {
 constexpr double kOppToXyz[3][3] = {
     {0.62655, -1.86718, -0.15316}, {1.36986, 0.93481, 0.43614}, {1.50502, 1.42132, 2.53645}};
 
-// e^-x for x >= 0 by halving and a Taylor series: plain arithmetic only.
-double ExpNeg(double x) {
-  int halvings = 0;
-  while (x > 0.5) {
-    x *= 0.5;
-    ++halvings;
-  }
-  double term = 1, sum = 1;
-  for (int i = 1; i < 20; ++i) {
-    term *= -x / i;
-    sum += term;
-  }
-  for (int i = 0; i < halvings; ++i) sum *= sum;
-  return sum;
-}
-
-double CubeRoot(double x) {
-  if (x <= 0) return 0;
-  double r = x < 1 ? 1.0 : x;
-  for (int i = 0; i < 200; ++i) {
-    const double next = r - (r * r * r - x) / (3.0 * r * r);
-    if (next == r) break;
-    r = next;
-  }
-  return r;
-}
-
 // Slope of CIELAB's f at a luminance 0..1.
 double LabSlope(double t) {
   if (t <= 0.008856) return 7.787;
-  const double c = CubeRoot(t);
+  const double c = PlainCubeRoot(t);
   return 1.0 / (3.0 * c * c);
 }
 
-// A 2-D kernel of odd sides, centre in the middle, row-major; with its two Gaussians kept
-// apart as 1-D factors for fast convolution.
+// A 2-D kernel of odd sides, centre in the middle, row-major; with its Gaussians kept apart
+// as 1-D factors (each cut to its own radius inside the kernel's) for fast convolution.
 struct Kernel {
   int rx = 0, ry = 0;
   std::vector<double> v;
-  std::array<double, 2> weight{};
-  std::array<std::vector<double>, 2> fx, fy;
+  std::array<double, 3> weight{};
+  std::array<std::vector<double>, 3> fx, fy;  // each of the kernel's full sides
   double at(int dx, int dy) const {
     return v[static_cast<std::size_t>((dy + ry) * (2 * rx + 1) + dx + rx)];
   }
 };
 
-// Spreads (in spread units, exp(-r^2 / s^2)) at which the filters are cut.
-constexpr double kCut = 1.5;
-
-std::vector<double> Gaussian1d(int r, double step, double s) {
-  std::vector<double> g(static_cast<std::size_t>(2 * r + 1));
+// One Gaussian along one axis: samples `step` screen pixels apart, cut at `cut` screen pixels,
+// normalised, laid into 2r+1 places.
+std::vector<double> Gaussian1d(int r, double step, double s, int cut) {
+  std::vector<double> g(static_cast<std::size_t>(2 * r + 1), 0.0);
   double sum = 0;
   for (int i = -r; i <= r; ++i) {
     const double d = i * step;
+    if (d * d > static_cast<double>(cut) * cut) continue;
     g[static_cast<std::size_t>(i + r)] = ExpNeg(d * d / (s * s));
     sum += g[static_cast<std::size_t>(i + r)];
   }
@@ -92,19 +69,28 @@ std::vector<double> Gaussian1d(int r, double step, double s) {
   return g;
 }
 
-// A plane's filter on the preview grid: each Gaussian cut and normalised, weights summing to 1.
+// A plane's filter on the preview grid.
 Kernel PlaneKernel(const PlaneFilter& f, PixelAspect aspect) {
   Kernel k;
-  const double wide = f.spread[1] * kSamplesPerDegree;
-  k.rx = std::max(0, static_cast<int>(kCut * wide / aspect.width));
-  k.ry = std::max(0, static_cast<int>(kCut * wide / aspect.height));
+  int widest = 0;
+  std::array<int, 3> cut{};
+  for (std::size_t g = 0; g < 3; ++g) {
+    if (f.weight[g] == 0) continue;
+    const double sigma = f.spread[g] * kSamplesPerDegree * 0.70710678118654752;
+    cut[g] = std::min(static_cast<int>(3.0 * sigma) + 1, kCutRadius);
+    widest = std::max(widest, cut[g]);
+  }
+  k.rx = widest / aspect.width;
+  k.ry = widest / aspect.height;
   const int sx = 2 * k.rx + 1, sy = 2 * k.ry + 1;
   k.v.assign(static_cast<std::size_t>(sx * sy), 0.0);
-  for (std::size_t g = 0; g < 2; ++g) {
+  const double total = f.weight[0] + f.weight[1] + f.weight[2];
+  for (std::size_t g = 0; g < 3; ++g) {
+    if (f.weight[g] == 0) continue;
     const double s = f.spread[g] * kSamplesPerDegree;
-    k.weight[g] = f.weight[g] / (f.weight[0] + f.weight[1]);
-    k.fx[g] = Gaussian1d(k.rx, aspect.width, s);
-    k.fy[g] = Gaussian1d(k.ry, aspect.height, s);
+    k.weight[g] = f.weight[g] / total;
+    k.fx[g] = Gaussian1d(k.rx, aspect.width, s, cut[g]);
+    k.fy[g] = Gaussian1d(k.ry, aspect.height, s, cut[g]);
     for (int y = 0; y < sy; ++y)
       for (int x = 0; x < sx; ++x)
         k.v[static_cast<std::size_t>(y * sx + x)] +=
@@ -137,7 +123,8 @@ Kernel Correlation(const Kernel& ka, const Kernel& kb) {
 // 1-D pass along rows and one along columns per Gaussian.
 std::vector<double> Convolve(const std::vector<double>& in, int w, int h, const Kernel& k) {
   std::vector<double> out(in.size(), 0.0), rows(in.size());
-  for (std::size_t g = 0; g < 2; ++g) {
+  for (std::size_t g = 0; g < 3; ++g) {
+    if (k.weight[g] == 0) continue;
     const std::vector<double>& fx = k.fx[g];
     const std::vector<double>& fy = k.fy[g];
     for (int y = 0; y < h; ++y) {
