@@ -401,8 +401,8 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
     return false;
   }
   if (options->strength && !IsPerceptualMethod(options->method)) {
-    *error = std::string("--strength applies only to the perceptual methods (perceptual, screen, "
-                         "best), not to '") +
+    *error = std::string("--strength applies only to the perceptual methods (perceptual, "
+                         "screen), not to '") +
              MethodCaption(options->method) + "'";
     return false;
   }

@@ -35,13 +35,6 @@ constexpr double kXyzToOpp[3][3] = {
 constexpr double kOppToXyz[3][3] = {
     {0.62655, -1.86718, -0.15316}, {1.36986, 0.93481, 0.43614}, {1.50502, 1.42132, 2.53645}};
 
-// Slope of CIELAB's f at a luminance 0..1.
-double LabSlope(double t) {
-  if (t <= 0.008856) return 7.787;
-  const double c = PlainCubeRoot(t);
-  return 1.0 / (3.0 * c * c);
-}
-
 // A 2-D kernel of odd sides, centre in the middle, row-major; with its Gaussians kept apart
 // as 1-D factors (each cut to its own radius inside the kernel's) for fast convolution.
 struct Kernel {
@@ -155,27 +148,27 @@ void RefineByFilteredError(const Surface& source, const Palette& palette, PixelA
                            Surface& result, int passes) {
   const int w = source.width(), h_dim = source.height(), n = palette.size();
   if (n == 0 || w <= 0 || h_dim <= 0 || result.width() != w || result.height() != h_dim) return;
-  const auto& lin = SrgbToLinearTable();
-  const auto opponent = [&lin](const std::uint8_t* p, std::array<double, 3>& o, double* y) {
-    const double rgb[3] = {lin[p[2]] / 65535.0, lin[p[1]] / 65535.0, lin[p[0]] / 65535.0};
+  const auto opponent = [](const std::uint8_t* p, std::array<double, 3>& o) {
+    // Encoded values: the metric's light filter is close to a single pixel, so what counts is
+    // each pixel's lightness, which encoded values follow far better than a slope in linear
+    // light does for the large steps between palette colours.
+    const double rgb[3] = {p[2] / 255.0, p[1] / 255.0, p[0] / 255.0};
     double xyz[3];
     for (int i = 0; i < 3; ++i)
       xyz[i] = kRgbToXyz[i][0] * rgb[0] + kRgbToXyz[i][1] * rgb[1] + kRgbToXyz[i][2] * rgb[2];
     for (int k = 0; k < 3; ++k)
       o[static_cast<std::size_t>(k)] =
           kXyzToOpp[k][0] * xyz[0] + kXyzToOpp[k][1] * xyz[1] + kXyzToOpp[k][2] * xyz[2];
-    if (y) *y = xyz[1];
   };
-  // The metric's CIELAB difference, linearised at a neutral colour: Lab = slope * M * XYZ
-  // with M from L = 116 Y, a = 500 (X / Xn - Y), b = 200 (Y - Z / Zn). So a filtered error
-  // F in the opponent planes costs F' Q F with Q = (M P)' (M P), P the opponent-to-XYZ
-  // matrix; the slope is each pixel's own (applied to its error before filtering).
+  // The metric's CIELAB difference, linearised in encoded values at a neutral colour: L from
+  // Y, a from X - Y, b from Y - Z (scaled as encoded values span them). A filtered error F in
+  // the opponent planes costs F' Q F with Q = (M P)' (M P), P the opponent-to-XYZ matrix.
   double mp[3][3];
   for (int k = 0; k < 3; ++k) {
     const double x = kOppToXyz[0][k] / 0.9505, y = kOppToXyz[1][k], z = kOppToXyz[2][k] / 1.089;
-    mp[0][k] = 116 * y;
-    mp[1][k] = 500 * (x - y);
-    mp[2][k] = 200 * (y - z);
+    mp[0][k] = 100 * y;
+    mp[1][k] = 430 * (x - y);
+    mp[2][k] = 172 * (y - z);
   }
   double q[3][3];
   for (int a = 0; a < 3; ++a)
@@ -186,14 +179,13 @@ void RefineByFilteredError(const Surface& source, const Palette& palette, PixelA
   for (int i = 0; i < n; ++i) {
     const PaletteEntry& e = palette[i];
     const std::uint8_t bgr[3] = {e.blue, e.green, e.red};
-    opponent(bgr, colour[static_cast<std::size_t>(i)], nullptr);
+    opponent(bgr, colour[static_cast<std::size_t>(i)]);
     bool repeat = false;
     for (int j : candidates) repeat = repeat || palette[j] == e;
     if (!repeat) candidates.push_back(i);
   }
   const std::size_t count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h_dim);
   std::vector<std::uint8_t> index(count);
-  std::vector<double> scale(count);
   std::array<std::vector<double>, 3> err;
   for (auto& e : err) e.resize(count);
   for (int y = 0; y < h_dim; ++y) {
@@ -202,13 +194,11 @@ void RefineByFilteredError(const Surface& source, const Palette& palette, PixelA
     for (int x = 0; x < w; ++x, s += 3, r += 3) {
       const std::size_t i = static_cast<std::size_t>(y) * w + x;
       std::array<double, 3> o;
-      double lum = 0;
-      opponent(s, o, &lum);
-      scale[i] = LabSlope(lum);
+      opponent(s, o);
       const int k = NearestIndex(palette, r[2], r[1], r[0]);
       index[i] = static_cast<std::uint8_t>(k);
       for (std::size_t c = 0; c < 3; ++c)
-        err[c][i] = scale[i] * (colour[static_cast<std::size_t>(k)][c] - o[c]);
+        err[c][i] = colour[static_cast<std::size_t>(k)][c] - o[c];
     }
   }
   // g[k] = sum over j of Q[k][j] (h_k (x) h_j) * err_j: the gradient of the cost in plane k.
@@ -252,8 +242,7 @@ void RefineByFilteredError(const Surface& source, const Palette& palette, PixelA
           double change = 0;
           std::array<double, 3> d;
           for (std::size_t c = 0; c < 3; ++c)
-            d[c] = scale[i] * (colour[static_cast<std::size_t>(k)][c] -
-                               colour[static_cast<std::size_t>(now)][c]);
+            d[c] = colour[static_cast<std::size_t>(k)][c] - colour[static_cast<std::size_t>(now)][c];
           for (std::size_t a = 0; a < 3; ++a) {
             change += 2 * d[a] * grad[a][i];
             for (std::size_t b = 0; b < 3; ++b) change += d[a] * d[b] * centre[a][b];

@@ -12,11 +12,10 @@ constexpr const char* kCaptions[kAllMethodCount + 1] = {
     "",           "Atkinson",     "Floyd",        "Treshold",   "Treshold+Noise", "Halftone 2x2",
     "Halftone 3x3", "Bayer 2x2",  "Bayer 4x4",    "Bayer 8x8",  "News 4x4",       "Sierra",
     "Burkles",    "Stucky",       "Jarvis",       "Sierra Lite", "Sierra2 Row",   "Pattern TVC",
-    "Perceptual", "Screen",       "Best"};
+    "Perceptual", "Screen"};
 constexpr const char* kSummaries[kPerceptualMethodCount] = {
     "error diffusion in linear light, tuned per mode",
-    "ordered mix of the nearest colours, for the pixel shape",
-    "perceptual refined on the eye-filtered error (slow)"};
+    "ordered mix of the nearest colours, for the pixel shape"};
 
 // Lower case, spaces and '+' dropped.
 std::string Fold(std::string_view text) {

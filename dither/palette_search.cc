@@ -9,6 +9,7 @@
 #include "dither/aspect_ordered.h"
 #include "dither/filtered_error.h"
 #include "dither/linear_light.h"
+#include "dither/plain_math.h"
 
 namespace tvcpix {
 namespace {
@@ -20,8 +21,8 @@ constexpr int kPairs = 15 * 14 / 2;
 constexpr int kReducedWidth = 64, kReducedHeight = 60;
 // How much the noise of a two-colour mix counts against its distance to the colour.
 constexpr double kNoiseWeight = 0.15;
-// Keeps the proxy's weighting finite for black pixels.
-constexpr double kDarkFloor = 0.1;
+// CIELAB's slope stops growing below this luminance (its linear toe).
+constexpr double kLabToe = 0.008856;
 
 int PairIndex(int a, int b) {  // positions in kColours, a < b
   return a * 15 - a * (a + 1) / 2 + (b - a - 1);
@@ -84,8 +85,11 @@ std::vector<double> PairCosts(const std::vector<Vec>& pixels) {
   for (std::size_t p = 0; p < pixels.size(); ++p) {
     const Vec& v = pixels[p];
     const double y = 0.2126 * v.r + 0.7152 * v.g + 0.0722 * v.b;
-    // Errors in the dark are seen more: roughly the slope of CIELAB lightness, squared.
-    const double weight = 1.0 / ((y + kDarkFloor) * (y + kDarkFloor));
+    // Errors in the dark are seen more: the slope of CIELAB lightness at the pixel. The cost
+    // is that slope times the error's length, as the metric's mean Delta E counts it (its
+    // square weighed dark pixels so heavily that palettes with black always won).
+    const double root = PlainCubeRoot(std::max(y, kLabToe));
+    const double weight = 1.0 / (root * root);
     for (int a = 0; a < 15; ++a) {
       for (int b = a + 1; b < 15; ++b) {
         const Vec& ca = colour[static_cast<std::size_t>(a)];
@@ -98,7 +102,7 @@ std::vector<double> PairCosts(const std::vector<Vec>& pixels) {
         // A mix of a and b at t: its variance about the mean is t (1 - t) |b - a|^2.
         const double noise = t * (1.0 - t) * Dot(ab, ab);
         cost[p * kPairs + static_cast<std::size_t>(PairIndex(a, b))] =
-            weight * (Dot(off, off) + kNoiseWeight * noise);
+            weight * std::sqrt(Dot(off, off) + kNoiseWeight * noise);
       }
     }
   }

@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "dither/aspect_ordered.h"
-#include "dither/filtered_search.h"
 #include "dither/perceptual.h"
 
 namespace tvcpix {
@@ -31,13 +30,7 @@ void RunPerceptualMethod(DitherMethod method, TvcMode mode, int strength, const 
   } else {
     options.strength = s;
   }
-  if (method == DitherMethod::kPerceptual) {
-    PerceptualDiffusion(preview, palette, options);
-    return;
-  }
-  const Surface source = preview;
   PerceptualDiffusion(preview, palette, options);
-  RefineByFilteredError(source, palette, PixelAspectOf(mode), preview);
 }
 
 }  // namespace tvcpix

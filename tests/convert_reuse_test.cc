@@ -48,8 +48,7 @@ TEST(ConvertReuseTest, ReusingModelMatchesAlwaysConvertingModel) {
       [](Model& m, int v) { m.AssignColor2(v % 2); },
       [](Model& m, int v) { m.SelectMode(static_cast<TvcMode>(v % 3)); },
       [](Model& m, int v) { m.SelectMethod(static_cast<DitherMethod>(1 + v % kMethodCount)); },
-      // The interactive perceptual methods ("Best" is too slow for 1500 steps; its key is
-      // the same) and their strength, and palettes applied as the window would.
+      // The perceptual methods and their strength, and palettes applied as the window would.
       [](Model& m, int v) {
         m.SelectMethod(v % 2 ? DitherMethod::kPerceptual : DitherMethod::kScreen);
       },

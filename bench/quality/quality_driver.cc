@@ -20,6 +20,7 @@
 #include "dither/error_diffusion.h"
 #include "dither/method.h"
 #include "dither/palette_search.h"
+#include "dither/filtered_search.h"
 #include "dither/perceptual.h"
 #include "dither/perceptual_methods.h"
 #include "qtdecode/picture_file.h"
@@ -115,6 +116,12 @@ std::vector<NewMethod> NewMethods() {
   };
   return {
       {"perceptual-noserp", variant([](PerceptualOptions& o) { o.serpentine = false; })},
+      {"perceptual-dbs",
+       [](Surface& s, const Palette& p, TvcMode m) {
+         const Surface source = s;
+         PerceptualDiffusion(s, p, PerceptualOptionsFor(m));
+         RefineByFilteredError(source, p, PixelAspectOf(m), s);
+       }},
       {"perceptual-linear", variant([](PerceptualOptions& o) { o.linear = true; })},
       {"perceptual-srgb", variant([](PerceptualOptions& o) { o.linear = false; })},
       {"perceptual-luma", variant([](PerceptualOptions& o) { o.weights = kLumaWeighted; })},

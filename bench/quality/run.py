@@ -8,7 +8,7 @@ samples/*, which writes each photo's 512 x 480 work picture and result views, th
 view with scielab.py and prints one table of median S-CIELAB errors over the photos, followed
 by the comparisons the methods and the palette search are measured by. --sheet writes a
 contact sheet: for a few photos and each mode, the centre of the source, of the best original
-method, of Perceptual and of Best (start palette), and of Perceptual with the searched palette.
+method, of Perceptual and Screen (start palette), and of Perceptual with the searched palette.
 """
 import argparse
 import glob
@@ -28,7 +28,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 EXISTING = ["atkinson", "floyd", "treshold", "tresholdnoise", "halftone2x2", "halftone3x3",
             "bayer2x2", "bayer4x4", "bayer8x8", "news4x4", "sierra", "burkles", "stucky",
             "jarvis", "sierralite", "sierra2row", "patterntvc"]
-NEW = ["perceptual", "screen", "best"]
+NEW = ["perceptual", "screen"]
 
 
 def score_all(out_dir):
@@ -80,7 +80,8 @@ def write_png(path, img):
 
 def contact_sheet(out_dir, med, path, photos=("astronaut_512x480", "parrot_495x498",
                                               "coffee_600x400")):
-    """Rows of photo x mode; columns source | best original | perceptual | best | searched."""
+    """Rows of photo x mode; columns source | best original | perceptual | screen | searched
+    (Graphics 16: the perceptual result refined by the search on the filtered error)."""
     crop = (slice(120, 360), slice(128, 384))  # the 256 x 240 centre, pixel for pixel
     rows = []
     for photo in photos:
@@ -88,8 +89,8 @@ def contact_sheet(out_dir, med, path, photos=("astronaut_512x480", "parrot_495x4
         for mode in ("g16", "g4", "g2"):
             best = min(EXISTING, key=lambda m: med.get((mode, m, "start"), 1e9))
             names = ["source", f"{mode}_{best}_start", f"{mode}_perceptual_start",
-                     f"{mode}_best_start",
-                     f"{mode}_perceptual_searched" if mode != "g16" else f"{mode}_screen_start"]
+                     f"{mode}_screen_start",
+                     f"{mode}_perceptual_searched" if mode != "g16" else f"{mode}_perceptual-dbs_start"]
             tiles = []
             for name in names:
                 img = scielab.read_ppm(os.path.join(folder, name + ".ppm"))
@@ -138,7 +139,7 @@ def main():
     print("\nComparisons (negative: lower error)")
     for mode in ("g16", "g4", "g2"):
         best = min(EXISTING, key=lambda m: med.get((mode, m, "start"), 1e9))
-        for new in ("perceptual", "screen", "best"):
+        for new in NEW:
             print(f"{mode:4} {new} vs best existing ({best}), start palette: "
                   f"{rel((mode, new, 'start'), (mode, best, 'start')):+.1f} %")
     for mode in ("g4", "g2"):

@@ -50,7 +50,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"StrengthWithTheDefault", "--strength 50", "not to 'Pattern TVC'"},
         Refusal{"StrengthOutOfRange", "-d perceptual --strength 101", "invalid --strength"},
         Refusal{"StrengthNotANumber", "-d screen --strength x", "invalid --strength"},
-        Refusal{"MethodPastTheLast", "-d 21", "use 1..20"},
+        Refusal{"MethodPastTheLast", "-d 20", "use 1..19"},
+        Refusal{"NoSuchPerceptualMethod", "-d best", "unknown dithering method"},
         Refusal{"AutoMisspelt", "-m 4 --palette4 Auto", "palette"}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return info.param.name; });
 
@@ -59,14 +60,13 @@ TEST_F(PerceptualCliTest, NamesAndNumbersOfTheNewMethods) {
        std::vector<std::pair<std::string, DitherMethod>>{{"perceptual", DitherMethod::kPerceptual},
                                                          {"18", DitherMethod::kPerceptual},
                                                          {"Screen", DitherMethod::kScreen},
-                                                         {"aspect", DitherMethod::kScreen},
-                                                         {"best", DitherMethod::kBest},
-                                                         {"20", DitherMethod::kBest}}) {
+                                                         {"19", DitherMethod::kScreen},
+                                                         {"aspect", DitherMethod::kScreen}}) {
     EXPECT_EQ(ParseMethod(text), method) << text;
   }
   const ToolResult help = RunLine("--help");
   EXPECT_EQ(help.code, 0);
-  for (const char* line : {"18 perceptual", "19 screen", "20 best", "--strength N"})
+  for (const char* line : {"18 perceptual", "19 screen", "--strength N"})
     EXPECT_NE(help.out.find(line), std::string::npos) << line;
 }
 
@@ -92,7 +92,7 @@ TEST_F(PerceptualCliTest, AutoPaletteIsNamedOnTheLineAndHeldByTheTim) {
 }
 
 TEST_F(PerceptualCliTest, SameBytesEveryRunAndInABatch) {
-  for (const std::string method : {"perceptual", "screen", "best"}) {
+  for (const std::string method : {"perceptual", "screen"}) {
     ASSERT_EQ(RunLine("-m 16 -d " + method + " -o D/x D/in.bmp").code, 0);
     ASSERT_EQ(RunLine("-m 16 -d " + method + " -j 2 -O D/batch D/in.bmp").code, 0);
     EXPECT_EQ(ReadBytes(Path("x.bin")), ReadBytes(Path("batch/in.bin"))) << method;

@@ -1,6 +1,6 @@
-// Tests of the perceptual methods' entry point and of "Best", the search on the filtered
-// error: palette colours only, flat colours kept, the mean of a ramp, repeatability, and
-// Best never worse than the diffusion it starts from.
+// Tests of the perceptual methods' entry point and of the search on the filtered error:
+// palette colours only, flat colours kept, the mean of a ramp, repeatability, and the search
+// never worse than the diffusion it starts from by the filtered error it follows.
 #include "dither/filtered_search.h"
 
 #include <gtest/gtest.h>
@@ -88,11 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         MethodCase{DitherMethod::kScreen, TvcMode::kGraphics16,
                    {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
         MethodCase{DitherMethod::kScreen, TvcMode::kGraphics4, {0, 15, 9, 10}},
-        MethodCase{DitherMethod::kScreen, TvcMode::kGraphics2, {0, 15}},
-        MethodCase{DitherMethod::kBest, TvcMode::kGraphics16,
-                   {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
-        MethodCase{DitherMethod::kBest, TvcMode::kGraphics4, {0, 15, 9, 10}},
-        MethodCase{DitherMethod::kBest, TvcMode::kGraphics2, {0, 15}}),
+        MethodCase{DitherMethod::kScreen, TvcMode::kGraphics2, {0, 15}}),
     CaseName);
 
 struct RampCase {
@@ -109,6 +105,8 @@ class RampTest : public ::testing::TestWithParam<RampCase> {};
 // measured where the method carries its error: in linear light for Graphics 16 and "Screen",
 // in sRGB values for the diffusion of Graphics 2 and 4. Those pass on only 60 % of the error,
 // so near black and white the mix thins out: a band at 18 % grey comes out near 3 %.
+// Graphics 16 passes on only 15 % of the error's light, so its greys stay near the table's
+// three grey levels (up to 15 % of white off), while "Screen" mixes them fully.
 TEST_P(RampTest, GreyRampKeepsItsMeanPerBand) {
   const RampCase& c = GetParam();
   const Palette palette = TvcPalette(c.palette);
@@ -140,7 +138,7 @@ const std::vector<int> kTable = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 1
 
 INSTANTIATE_TEST_SUITE_P(
     Methods, RampTest,
-    ::testing::Values(RampCase{DitherMethod::kPerceptual, TvcMode::kGraphics16, kTable, true, 0.05},
+    ::testing::Values(RampCase{DitherMethod::kPerceptual, TvcMode::kGraphics16, kTable, true, 0.16},
                       RampCase{DitherMethod::kPerceptual, TvcMode::kGraphics4, {0, 15, 9, 10}, false, 0.16},
                       RampCase{DitherMethod::kPerceptual, TvcMode::kGraphics2, {0, 15}, false, 0.16},
                       RampCase{DitherMethod::kScreen, TvcMode::kGraphics16, kTable, true, 0.05},
@@ -151,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // The search only takes toggles that lower its own estimate, and that estimate follows the
-// filtered error closely enough that the meter never sees Best worse than its start.
+// filtered error closely enough that the meter never sees the result worse than its start.
 TEST(FilteredSearchTest, NeverWorseThanTheDiffusionItStartsFrom) {
   struct ModeCase {
     TvcMode mode;
@@ -163,9 +161,10 @@ TEST(FilteredSearchTest, NeverWorseThanTheDiffusionItStartsFrom) {
                             ModeCase{TvcMode::kGraphics2, {0, 15}}}) {
     const Palette palette = TvcPalette(c.palette);
     const Surface source = Colourful(96, 64);
-    Surface start = source, best = source;
+    Surface start = source;
     RunPerceptualMethod(DitherMethod::kPerceptual, c.mode, kDefaultStrength, palette, start);
-    RunPerceptualMethod(DitherMethod::kBest, c.mode, kDefaultStrength, palette, best);
+    Surface best = start;
+    RefineByFilteredError(source, palette, PixelAspectOf(c.mode), best);
     const FilteredErrorMeter meter(source, PixelAspectOf(c.mode));
     EXPECT_LT(meter.Measure(best), meter.Measure(start)) << static_cast<int>(c.mode);
   }

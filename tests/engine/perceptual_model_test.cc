@@ -87,8 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ModelCase{DitherMethod::kPerceptual, TvcMode::kGraphics2},
                       ModelCase{DitherMethod::kScreen, TvcMode::kGraphics16},
                       ModelCase{DitherMethod::kScreen, TvcMode::kGraphics4},
-                      ModelCase{DitherMethod::kScreen, TvcMode::kGraphics2},
-                      ModelCase{DitherMethod::kBest, TvcMode::kGraphics4}),
+                      ModelCase{DitherMethod::kScreen, TvcMode::kGraphics2}),
     ModelCaseName);
 
 TEST(PerceptualModelEdgeTest, FaithfulMethodsIgnoreTheStrength) {
