@@ -93,9 +93,9 @@ std::array<std::uint8_t, 256> ThresholdTile(PixelAspect aspect) {
 }
 
 void AspectOrderedDither(Surface& preview, const Palette& palette, PixelAspect aspect,
-                         const ColorWeights& weights, int strength) {
+                         const ColorWeights& weights, int strength, bool linear) {
   if (palette.size() == 0) return;
-  const LinearPalette lp(palette, weights);
+  const LinearPalette lp(palette, weights, linear);
   strength = std::clamp(strength, 0, 100);
   // The tile's ranks as plan positions, one row of 16 per tile row.
   std::array<std::uint8_t, 256> pick{};
@@ -115,8 +115,8 @@ void AspectOrderedDither(Surface& preview, const Palette& palette, PixelAspect a
       const int cell = (cr << (2 * kCellBits)) | (cg << kCellBits) | cb;
       std::uint32_t& at = slot[static_cast<std::size_t>(cell)];
       if (at == 0) {
-        const auto level = [](int c) {
-          return SrgbToLinear(kCellTable.level[static_cast<std::size_t>(c)]);
+        const auto level = [&lp](int c) {
+          return lp.Level(kCellTable.level[static_cast<std::size_t>(c)]);
         };
         plans.push_back(MakePlan(lp, level(cr), level(cg), level(cb), strength));
         at = static_cast<std::uint32_t>(plans.size());

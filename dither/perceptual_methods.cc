@@ -8,8 +8,12 @@
 
 namespace tvcpix {
 
+// "Screen" mixes in sRGB values and carries 60 % of each pick's error: both measured better
+// than linear light and the full mix in every mode (docs/quality.md).
+constexpr int kScreenStrength = 60;
+
 int DefaultStrength(DitherMethod method, TvcMode mode) {
-  if (method == DitherMethod::kScreen) return 100;
+  if (method == DitherMethod::kScreen) return kScreenStrength;
   const PerceptualOptions o = PerceptualOptionsFor(mode);
   return o.luma_strength >= 0 ? o.luma_strength : o.strength;
 }
@@ -20,7 +24,8 @@ void RunPerceptualMethod(DitherMethod method, TvcMode mode, int strength, const 
   const int s = strength == kDefaultStrength ? DefaultStrength(method, mode)
                                              : std::clamp(strength, 0, 100);
   if (method == DitherMethod::kScreen) {
-    AspectOrderedDither(preview, palette, PixelAspectOf(mode), kLumaWeighted, s);
+    AspectOrderedDither(preview, palette, PixelAspectOf(mode), kLumaWeighted, s,
+                        /*linear=*/false);
     return;
   }
   PerceptualOptions options = PerceptualOptionsFor(mode);
