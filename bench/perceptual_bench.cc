@@ -5,12 +5,12 @@
 #include <benchmark/benchmark.h>
 
 #include "core/mode.h"
-#include "engine/model.h"
 #include "core/surface.h"
 #include "dither/aspect_ordered.h"
 #include "dither/error_diffusion.h"
 #include "dither/palette_search.h"
 #include "dither/perceptual.h"
+#include "engine/model.h"
 #include "qtdecode/picture_file.h"
 
 namespace tvcpix {
@@ -104,20 +104,20 @@ void BM_BestPalettes(benchmark::State& state, TvcMode mode, DitherMethod method)
   for (auto _ : state) benchmark::DoNotOptimize(model.BestPalettes());
 }
 
-#define TVCPIX_CONVERT_CASES(method, name)                                                    \
-  BENCHMARK_CAPTURE(BM_Convert, name##Graphics16, TvcMode::kGraphics16, method)               \
-      ->Unit(benchmark::kMillisecond);                                                        \
-  BENCHMARK_CAPTURE(BM_Convert, name##Graphics4, TvcMode::kGraphics4, method)                 \
-      ->Unit(benchmark::kMillisecond);                                                        \
-  BENCHMARK_CAPTURE(BM_Convert, name##Graphics2, TvcMode::kGraphics2, method)                 \
+#define TVCPIX_CONVERT_CASES(method, name)                                      \
+  BENCHMARK_CAPTURE(BM_Convert, name##Graphics16, TvcMode::kGraphics16, method) \
+      ->Unit(benchmark::kMillisecond);                                          \
+  BENCHMARK_CAPTURE(BM_Convert, name##Graphics4, TvcMode::kGraphics4, method)   \
+      ->Unit(benchmark::kMillisecond);                                          \
+  BENCHMARK_CAPTURE(BM_Convert, name##Graphics2, TvcMode::kGraphics2, method)   \
       ->Unit(benchmark::kMillisecond)
 TVCPIX_CONVERT_CASES(DitherMethod::kPerceptual, Perceptual);
 TVCPIX_CONVERT_CASES(DitherMethod::kScreen, Screen);
 TVCPIX_CONVERT_CASES(DitherMethod::kFloyd, Floyd);
-#define TVCPIX_PALETTE_CASES(method, name)                                                    \
-  BENCHMARK_CAPTURE(BM_BestPalettes, name##Graphics4, TvcMode::kGraphics4, method)            \
-      ->Unit(benchmark::kMillisecond);                                                        \
-  BENCHMARK_CAPTURE(BM_BestPalettes, name##Graphics2, TvcMode::kGraphics2, method)            \
+#define TVCPIX_PALETTE_CASES(method, name)                                         \
+  BENCHMARK_CAPTURE(BM_BestPalettes, name##Graphics4, TvcMode::kGraphics4, method) \
+      ->Unit(benchmark::kMillisecond);                                             \
+  BENCHMARK_CAPTURE(BM_BestPalettes, name##Graphics2, TvcMode::kGraphics2, method) \
       ->Unit(benchmark::kMillisecond)
 TVCPIX_PALETTE_CASES(DitherMethod::kPatternTvc, PatternTvc);
 TVCPIX_PALETTE_CASES(DitherMethod::kFloyd, Floyd);

@@ -14,13 +14,13 @@
 
 #include "cli/extras.h"
 #include "cli/options.h"
+#include "cli/qt_fallback.h"
 #include "core/color.h"
-#include "engine/input_file.h"
-#include "engine/model.h"
 #include "core/palette.h"
 #include "core/surface.h"
+#include "engine/input_file.h"
+#include "engine/model.h"
 #include "output/save.h"
-#include "cli/qt_fallback.h"
 
 namespace tvcpix {
 namespace {
@@ -241,7 +241,7 @@ bool ApplyOption(const OptionSpec& spec, const std::string& value, CliOptions* o
       }
       std::string* path = spec.id == kAsm       ? &options->asm_path
                           : spec.id == kCHeader ? &options->c_header_path
-                                                          : &options->png_path;
+                                                : &options->png_path;
       *path = value;
       return true;
     }
@@ -401,8 +401,9 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
     return false;
   }
   if (options->strength && !IsPerceptualMethod(options->method)) {
-    *error = std::string("--strength applies only to the perceptual methods (perceptual, "
-                         "screen), not to '") +
+    *error = std::string(
+                 "--strength applies only to the perceptual methods (perceptual, "
+                 "screen), not to '") +
              MethodCaption(options->method) + "'";
     return false;
   }

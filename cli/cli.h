@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/version.h"
 #include "core/mode.h"
+#include "core/version.h"
 #include "dither/method.h"
 
 namespace tvcpix {

@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "cli/extras.h"
-#include "output/png.h"
 #include "core/mode.h"
 #include "output/file_write.h"
+#include "output/png.h"
 #include "output/screen_file.h"
 #include "output/source_export.h"
 

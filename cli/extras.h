@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "engine/model.h"
 #include "core/surface.h"
+#include "engine/model.h"
 
 namespace tvcpix {
 

@@ -86,8 +86,9 @@ Kernel PlaneKernel(const PlaneFilter& f, PixelAspect aspect) {
     k.fy[g] = Gaussian1d(k.ry, aspect.height, s, cut[g]);
     for (int y = 0; y < sy; ++y)
       for (int x = 0; x < sx; ++x)
-        k.v[static_cast<std::size_t>(y * sx + x)] +=
-            k.weight[g] * k.fx[g][static_cast<std::size_t>(x)] * k.fy[g][static_cast<std::size_t>(y)];
+        k.v[static_cast<std::size_t>(y * sx + x)] += k.weight[g] *
+                                                     k.fx[g][static_cast<std::size_t>(x)] *
+                                                     k.fy[g][static_cast<std::size_t>(y)];
   }
   return k;
 }
@@ -172,7 +173,8 @@ void RefineByFilteredError(const Surface& source, const Palette& palette, PixelA
   }
   double q[3][3];
   for (int a = 0; a < 3; ++a)
-    for (int b = 0; b < 3; ++b) q[a][b] = mp[0][a] * mp[0][b] + mp[1][a] * mp[1][b] + mp[2][a] * mp[2][b];
+    for (int b = 0; b < 3; ++b)
+      q[a][b] = mp[0][a] * mp[0][b] + mp[1][a] * mp[1][b] + mp[2][a] * mp[2][b];
   // Palette colours in the opponent planes; identical entries are one candidate.
   std::vector<std::array<double, 3>> colour(static_cast<std::size_t>(n));
   std::vector<int> candidates;
@@ -197,8 +199,7 @@ void RefineByFilteredError(const Surface& source, const Palette& palette, PixelA
       opponent(s, o);
       const int k = NearestIndex(palette, r[2], r[1], r[0]);
       index[i] = static_cast<std::uint8_t>(k);
-      for (std::size_t c = 0; c < 3; ++c)
-        err[c][i] = colour[static_cast<std::size_t>(k)][c] - o[c];
+      for (std::size_t c = 0; c < 3; ++c) err[c][i] = colour[static_cast<std::size_t>(k)][c] - o[c];
     }
   }
   // g[k] = sum over j of Q[k][j] (h_k (x) h_j) * err_j: the gradient of the cost in plane k.
@@ -242,7 +243,8 @@ void RefineByFilteredError(const Surface& source, const Palette& palette, PixelA
           double change = 0;
           std::array<double, 3> d;
           for (std::size_t c = 0; c < 3; ++c)
-            d[c] = colour[static_cast<std::size_t>(k)][c] - colour[static_cast<std::size_t>(now)][c];
+            d[c] =
+                colour[static_cast<std::size_t>(k)][c] - colour[static_cast<std::size_t>(now)][c];
           for (std::size_t a = 0; a < 3; ++a) {
             change += 2 * d[a] * grad[a][i];
             for (std::size_t b = 0; b < 3; ++b) change += d[a] * d[b] * centre[a][b];

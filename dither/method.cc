@@ -8,11 +8,26 @@
 namespace tvcpix {
 
 namespace {
-constexpr const char* kCaptions[kAllMethodCount + 1] = {
-    "",           "Atkinson",     "Floyd",        "Treshold",   "Treshold+Noise", "Halftone 2x2",
-    "Halftone 3x3", "Bayer 2x2",  "Bayer 4x4",    "Bayer 8x8",  "News 4x4",       "Sierra",
-    "Burkles",    "Stucky",       "Jarvis",       "Sierra Lite", "Sierra2 Row",   "Pattern TVC",
-    "Perceptual", "Screen"};
+constexpr const char* kCaptions[kAllMethodCount + 1] = {"",
+                                                        "Atkinson",
+                                                        "Floyd",
+                                                        "Treshold",
+                                                        "Treshold+Noise",
+                                                        "Halftone 2x2",
+                                                        "Halftone 3x3",
+                                                        "Bayer 2x2",
+                                                        "Bayer 4x4",
+                                                        "Bayer 8x8",
+                                                        "News 4x4",
+                                                        "Sierra",
+                                                        "Burkles",
+                                                        "Stucky",
+                                                        "Jarvis",
+                                                        "Sierra Lite",
+                                                        "Sierra2 Row",
+                                                        "Pattern TVC",
+                                                        "Perceptual",
+                                                        "Screen"};
 constexpr const char* kSummaries[kPerceptualMethodCount] = {
     "error diffusion in linear light, tuned per mode",
     "ordered mix of the nearest colours, for the pixel shape"};
@@ -34,9 +49,8 @@ const char* MethodCaption(DitherMethod method) {
 }
 
 const char* MethodSummary(DitherMethod method) {
-  return IsPerceptualMethod(method)
-             ? kSummaries[static_cast<int>(method) - kFirstPerceptualMethod]
-             : "";
+  return IsPerceptualMethod(method) ? kSummaries[static_cast<int>(method) - kFirstPerceptualMethod]
+                                    : "";
 }
 
 std::optional<DitherMethod> ParseMethod(std::string_view text) {

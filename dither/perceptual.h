@@ -11,7 +11,7 @@
 namespace tvcpix {
 
 struct PerceptualOptions {
-  int strength = 100;      // share of the error passed on, 0..100
+  int strength = 100;  // share of the error passed on, 0..100
   // Share of the error's luminance part passed on, 0..100, or -1 for `strength`; the rest of
   // the error (its colour part) goes on at `strength`. The metric sees single pixels' light
   // but only blurred colour, so colour is worth carrying further than light.

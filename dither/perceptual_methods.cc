@@ -21,8 +21,8 @@ int DefaultStrength(DitherMethod method, TvcMode mode) {
 void RunPerceptualMethod(DitherMethod method, TvcMode mode, int strength, const Palette& palette,
                          Surface& preview) {
   if (!IsPerceptualMethod(method) || palette.size() == 0) return;
-  const int s = strength == kDefaultStrength ? DefaultStrength(method, mode)
-                                             : std::clamp(strength, 0, 100);
+  const int s =
+      strength == kDefaultStrength ? DefaultStrength(method, mode) : std::clamp(strength, 0, 100);
   if (method == DitherMethod::kScreen) {
     AspectOrderedDither(preview, palette, PixelAspectOf(mode), kLumaWeighted, s,
                         /*linear=*/false);

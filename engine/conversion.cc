@@ -79,14 +79,13 @@ void DitherPreview(const ConversionInput& in, const ConversionTables& t, Surface
 
 bool ConversionCache::Matches(const ConversionInput& in, const ConversionTables& t) const {
   // "Auto Palette" is read only by "Pattern TVC" in "Graphics 16".
-  const bool pattern16 =
-      in.mode == TvcMode::kGraphics16 && in.method == DitherMethod::kPatternTvc;
+  const bool pattern16 = in.mode == TvcMode::kGraphics16 && in.method == DitherMethod::kPatternTvc;
   const Surface& work = *in.work;
   return valid_ && in.method != DitherMethod::kTresholdNoise && mode_ == in.mode &&
          method_ == in.method && resize_ == in.resize &&
          (!pattern16 || auto_palette_ == in.auto_palette) && swatches4_ == in.swatches4 &&
-         swatches2_ == in.swatches2 && strength_ == in.strength && SamePalette(palette_before_, *t.palette) &&
-         flags_before_.excluded == t.flags->excluded &&
+         swatches2_ == in.swatches2 && strength_ == in.strength &&
+         SamePalette(palette_before_, *t.palette) && flags_before_.excluded == t.flags->excluded &&
          flags_before_.swapped == t.flags->swapped &&
          patterns_before_.columns == t.patterns->columns && work_.size() == work.size_bytes() &&
          std::equal(work_.begin(), work_.end(), work.data());

@@ -5,10 +5,10 @@
 #include <string>
 #include <utility>
 
-#include "engine/pattern_editor.h"
 #include "adjust/tone.h"
 #include "core/color_count.h"
 #include "core/tvc.h"
+#include "engine/pattern_editor.h"
 
 namespace tvcpix {
 
@@ -25,8 +25,7 @@ Model::Model()
       pic2_("Pic2", kViewWidth, kViewHeight, kDarkGrey),
       tvc2_("TVC2", InfoOf(TvcMode::kGraphics2).preview_width, kScreenRows, kPreviewBackground),
       tvc4_("TVC4", InfoOf(TvcMode::kGraphics4).preview_width, kScreenRows, kPreviewBackground),
-      tvc16_("TVC16", InfoOf(TvcMode::kGraphics16).preview_width, kScreenRows,
-             kPreviewBackground),
+      tvc16_("TVC16", InfoOf(TvcMode::kGraphics16).preview_width, kScreenRows, kPreviewBackground),
       picz_("PicZ", 120, 120, kWhite),
       piczz_("PicZZ", 120, 120, kWhite),
       pic9_("Pic9", kSwatchPicSize, kSwatchPicSize, kSwatchBackground) {
@@ -62,7 +61,7 @@ Surface& Model::MutablePreview(TvcMode mode) {
 void Model::Convert() {
   timer_.Start();
   Surface& preview = MutablePreview(mode_);
-  const ConversionInput input{&pic5_,   mode_,   method_, resize_,
+  const ConversionInput input{&pic5_,        mode_,   method_, resize_,
                               auto_palette_, label2_, label3_, strength_};
   const ConversionTables tables{&palette_, &flags_, &patterns_, &noise_};
   if (reuse_conversions_ && cache_.Matches(input, tables)) {
@@ -339,7 +338,7 @@ void Model::SelectStrength(int value) {
 }
 
 std::vector<RankedPalette> Model::BestPalettes() const {
-  const ConversionInput input{&pic5_,   mode_,   method_, resize_,
+  const ConversionInput input{&pic5_,        mode_,   method_, resize_,
                               auto_palette_, label2_, label3_, strength_};
   // Copies, so the const model hands out no pointer to its own tables.
   Palette palette = palette_;

@@ -53,8 +53,8 @@ class Model {
   // ---- Settings and captions
   TvcMode mode() const { return mode_; }
   DitherMethod method() const { return method_; }
-  bool resize() const { return resize_; }             // "Resize "
-  bool auto_palette() const { return auto_palette_; } // "Auto Palette"
+  bool resize() const { return resize_; }                                          // "Resize "
+  bool auto_palette() const { return auto_palette_; }                              // "Auto Palette"
   ColorValue label1(int i) const { return label1_[static_cast<std::size_t>(i)]; }  // 0..15
   ColorValue label2(int i) const { return label2_[static_cast<std::size_t>(i)]; }  // 0..3
   ColorValue label3(int i) const { return label3_[static_cast<std::size_t>(i)]; }  // 0..1
@@ -67,12 +67,12 @@ class Model {
   // Form1 Label6: the colours of Pic1 as loaded. Counted when first asked for (or before Pic1
   // changes), so a caller that never shows it (the command-line tool) never pays for it.
   const std::string& source_colors_caption() const;
-  const std::string& result_colors_caption() const { return label7_; }  // Form1 Label7
-  const std::string& run_time_caption() const { return label10_; }      // Form1 Label10
+  const std::string& result_colors_caption() const { return label7_; }        // Form1 Label7
+  const std::string& run_time_caption() const { return label10_; }            // Form1 Label10
   const std::string& patterns_used_caption() const { return editor_count_; }  // Form2 Label7
-  const std::string& probe_caption() const { return label9_; }          // Label9
+  const std::string& probe_caption() const { return label9_; }                // Label9
   ColorValue shape(int n) const { return shapes_[static_cast<std::size_t>(n - 1)]; }  // 1..5
-  const std::string& output_base_path() const { return output_base_path_; }  // Label12
+  const std::string& output_base_path() const { return output_base_path_; }           // Label12
   std::uint64_t convert_count() const { return convert_count_; }
   // Whether a conversion whose inputs equal the previous one's reuses its result (on by
   // default; the result is the same either way, tests compare the two).
@@ -83,26 +83,26 @@ class Model {
   // ---- Form1 handlers
   // File2_Click after the file was decoded: the load sequence with "Auto Palette".
   void LoadSourcePicture(Surface picture);
-  void Convert();                           // Command1_Click
-  void Set();                               // Command6_Click "Set"
-  void MoveSlider(int n, int value);        // HScrollN_Scroll / HScrollN_Change, n = 1..4
-  void PickColor(int index);                // Label1_Click
-  void AssignColor4(int index);             // Label2_Click (only while Frame4 is enabled)
-  void AssignColor2(int index);             // Label3_Click (only while Frame5 is enabled)
-  void SelectMethod(DitherMethod method);   // Option1_Click
-  void SelectMode(TvcMode mode);            // Option2_Click
+  void Convert();                                  // Command1_Click
+  void Set();                                      // Command6_Click "Set"
+  void MoveSlider(int n, int value);               // HScrollN_Scroll / HScrollN_Change, n = 1..4
+  void PickColor(int index);                       // Label1_Click
+  void AssignColor4(int index);                    // Label2_Click (only while Frame4 is enabled)
+  void AssignColor2(int index);                    // Label3_Click (only while Frame5 is enabled)
+  void SelectMethod(DitherMethod method);          // Option1_Click
+  void SelectMode(TvcMode mode);                   // Option2_Click
   Result Save(const std::string& program_folder);  // Command3_Click "Save"
   Result SaveAs(const std::string& base_path);     // Command7_Click "Save As", after dialog
-  void ProbeMove(int x, int y);             // Pic2_MouseMove, x/y in Pic2 pixels
-  void ProbeClick(int button);              // Pic2_MouseDown
-  void SelectStrength(int value);           // the perceptual methods' strength, 0..100
+  void ProbeMove(int x, int y);                    // Pic2_MouseMove, x/y in Pic2 pixels
+  void ProbeClick(int button);                     // Pic2_MouseDown
+  void SelectStrength(int value);                  // the perceptual methods' strength, 0..100
 
   // ---- Form2 (pattern editor) procedures
-  void FillPatternPairs();                  // Command3_Click
-  void DrawAllSwatchesOn();                 // Command4_Click
-  void RedrawEditor();                      // Command9_Click: redraw, count, convert
-  void AllOn();                             // Command6_Click "All On"
-  void AllOff();                            // Command7_Click "All Off"
+  void FillPatternPairs();                     // Command3_Click
+  void DrawAllSwatchesOn();                    // Command4_Click
+  void RedrawEditor();                         // Command9_Click: redraw, count, convert
+  void AllOn();                                // Command6_Click "All On"
+  void AllOff();                               // Command7_Click "All Off"
   void ClickSwatch(int button, int x, int y);  // Pic9_MouseDown, x/y in Pic9 pixels
 
   // ---- Direct settings, for the command-line tool (no conversion runs)

@@ -9,10 +9,10 @@
 
 #include "core/color.h"
 #include "core/mode.h"
+#include "core/result.h"
 #include "core/surface.h"
 #include "core/tvc.h"
 #include "output/screen_file.h"
-#include "core/result.h"
 
 namespace tvcpix {
 
@@ -20,7 +20,6 @@ constexpr int kTimFileBytes = kTimHeaderBytes + kScreenBytes;
 
 // The four palette codes of a ".tim" header (2 colours use the first two, 16 colours none).
 using PaletteCodes = std::array<std::uint8_t, 4>;
-
 
 // The colour a code shows: each set colour bit gives 255 with the intensity bit, 145 without;
 // intensity alone is black. Bits outside the colour code are ignored.
@@ -46,15 +45,15 @@ Surface EnlargeScreen(const Surface& screen);
 Result DecodeTim(const std::uint8_t* data, std::size_t size, DecodedScreen* out);
 // A ".bin" file's bytes, whose mode and (for 2 and 4 colours) codes come from the caller.
 Result DecodeBin(const std::uint8_t* data, std::size_t size, TvcMode mode,
-                             const PaletteCodes& codes, DecodedScreen* out);
+                 const PaletteCodes& codes, DecodedScreen* out);
 
 // Whether a file name is read as a ".tim" (by its extension, case-insensitively).
 bool IsTimName(const std::string& path);
 
 // Reads and decodes a screen file: ".tim" by its header, anything else as a ".bin" with the
 // given mode and codes. Only regular files are read. On failure the message names the file.
-Result ReadScreenFile(const std::string& path, TvcMode bin_mode,
-                                  const PaletteCodes& bin_codes, DecodedScreen* out);
+Result ReadScreenFile(const std::string& path, TvcMode bin_mode, const PaletteCodes& bin_codes,
+                      DecodedScreen* out);
 
 }  // namespace tvcpix
 

@@ -9,9 +9,9 @@
 #include <random>
 #include <tuple>
 
-#include "engine/pattern_editor.h"
 #include "dither/pattern_set.h"
 #include "engine/model.h"
+#include "engine/pattern_editor.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 #include "ui/surface_view.h"
@@ -78,32 +78,58 @@ QString Describe(const QWidget* w, const QString& row) {
   if (w->property("checkable").toBool())
     state += w->property("checked").toBool() ? " checked" : " unchecked";
   const QString p = w->parentWidget()->objectName(), parent = p == "Form1" ? "" : " " + p;
-  return QString("%1%2 %3,%4 %5x%6 '%7'%8").arg(w->objectName(), parent).arg(g.x()).arg(g.y())
-      .arg(g.width()).arg(g.height()).arg(caption, state);
+  return QString("%1%2 %3,%4 %5x%6 '%7'%8")
+      .arg(w->objectName(), parent)
+      .arg(g.x())
+      .arg(g.y())
+      .arg(g.width())
+      .arg(g.height())
+      .arg(caption, state);
 }
 
 // The expected controls, each as Describe writes it.
 QStringList LayoutTable() {
-  QStringList t = {
-      "Pic5 8,8 512x480 ''", "Pic2 528,8 512x480 ''", "TVC2 8,8 512x240 ''",
-      "TVC4 8,248 256x240 ''", "TVC16 392,248 128x240 ''", "Pic1 392,688 96x64 '' hidden",
-      "PicZ 608,520 120x120 '' hidden", "PicZZ 736,520 120x120 '' hidden", "File2 8,496 137x201 ''",
-      "Command5 8,704 137x25 'refresh'", "Command6 448,528 73x33 'Set'",
-      "Command3 528,528 73x33 'Save'", "Command7 528,568 73x33 'Save As'",
-      "Frame3 1048,8 145x289 'Color Palette'", "Frame4 Frame3 80,32 57x81 '' disabled",
-      "Frame5 Frame3 80,152 57x49 '' disabled", "Label4 Frame3 80,256 57x17 ''",
-      "Frame2 1048,304 145x81 'TVC MODE'", "Frame1 1048,392 145x337 'DITHER MODE'",
-      "Label5 168,496 65x17 'Colors Used:'", "Label6 240,496 73x17 '0'",
-      "Label8 528,496 65x17 'Colors Used:'", "Label7 600,496 73x17 '0'",
-      "Label13 528,608 73x17 'bmp, bin, tim'", "Shape1 864,504 33x33 ''", "Shape2 912,504 17x17 ''",
-      "Shape3 928,504 17x17 ''", "Shape4 912,520 17x17 ''", "Shape5 928,520 17x17 ''",
-      "Label9 912,544 33x17 '0'", "Command1 0,0 -1x-1 'Command1' hidden",
-      "Check2 0,0 -1x-1 'Auto Palette' hidden unchecked",
-      "Check3 0,0 -1x-1 'Resize ' hidden checked", "Label10 0,0 -1x-1 '0' hidden",
-      "Label11 0,0 -1x-1 'msec' hidden", "Label12 0,0 -1x-1 'Label12' hidden",
-      "Pic9 Form2 0,0 312x312 ''", "Command6 Form2 248,328 73x33 'All On'",
-      "Command7 Form2 248,368 73x33 'All Off'", "Label6 Form2 168,368 33x17 'used :'",
-      "Label7 Form2 200,368 33x17 '0'"};
+  QStringList t = {"Pic5 8,8 512x480 ''",
+                   "Pic2 528,8 512x480 ''",
+                   "TVC2 8,8 512x240 ''",
+                   "TVC4 8,248 256x240 ''",
+                   "TVC16 392,248 128x240 ''",
+                   "Pic1 392,688 96x64 '' hidden",
+                   "PicZ 608,520 120x120 '' hidden",
+                   "PicZZ 736,520 120x120 '' hidden",
+                   "File2 8,496 137x201 ''",
+                   "Command5 8,704 137x25 'refresh'",
+                   "Command6 448,528 73x33 'Set'",
+                   "Command3 528,528 73x33 'Save'",
+                   "Command7 528,568 73x33 'Save As'",
+                   "Frame3 1048,8 145x289 'Color Palette'",
+                   "Frame4 Frame3 80,32 57x81 '' disabled",
+                   "Frame5 Frame3 80,152 57x49 '' disabled",
+                   "Label4 Frame3 80,256 57x17 ''",
+                   "Frame2 1048,304 145x81 'TVC MODE'",
+                   "Frame1 1048,392 145x337 'DITHER MODE'",
+                   "Label5 168,496 65x17 'Colors Used:'",
+                   "Label6 240,496 73x17 '0'",
+                   "Label8 528,496 65x17 'Colors Used:'",
+                   "Label7 600,496 73x17 '0'",
+                   "Label13 528,608 73x17 'bmp, bin, tim'",
+                   "Shape1 864,504 33x33 ''",
+                   "Shape2 912,504 17x17 ''",
+                   "Shape3 928,504 17x17 ''",
+                   "Shape4 912,520 17x17 ''",
+                   "Shape5 928,520 17x17 ''",
+                   "Label9 912,544 33x17 '0'",
+                   "Command1 0,0 -1x-1 'Command1' hidden",
+                   "Check2 0,0 -1x-1 'Auto Palette' hidden unchecked",
+                   "Check3 0,0 -1x-1 'Resize ' hidden checked",
+                   "Label10 0,0 -1x-1 '0' hidden",
+                   "Label11 0,0 -1x-1 'msec' hidden",
+                   "Label12 0,0 -1x-1 'Label12' hidden",
+                   "Pic9 Form2 0,0 312x312 ''",
+                   "Command6 Form2 248,328 73x33 'All On'",
+                   "Command7 Form2 248,368 73x33 'All Off'",
+                   "Label6 Form2 168,368 33x17 'used :'",
+                   "Label7 Form2 200,368 33x17 '0'"};
   const char* tones[] = {"Brightness", "Gamma", "Color", "Contrast"};
   for (int i = 0; i < 4; ++i)
     t << QString::asprintf("Frame%d 160,%d 281x41 '%s'", 6 + i, 520 + 40 * i, tones[i])
@@ -117,12 +143,16 @@ QStringList LayoutTable() {
   for (int i = 0; i < 3; ++i)
     t << QString::asprintf("Option2(%d) Frame2 8,%d 81x17 '%s' %s", i, 24 + 16 * i, modes[i],
                            i == 2 ? "checked" : "unchecked");
-  const QString methods = "Atkinson,Floyd,Treshold,Treshold+Noise,Halftone 2x2,Halftone 3x3,"
-                          "Bayer 2x2,Bayer 4x4,Bayer 8x8,News 4x4,Sierra,Burkles,Stucky,Jarvis,"
-                          "Sierra Lite,Sierra2 Row,Pattern TVC";
+  const QString methods =
+      "Atkinson,Floyd,Treshold,Treshold+Noise,Halftone 2x2,Halftone 3x3,"
+      "Bayer 2x2,Bayer 4x4,Bayer 8x8,News 4x4,Sierra,Burkles,Stucky,Jarvis,"
+      "Sierra Lite,Sierra2 Row,Pattern TVC";
   for (int i = 1; i <= 17; ++i)
-    t << QString("Option1(%1) Frame1 16,%2 -1x17 '%3' %4").arg(i).arg(i <= 16 ? 8 + 16 * i : 288)
-             .arg(methods.section(',', i - 1, i - 1)).arg(i == 17 ? "checked" : "unchecked");
+    t << QString("Option1(%1) Frame1 16,%2 -1x17 '%3' %4")
+             .arg(i)
+             .arg(i <= 16 ? 8 + 16 * i : 288)
+             .arg(methods.section(',', i - 1, i - 1))
+             .arg(i == 17 ? "checked" : "unchecked");
   return t;
 }
 
@@ -187,8 +217,10 @@ class WindowTest : public QObject {
     return shown == Rgb888(Find<PictureView>("Pic9")->ToImage());
   }
   QString Slider(int n) {  // bar n's value, the model's value and the text box
-    return QString("%1 %2 %3").arg(Find<QScrollBar>(QString("HScroll%1").arg(n))->value())
-        .arg(model_->slider(n)).arg(Find<QLineEdit>(QString("Text%1").arg(n))->text());
+    return QString("%1 %2 %3")
+        .arg(Find<QScrollBar>(QString("HScroll%1").arg(n))->value())
+        .arg(model_->slider(n))
+        .arg(Find<QLineEdit>(QString("Text%1").arg(n))->text());
   }
   static QString Thrice(int v) { return QString("%1 %1 %1").arg(v); }
 
@@ -251,7 +283,8 @@ class WindowTest : public QObject {
 
   void FileList() {
     QVERIFY(Listed() == QStringList({"a_bands.BMP", "b_small.bmp", "broken.jpg", "short.tim",
-                                     "zero.bmp"}) && QDir::currentPath() == pictures_);
+                                     "zero.bmp"}) &&
+            QDir::currentPath() == pictures_);
     // Focus makes the list pick a current entry; that must not load it.
     auto* list = Find<QListWidget>("File2");
     form_->activateWindow();
@@ -279,22 +312,24 @@ class WindowTest : public QObject {
                         Shot(Find("Pic5")), Text("Label6"));
     };
     const auto before = state();
-    for (const auto& [file, reason] :
-         {std::pair("broken.jpg", "not a picture"), {"zero.bmp", "not a regular file"},
-          {"short.tim", "16399 bytes"}}) {
+    for (const auto& [file, reason] : {std::pair("broken.jpg", "not a picture"),
+                                       {"zero.bmp", "not a regular file"},
+                                       {"short.tim", "16399 bytes"}}) {
       ClickFile(file);
       const QString text = messages_.join("|");
       messages_.clear();
       QVERIFY2(text.startsWith(QDir(pictures_).filePath(file) + ": ") && text.contains(reason) &&
-                   !text.contains('|') && state() == before, qPrintable(text));
+                   !text.contains('|') && state() == before,
+               qPrintable(text));
     }
   }
 
   void SlidersConvertOncePerChange() {
     // (bar, key, presses, value, conversions); Qt's horizontal bars would invert the arrows.
-    for (const auto& [n, key, presses, value, changes] :
-         {std::tuple(1, Qt::Key_Right, 1, 51, 1), {2, Qt::Key_Left, 1, 49, 1},
-          {4, Qt::Key_PageDown, 2, 30, 2}, {4, Qt::Key_End, 2, 100, 1}}) {
+    for (const auto& [n, key, presses, value, changes] : {std::tuple(1, Qt::Key_Right, 1, 51, 1),
+                                                          {2, Qt::Key_Left, 1, 49, 1},
+                                                          {4, Qt::Key_PageDown, 2, 30, 2},
+                                                          {4, Qt::Key_End, 2, 100, 1}}) {
       const auto before = model_->convert_count();
       for (int i = 0; i < presses; ++i) QTest::keyClick(Find(QString("HScroll%1").arg(n)), key);
       QCOMPARE(Slider(n), Thrice(value));
@@ -368,7 +403,8 @@ class WindowTest : public QObject {
     save_paths_ << lost;
     Click("Command7");
     QCOMPARE(messages_.takeFirst(), QString("Error #%1 - %2\n%3.bmp: %2 (no file was replaced)")
-                                        .arg(ENOENT).arg(std::strerror(ENOENT), lost));
+                                        .arg(ENOENT)
+                                        .arg(std::strerror(ENOENT), lost));
     QVERIFY(starts_.last() == fallback && form_->file_list_folder() == fallback);
     // Any of the three names existing: one question, default No keeps the user's file.
     const QString base = out.filePath("holiday");
@@ -423,9 +459,12 @@ class WindowTest : public QObject {
     // outside (the int limits once overflowed the magnifier) the probe keeps what it showed.
     const QColor r = kRed, d = kDarkRed, m = kMidRed;
     const std::tuple<double, double, int, QColor, QColor, QColor> cases[] = {
-        {127.9, 100, 0, kBlack, kBlack, kBlack}, {128, 50.5, kBlueBlue, kBlue, kBlue, kBlue},
-        {511.9, 479.9, kWhiteWhite, kWhite, kWhite, kWhite}, {300, 200, kDarkRedRed, m, r, d},
-        {-0.5, 10, kDarkRedRed, m, r, d}, {2147483647.0, 2147483647.0, kDarkRedRed, m, r, d},
+        {127.9, 100, 0, kBlack, kBlack, kBlack},
+        {128, 50.5, kBlueBlue, kBlue, kBlue, kBlue},
+        {511.9, 479.9, kWhiteWhite, kWhite, kWhite, kWhite},
+        {300, 200, kDarkRedRed, m, r, d},
+        {-0.5, 10, kDarkRedRed, m, r, d},
+        {2147483647.0, 2147483647.0, kDarkRedRed, m, r, d},
         {-2147483648.0, 7, kDarkRedRed, m, r, d}};
     for (const auto& [fx, fy, pattern, source, a, b] : cases) {
       Move(fx, fy, Qt::LeftButton);

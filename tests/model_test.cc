@@ -11,13 +11,13 @@
 #include <string>
 #include <tuple>
 
-#include "engine/pattern_editor.h"
-#include "dither/pattern_set.h"
 #include "adjust/tone.h"
 #include "dither/error_diffusion.h"
 #include "dither/ordered.h"
 #include "dither/pattern.h"
+#include "dither/pattern_set.h"
 #include "dither/threshold.h"
+#include "engine/pattern_editor.h"
 
 namespace tvcpix {
 namespace {

@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "engine/pattern_editor.h"
-#include "dither/pattern_set.h"
 #include "adjust/tone.h"
 #include "core/palette.h"
 #include "core/surface.h"
+#include "dither/pattern_set.h"
+#include "engine/pattern_editor.h"
 
 namespace tvcpix {
 namespace {

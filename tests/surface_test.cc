@@ -1,6 +1,5 @@
 // Tests of the conversion core's building blocks: scaling, the colour count and the run timer,
 // the colour tables, and the nearest-colour searches with their caches against a straight scan.
-#include "core/color_count.h"
 #include "core/surface.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/color_count.h"
 #include "core/nearest_cache.h"
 #include "core/palette.h"
 #include "core/run_timer.h"

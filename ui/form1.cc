@@ -1,5 +1,4 @@
 // The main window Form1: every control of the converter, placed as designed, and its handlers.
-#include "core/version.h"
 #include "ui/form1.h"
 
 #include <QCheckBox>
@@ -30,12 +29,13 @@
 #include <cstring>
 #include <utility>
 
+#include "core/version.h"
+#include "dither/method.h"
 #include "engine/input_file.h"
 #include "engine/model.h"
-#include "dither/method.h"
 #include "output/screen_decode.h"
-#include "ui/form2.h"
 #include "qtdecode/picture_file.h"
+#include "ui/form2.h"
 #include "ui/surface_view.h"
 
 namespace tvcpix {
@@ -642,9 +642,8 @@ bool Form1::FinishSave(const Result& result, const QString& folder) {
   RefreshFromModel();
   if (!result.ok) {
     const int errnum = result.errnum != 0 ? result.errnum : Result::kNoErrno;
-    QString description = errnum != Result::kNoErrno
-                              ? QString::fromLocal8Bit(std::strerror(errnum))
-                              : QString::fromStdString(result.message);
+    QString description = errnum != Result::kNoErrno ? QString::fromLocal8Bit(std::strerror(errnum))
+                                                     : QString::fromStdString(result.message);
     QString text = QString("Error #%1 - %2").arg(errnum).arg(description);
     // The engine's message names the file that failed.
     if (!result.message.empty() && QString::fromStdString(result.message) != description) {

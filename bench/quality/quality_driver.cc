@@ -14,15 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "engine/model.h"
 #include "core/surface.h"
 #include "dither/aspect_ordered.h"
 #include "dither/error_diffusion.h"
+#include "dither/filtered_search.h"
 #include "dither/method.h"
 #include "dither/palette_search.h"
-#include "dither/filtered_search.h"
 #include "dither/perceptual.h"
 #include "dither/perceptual_methods.h"
+#include "engine/model.h"
 #include "qtdecode/picture_file.h"
 
 namespace tvcpix {
@@ -258,8 +258,7 @@ int Run(int argc, char** argv) {
             const Surface& result = scratch.model.preview(mode);
             std::copy_n(result.data(), result.size_bytes(), s.data());
           };
-          const std::vector<RankedPalette> all =
-              SearchPalettesExhaustive(preview, mode, convert);
+          const std::vector<RankedPalette> all = SearchPalettesExhaustive(preview, mode, convert);
           notes << mt << ' ' << tag << " exhaustive:";
           for (const RankedPalette& r : all)
             notes << ' ' << PaletteTag(r.indices) << '=' << r.error;

@@ -78,8 +78,7 @@ def write_png(path, img):
                 chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
-def contact_sheet(out_dir, med, path, photos=("astronaut_512x480", "parrot_495x498",
-                                              "coffee_600x400")):
+def contact_sheet(out_dir, med, path, photos=("astronaut_512x480", "coffee_600x400")):
     """Rows of photo x mode; columns source | best original | perceptual | screen | searched
     (Graphics 16: the perceptual result refined by the search on the filtered error)."""
     crop = (slice(120, 360), slice(128, 384))  # the 256 x 240 centre, pixel for pixel

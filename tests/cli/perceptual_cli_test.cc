@@ -73,7 +73,8 @@ TEST_F(PerceptualCliTest, NamesAndNumbersOfTheNewMethods) {
 TEST_F(PerceptualCliTest, AutoPaletteIsNamedOnTheLineAndHeldByTheTim) {
   for (const std::string mode : {"4", "2"}) {
     const std::string option = mode == "4" ? "--palette4" : "--palette2";
-    const ToolResult r = RunLine("-m " + mode + " -d perceptual " + option + " auto -o D/a D/in.bmp");
+    const ToolResult r =
+        RunLine("-m " + mode + " -d perceptual " + option + " auto -o D/a D/in.bmp");
     ASSERT_EQ(r.code, 0) << r.err;
     const std::string prefix = Path("a") + ": ";
     ASSERT_EQ(r.out.rfind(prefix, 0), 0u) << r.out;

@@ -38,8 +38,7 @@ Surface Colourful(int w, int h) {
   Surface s("P", w, h, 0);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
-      s.SetPixel(x, y,
-                 MakeColor(x * 255 / w, (255 - x * 255 / w) * y / h, (x * 7 + y * 13) & 255));
+      s.SetPixel(x, y, MakeColor(x * 255 / w, (255 - x * 255 / w) * y / h, (x * 7 + y * 13) & 255));
   return s;
 }
 
@@ -80,15 +79,16 @@ TEST_P(PerceptualMethodTest, FlatPaletteColourStaysThatColour) {
 
 INSTANTIATE_TEST_SUITE_P(
     Methods, PerceptualMethodTest,
-    ::testing::Values(
-        MethodCase{DitherMethod::kPerceptual, TvcMode::kGraphics16,
-                   {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
-        MethodCase{DitherMethod::kPerceptual, TvcMode::kGraphics4, {0, 15, 9, 10}},
-        MethodCase{DitherMethod::kPerceptual, TvcMode::kGraphics2, {0, 15}},
-        MethodCase{DitherMethod::kScreen, TvcMode::kGraphics16,
-                   {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
-        MethodCase{DitherMethod::kScreen, TvcMode::kGraphics4, {0, 15, 9, 10}},
-        MethodCase{DitherMethod::kScreen, TvcMode::kGraphics2, {0, 15}}),
+    ::testing::Values(MethodCase{DitherMethod::kPerceptual,
+                                 TvcMode::kGraphics16,
+                                 {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
+                      MethodCase{DitherMethod::kPerceptual, TvcMode::kGraphics4, {0, 15, 9, 10}},
+                      MethodCase{DitherMethod::kPerceptual, TvcMode::kGraphics2, {0, 15}},
+                      MethodCase{DitherMethod::kScreen,
+                                 TvcMode::kGraphics16,
+                                 {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
+                      MethodCase{DitherMethod::kScreen, TvcMode::kGraphics4, {0, 15, 9, 10}},
+                      MethodCase{DitherMethod::kScreen, TvcMode::kGraphics2, {0, 15}}),
     CaseName);
 
 struct RampCase {
@@ -103,10 +103,10 @@ class RampTest : public ::testing::TestWithParam<RampCase> {};
 
 // A grey ramp left to right; each eighth of it keeps its mean within the case's tolerance,
 // measured where the method carries its error: in linear light for the diffusion of
-// Graphics 16, in sRGB values for that of Graphics 2 and 4 and for "Screen". Those pass on only 60 % of the error,
-// so near black and white the mix thins out: a band at 18 % grey comes out near 3 %.
-// Graphics 16 passes on only 15 % of the error's light, so its greys stay near the table's
-// three grey levels (up to 15 % of white off); "Screen" plans whole tiles and stays close.
+// Graphics 16, in sRGB values for that of Graphics 2 and 4 and for "Screen". Those pass on only 60
+// % of the error, so near black and white the mix thins out: a band at 18 % grey comes out near 3
+// %. Graphics 16 passes on only 15 % of the error's light, so its greys stay near the table's three
+// grey levels (up to 15 % of white off); "Screen" plans whole tiles and stays close.
 TEST_P(RampTest, GreyRampKeepsItsMeanPerBand) {
   const RampCase& c = GetParam();
   const Palette palette = TvcPalette(c.palette);
@@ -138,11 +138,12 @@ const std::vector<int> kTable = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 1
 
 INSTANTIATE_TEST_SUITE_P(
     Methods, RampTest,
-    ::testing::Values(RampCase{DitherMethod::kPerceptual, TvcMode::kGraphics16, kTable, true, 0.16},
-                      RampCase{DitherMethod::kPerceptual, TvcMode::kGraphics4, {0, 15, 9, 10}, false, 0.16},
-                      RampCase{DitherMethod::kPerceptual, TvcMode::kGraphics2, {0, 15}, false, 0.16},
-                      RampCase{DitherMethod::kScreen, TvcMode::kGraphics16, kTable, false, 0.05},
-                      RampCase{DitherMethod::kScreen, TvcMode::kGraphics2, {0, 15}, false, 0.05}),
+    ::testing::Values(
+        RampCase{DitherMethod::kPerceptual, TvcMode::kGraphics16, kTable, true, 0.16},
+        RampCase{DitherMethod::kPerceptual, TvcMode::kGraphics4, {0, 15, 9, 10}, false, 0.16},
+        RampCase{DitherMethod::kPerceptual, TvcMode::kGraphics2, {0, 15}, false, 0.16},
+        RampCase{DitherMethod::kScreen, TvcMode::kGraphics16, kTable, false, 0.05},
+        RampCase{DitherMethod::kScreen, TvcMode::kGraphics2, {0, 15}, false, 0.05}),
     [](const ::testing::TestParamInfo<RampCase>& info) {
       return std::string(MethodCaption(info.param.method)) +
              std::to_string(static_cast<int>(info.param.mode));
@@ -155,10 +156,9 @@ TEST(FilteredSearchTest, NeverWorseThanTheDiffusionItStartsFrom) {
     TvcMode mode;
     std::vector<int> palette;
   };
-  for (const ModeCase& c : {ModeCase{TvcMode::kGraphics16, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11,
-                                                            12, 13, 14, 15}},
-                            ModeCase{TvcMode::kGraphics4, {0, 15, 9, 10}},
-                            ModeCase{TvcMode::kGraphics2, {0, 15}}}) {
+  for (const ModeCase& c :
+       {ModeCase{TvcMode::kGraphics16, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
+        ModeCase{TvcMode::kGraphics4, {0, 15, 9, 10}}, ModeCase{TvcMode::kGraphics2, {0, 15}}}) {
     const Palette palette = TvcPalette(c.palette);
     const Surface source = Colourful(96, 64);
     Surface start = source;
