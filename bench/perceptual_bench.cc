@@ -1,15 +1,16 @@
-// Benchmarks of the methods the engine does not offer yet: "Perceptual" and "Screen" on each
-// mode's preview of the 512 x 480 sample photograph, and the palette search (Graphics 4 and 2,
-// with the perceptual method and with plain Floyd).
+// Benchmarks of the perceptual methods and the palette search: "Perceptual" and "Screen" on
+// each mode's preview of the 512 x 480 sample photograph, the whole conversion of the work
+// picture with each new method (scaling included), the palette search (Graphics 4 and 2, with
+// the perceptual method and with plain Floyd) and the model's BestPalettes with each method.
 #include <benchmark/benchmark.h>
 
 #include "core/mode.h"
-#include "engine/model.h"
 #include "core/surface.h"
 #include "dither/aspect_ordered.h"
 #include "dither/error_diffusion.h"
 #include "dither/palette_search.h"
 #include "dither/perceptual.h"
+#include "engine/model.h"
 #include "qtdecode/picture_file.h"
 
 namespace tvcpix {
@@ -70,6 +71,58 @@ void BM_PaletteSearch(benchmark::State& state, TvcMode mode, bool floyd) {
                                          });
   for (auto _ : state) benchmark::DoNotOptimize(SearchPalettes(preview, mode, convert));
 }
+
+// The engine's conversion of the 512 x 480 work picture, as a method change runs it.
+void BM_Convert(benchmark::State& state, TvcMode mode, DitherMethod method) {
+  Surface photo;
+  if (!DecodePictureFile(TVCPIX_SAMPLES_DIR "/astronaut_512x480.bmp", &photo).ok) {
+    state.SkipWithError("no sample");
+    return;
+  }
+  Model model;
+  model.SetMode(mode);
+  model.LoadSourcePicture(photo);
+  model.SetReuseConversions(false);
+  model.SelectMethod(method);
+  for (auto _ : state) {
+    model.Convert();
+    benchmark::DoNotOptimize(model.pic2().data());
+  }
+}
+
+// Model::BestPalettes on the sample with the given method (Graphics 4 and 2).
+void BM_BestPalettes(benchmark::State& state, TvcMode mode, DitherMethod method) {
+  Surface photo;
+  if (!DecodePictureFile(TVCPIX_SAMPLES_DIR "/astronaut_512x480.bmp", &photo).ok) {
+    state.SkipWithError("no sample");
+    return;
+  }
+  Model model;
+  model.SetMode(mode);
+  model.SetMethod(method);
+  model.LoadSourcePicture(photo);
+  for (auto _ : state) benchmark::DoNotOptimize(model.BestPalettes());
+}
+
+#define TVCPIX_CONVERT_CASES(method, name)                                      \
+  BENCHMARK_CAPTURE(BM_Convert, name##Graphics16, TvcMode::kGraphics16, method) \
+      ->Unit(benchmark::kMillisecond);                                          \
+  BENCHMARK_CAPTURE(BM_Convert, name##Graphics4, TvcMode::kGraphics4, method)   \
+      ->Unit(benchmark::kMillisecond);                                          \
+  BENCHMARK_CAPTURE(BM_Convert, name##Graphics2, TvcMode::kGraphics2, method)   \
+      ->Unit(benchmark::kMillisecond)
+TVCPIX_CONVERT_CASES(DitherMethod::kPerceptual, Perceptual);
+TVCPIX_CONVERT_CASES(DitherMethod::kScreen, Screen);
+TVCPIX_CONVERT_CASES(DitherMethod::kFloyd, Floyd);
+#define TVCPIX_PALETTE_CASES(method, name)                                         \
+  BENCHMARK_CAPTURE(BM_BestPalettes, name##Graphics4, TvcMode::kGraphics4, method) \
+      ->Unit(benchmark::kMillisecond);                                             \
+  BENCHMARK_CAPTURE(BM_BestPalettes, name##Graphics2, TvcMode::kGraphics2, method) \
+      ->Unit(benchmark::kMillisecond)
+TVCPIX_PALETTE_CASES(DitherMethod::kPatternTvc, PatternTvc);
+TVCPIX_PALETTE_CASES(DitherMethod::kFloyd, Floyd);
+TVCPIX_PALETTE_CASES(DitherMethod::kPerceptual, Perceptual);
+TVCPIX_PALETTE_CASES(DitherMethod::kScreen, Screen);
 
 BENCHMARK_CAPTURE(BM_Perceptual, Graphics16, TvcMode::kGraphics16)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Perceptual, Graphics4, TvcMode::kGraphics4)->Unit(benchmark::kMillisecond);

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <charconv>
 #include <cstddef>
 #include <filesystem>
@@ -13,21 +14,21 @@
 
 #include "cli/extras.h"
 #include "cli/options.h"
+#include "cli/qt_fallback.h"
 #include "core/color.h"
+#include "core/palette.h"
+#include "core/surface.h"
 #include "engine/input_file.h"
 #include "engine/model.h"
 #include "engine/tvc_program_export.h"
-#include "core/palette.h"
-#include "core/surface.h"
 #include "output/save.h"
-#include "cli/qt_fallback.h"
 
 namespace tvcpix {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char kUsage[] =
+constexpr const char kUsageTemplate[] =
     R"(Usage: tvcpix-cli [options] INPUT...
        tvcpix-cli view FILE -o OUT.png [--enlarged] [--mode 2|4|16] [--palette4 ..] [--palette2 ..]
 
@@ -47,12 +48,18 @@ BASE.bin (the 16384-byte screen image) and BASE.tim (the same image behind a 16-
   -d, --dither METHOD      1..17, or the method's caption compared case-insensitively with spaces
                            and '+' ignored (floyd, "Sierra Lite", tresholdnoise, patterntvc,
                            bayer4x4, ...); also accepts the usual spellings threshold, burkes,
-                           stucki (default: Pattern TVC)
-                             tvcpix-cli -d floyd -o out/cat cat.jpg
+                           stucki (default: Pattern TVC); or a perceptual method:
+@PERCEPTUAL@                             tvcpix-cli -d floyd -o out/cat cat.jpg
+                             tvcpix-cli -d perceptual -o out/cat cat.jpg
+      --strength N         share of the error the perceptual methods pass on, 0..100 (default:
+                           each method's own, per mode); refused with the other methods
+                             tvcpix-cli -d perceptual --strength 100 -o out/cat cat.jpg
       --palette4 a,b,c,d   the 4-colour palette as indices 0..15 of the 16-colour table
-                           (default 0,15,9,10)
+                           (default 0,15,9,10); "auto" picks the best four for the picture and
+                           the method, and the printed line names them
                              tvcpix-cli -m 4 --palette4 0,14,10,12 -o out/cat cat.jpg
-      --palette2 a,b       the 2-colour palette likewise (default 0,15)
+                             tvcpix-cli -m 4 --palette4 auto -o out/cat cat.jpg
+      --palette2 a,b       the 2-colour palette likewise (default 0,15; "auto" as above)
                              tvcpix-cli -m 2 --palette2 1,14 -o out/cat cat.jpg
       --brightness V, --gamma V, --color V, --contrast V
                            tone values 0..100, applied in this order, each on the previous result
@@ -98,12 +105,29 @@ Reading a screen file back (view):
 
 With --asm, --c-header, --png, --cas or --wav, -o and -O are optional: without them only the
 exports are written. Prints one line per converted INPUT: its output base and the number of
-colours of the result, and one per .cas or .wav, e.g.
+colours of the result ("BASE: N colours", followed by ", palette a,b,c,d" when the palette
+was chosen by "auto"), and one per .cas or .wav, e.g.
 "cat.cas: Graphics 4, packed 7174 bytes, tape 37.1 s" (the program's size and load time).
 With several INPUTs a summary (converted, failed, time) follows on stderr, and while stderr is
 a terminal a progress line shows there.
 Exit status: 0 when every INPUT was converted, 1 when any failed, 2 for a usage error.
 )";
+
+// The help text with one line per perceptual method in place of @PERCEPTUAL@.
+std::string Usage() {
+  std::string lines;
+  for (int i = kFirstPerceptualMethod; i <= kAllMethodCount; ++i) {
+    const auto method = static_cast<DitherMethod>(i);
+    std::string name = MethodCaption(method);
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string line = "                           " + std::to_string(i) + " " + name;
+    line.resize(42, ' ');
+    lines += line + MethodSummary(method) + "\n";
+  }
+  std::string text = kUsageTemplate;
+  text.replace(text.find("@PERCEPTUAL@"), 12, lines);
+  return text;
+}
 
 enum OptionId : int {
   kOutput,
@@ -112,6 +136,7 @@ enum OptionId : int {
   kDither,
   kPalette4,
   kPalette2,
+  kStrength,
   kBrightness,
   kGamma,
   kColor,
@@ -137,6 +162,7 @@ constexpr OptionSpec kOptionSpecs[] = {
     {'d', "dither", true, kDither},
     {0, "palette4", true, kPalette4},
     {0, "palette2", true, kPalette2},
+    {0, "strength", true, kStrength},
     {0, "brightness", true, kBrightness},
     {0, "gamma", true, kGamma},
     {0, "color", true, kColor},
@@ -176,24 +202,36 @@ bool ApplyOption(const OptionSpec& spec, const std::string& value, CliOptions* o
     case kDither: {
       std::optional<DitherMethod> method = ParseMethod(value);
       if (!method) {
-        *error = "unknown dithering method '" + value + "' (use 1..17 or a method's name)";
+        *error = "unknown dithering method '" + value + "' (use 1.." +
+                 std::to_string(kAllMethodCount) + " or a method's name)";
         return false;
       }
       options->method = *method;
       return true;
     }
     case kPalette4:
-      if (!ParseIndices(value, &options->palette4)) {
+      options->palette4_auto = value == "auto";
+      if (!options->palette4_auto && !ParseIndices(value, &options->palette4)) {
         *error = InvalidPalette4(value);
         return false;
       }
       return true;
     case kPalette2:
-      if (!ParseIndices(value, &options->palette2)) {
+      options->palette2_auto = value == "auto";
+      if (!options->palette2_auto && !ParseIndices(value, &options->palette2)) {
         *error = InvalidPalette2(value);
         return false;
       }
       return true;
+    case kStrength: {
+      int v = 0;
+      if (!ParseInt(value, 0, 100, &v)) {
+        *error = "invalid --strength value '" + value + "' (0..100)";
+        return false;
+      }
+      options->strength = v;
+      return true;
+    }
     case kBrightness:
     case kGamma:
     case kColor:
@@ -260,6 +298,7 @@ void ApplySettings(const CliOptions& options, Model& model) {
   model.SetResize(options.resize);
   model.SetMode(options.mode);
   model.SetMethod(options.method);
+  if (options.strength) model.SetStrength(*options.strength);
   for (int i = 0; i < 4; ++i) {
     model.SetSwatch4(i, ColorFromEntry(Tvc16Color(options.palette4[static_cast<std::size_t>(i)])));
   }
@@ -275,9 +314,29 @@ bool HasTones(const CliOptions& options) {
   return false;
 }
 
+bool AutoPalette(const CliOptions& options) {
+  return (options.mode == TvcMode::kGraphics4 && options.palette4_auto) ||
+         (options.mode == TvcMode::kGraphics2 && options.palette2_auto);
+}
+
+// Puts the best palette for the work picture into the mode's swatches; its indices as "a,b".
+std::string ChoosePalette(TvcMode mode, Model& model) {
+  const std::vector<RankedPalette> best = model.BestPalettes();
+  if (best.empty()) return {};
+  std::string text;
+  for (std::size_t i = 0; i < best[0].indices.size(); ++i) {
+    const ColorValue c = ColorFromEntry(Tvc16Color(best[0].indices[i]));
+    if (mode == TvcMode::kGraphics4) model.SetSwatch4(static_cast<int>(i), c);
+    if (mode == TvcMode::kGraphics2) model.SetSwatch2(static_cast<int>(i), c);
+    text += (i == 0 ? "" : ",") + std::to_string(best[0].indices[i]);
+  }
+  return text;
+}
+
 // The picture is loaded, each given tone runs as a slider move (with its conversion) followed by
-// "Set", and then the load sequence's conversions run on the result.
-void LoadWithTones(const CliOptions& options, Surface picture, Model& model) {
+// "Set", the palette is chosen when asked for, and then the load sequence's conversions run on
+// the result. Returns the chosen palette's indices, or empty.
+std::string LoadWithTones(const CliOptions& options, Surface picture, Model& model) {
   model.AssignSourcePicture(std::move(picture));
   for (int n = 1; n <= 4; ++n) {
     const std::optional<int>& tone = options.tones[static_cast<std::size_t>(n - 1)];
@@ -285,7 +344,9 @@ void LoadWithTones(const CliOptions& options, Surface picture, Model& model) {
     model.MoveSlider(n, *tone);
     model.Set();
   }
+  const std::string chosen = AutoPalette(options) ? ChoosePalette(options.mode, model) : "";
   model.RunLoadConversions();
+  return chosen;
 }
 
 // One picture from file to its three output files. Returns false after writing the reason.
@@ -318,10 +379,11 @@ bool ConvertOne(const CliOptions& options, const std::string& input, const std::
   // over from the previous one.
   Model model;
   ApplySettings(options, model);
-  if (!HasTones(options)) {
+  std::string chosen;
+  if (!HasTones(options) && !AutoPalette(options)) {
     model.LoadSourcePicture(std::move(picture));
   } else {
-    LoadWithTones(options, std::move(picture), model);
+    chosen = LoadWithTones(options, std::move(picture), model);
   }
 
   if (!base.empty()) {
@@ -332,8 +394,14 @@ bool ConvertOne(const CliOptions& options, const std::string& input, const std::
     }
   }
   if (!WriteExports(options, model, input, err)) return false;
-  if (!base.empty() && !options.quiet)
-    out << base << ": " << model.result_colors_caption() << " colours" << std::endl;
+  if (!options.quiet && (!base.empty() || !chosen.empty())) {
+    if (base.empty())
+      out << input << ":";
+    else
+      out << base << ": " << model.result_colors_caption() << " colours";
+    if (!chosen.empty()) out << (base.empty() ? " palette " : ", palette ") << chosen;
+    out << std::endl;
+  }
   if (options.cas_path.empty() && options.wav_path.empty()) return true;
   if (saved_screen) return WriteTvcExports(options, *saved_screen, input, out, err);
   std::vector<std::uint8_t> image;
@@ -374,6 +442,13 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
     *error = "no output given: use -o BASE for one INPUT, -O DIR, or an export such as --cas FILE";
     return false;
   }
+  if (options->strength && !IsPerceptualMethod(options->method)) {
+    *error = std::string(
+                 "--strength applies only to the perceptual methods (perceptual, "
+                 "screen), not to '") +
+             MethodCaption(options->method) + "'";
+    return false;
+  }
   if (!options->output_base.empty() && options->inputs.size() > 1) {
     *error = "-o takes a single INPUT; use -O DIR for several";
     return false;
@@ -411,7 +486,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     return kExitUsage;
   }
   if (options.help) {
-    out << kUsage;
+    out << Usage();
     return kExitOk;
   }
   if (options.version) {

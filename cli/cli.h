@@ -31,6 +31,10 @@ struct CliOptions {
   DitherMethod method = DitherMethod::kPatternTvc;
   std::array<int, 4> palette4 = kStartPalette4Indices;  // indices into the 16-colour table
   std::array<int, 2> palette2 = kStartPalette2Indices;
+  // "--palette4 auto", "--palette2 auto": the best palette for the picture and the method.
+  bool palette4_auto = false;
+  bool palette2_auto = false;
+  std::optional<int> strength;  // --strength, for the perceptual methods only
   // Brightness, gamma, color, contrast: the sliders 1..4, applied in this order.
   std::array<std::optional<int>, 4> tones;
   bool resize = true;

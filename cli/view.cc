@@ -7,9 +7,9 @@
 
 #include "cli/extras.h"
 #include "cli/options.h"
-#include "output/png.h"
 #include "core/palette.h"
 #include "output/file_write.h"
+#include "output/png.h"
 #include "output/screen_decode.h"
 #include "output/screen_file.h"
 
@@ -29,8 +29,15 @@ struct ViewOptions {
   bool help = false;
 };
 
-enum ViewOptionId : int { kViewOutput, kViewMode, kViewPalette4, kViewPalette2, kEnlarged,
-                         kViewQuiet, kViewHelp };
+enum ViewOptionId : int {
+  kViewOutput,
+  kViewMode,
+  kViewPalette4,
+  kViewPalette2,
+  kEnlarged,
+  kViewQuiet,
+  kViewHelp
+};
 
 // clang-format off
 constexpr OptionSpec kViewSpecs[] = {

@@ -134,8 +134,7 @@ class RowSink {
 // arguments fix the common preview blocks so the compiler unrolls them and divides by shifts;
 // 0 means "given at run time". Sum holds a column of KY bytes.
 template <int KX, int KY, typename Sum>
-void BlockMeans(const Surface& source, int kx, int ky, int width, RowSink& sink, int dy0,
-                int dy1) {
+void BlockMeans(const Surface& source, int kx, int ky, int width, RowSink& sink, int dy0, int dy1) {
   if constexpr (KX > 0) kx = KX;
   if constexpr (KY > 0) ky = KY;
   const std::uint32_t n = static_cast<std::uint32_t>(kx) * static_cast<std::uint32_t>(ky);
@@ -281,8 +280,7 @@ void AreaAverage(const Surface& source, int width, int height, RowSink& sink) {
     const int half = rows / 2;
     try {
       RowSink other = sink;  // each thread its own scratch row
-      std::thread lower(
-          [&] { AreaAverageBand(source, width, height, other, half, rows); });
+      std::thread lower([&] { AreaAverageBand(source, width, height, other, half, rows); });
       AreaAverageBand(source, width, height, sink, 0, half);
       lower.join();
       return;

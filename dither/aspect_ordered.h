@@ -29,9 +29,13 @@ PixelAspect PixelAspectOf(TvcMode mode);
 std::array<std::uint8_t, 256> ThresholdTile(PixelAspect aspect);
 
 // Dithers the preview in place to the palette's colours; every pixel becomes exactly one of
-// the palette's entries. The palette needs at least one entry.
+// the palette's entries. The palette needs at least one entry. Strength 0..100 is the share
+// of each pick's error the next pick makes up: 0 shows the nearest colour, 100 the full mix.
+// Plans are made per cell of a 32-level colour cube, so colours within one cell look alike.
+// linear: mix in linear light (else in sRGB values, as the eye's lightness steps go).
 void AspectOrderedDither(Surface& preview, const Palette& palette, PixelAspect aspect,
-                         const ColorWeights& weights = kLumaWeighted);
+                         const ColorWeights& weights = kLumaWeighted, int strength = 100,
+                         bool linear = true);
 
 }  // namespace tvcpix
 

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "dither/linear_light.h"
+#include "dither/plain_math.h"
 
 namespace tvcpix {
 namespace {
@@ -13,18 +14,29 @@ namespace {
 constexpr double kSamplesPerDegree = 33.5;
 
 // The S-CIELAB spreads (degrees; a Gaussian exp(-r^2 / s^2), so sigma = s / sqrt 2) and
-// weights of each opponent plane's two main Gaussians.
-// The luminance plane's third, very wide and negative, part only shifts the mean; it is left
-// out and the weights are renormalised.
+// weights of each opponent plane's Gaussians. As in bench/quality/scielab.py (and the
+// metric's reference code) each Gaussian is cut to a support of one degree and normalised
+// over it, so the luminance plane's very wide negative part acts on the one-degree surround,
+// and the wide colour parts blur less than whole Gaussians would; each cut Gaussian is
+// stood in for by box passes of the same spread.
 struct PlaneFilter {
-  double spread[2];
-  double weight[2];
+  double spread[3];
+  double weight[3];
 };
 constexpr PlaneFilter kFilters[3] = {
-    {{0.0283, 0.133}, {0.921, 0.105}},
-    {{0.0392, 0.494}, {0.531, 0.330}},
-    {{0.0536, 0.386}, {0.488, 0.371}},
+    {{0.0283, 0.133, 4.336}, {0.921, 0.105, -0.108}},
+    {{0.0392, 0.494, 0}, {0.531, 0.330, 0}},
+    {{0.0536, 0.386, 0}, {0.488, 0.371, 0}},
 };
+// Half the one-degree support, in screen rows.
+constexpr int kCutRadius = static_cast<int>(kSamplesPerDegree / 2);
+
+// The spread of a cut Gaussian, in screen pixels.
+double CutSpread(double spread_degrees) {
+  const double sigma = spread_degrees * kSamplesPerDegree * 0.70710678118654752;
+  const int radius = std::min(static_cast<int>(3.0 * sigma) + 1, kCutRadius);
+  return TruncatedSpread(sigma, radius);
+}
 
 // x^(1/3) by Newton's method: plain arithmetic only.
 double CubeRoot(double x) {
@@ -137,16 +149,19 @@ FilteredErrorMeter::Planes FilteredErrorMeter::Filtered(const Surface& picture) 
     }
   }
   for (int c = 0; c < 3; ++c) {
-    std::vector<float> wide = opp[static_cast<std::size_t>(c)];
-    std::vector<float>& narrow = opp[static_cast<std::size_t>(c)];
+    const std::vector<float> plane = opp[static_cast<std::size_t>(c)];
+    std::vector<float>& out = opp[static_cast<std::size_t>(c)];
     const PlaneFilter& f = kFilters[c];
-    const double sum = f.weight[0] + f.weight[1];
-    for (int k = 0; k < 2; ++k) {
-      const double sigma = f.spread[k] * kSamplesPerDegree * 0.70710678118654752;
-      Blur(k == 0 ? narrow : wide, width_, height_, sigma / aspect_.width, sigma / aspect_.height);
+    const double sum = f.weight[0] + f.weight[1] + f.weight[2];
+    std::fill(out.begin(), out.end(), 0.0f);
+    for (int k = 0; k < 3; ++k) {
+      if (f.weight[k] == 0) continue;
+      std::vector<float> part = plane;
+      const double sigma = CutSpread(f.spread[k]);
+      Blur(part, width_, height_, sigma / aspect_.width, sigma / aspect_.height);
+      const double w = f.weight[k] / sum;
+      for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<float>(out[i] + w * part[i]);
     }
-    for (std::size_t i = 0; i < n; ++i)
-      narrow[i] = static_cast<float>((f.weight[0] * narrow[i] + f.weight[1] * wide[i]) / sum);
   }
   // Opponent back to XYZ (the inverse of the matrix above), then CIELAB.
   const LabF& f = F();

@@ -8,10 +8,29 @@
 namespace tvcpix {
 
 namespace {
-constexpr const char* kCaptions[kMethodCount + 1] = {
-    "",           "Atkinson",     "Floyd",        "Treshold",   "Treshold+Noise", "Halftone 2x2",
-    "Halftone 3x3", "Bayer 2x2",  "Bayer 4x4",    "Bayer 8x8",  "News 4x4",       "Sierra",
-    "Burkles",    "Stucky",       "Jarvis",       "Sierra Lite", "Sierra2 Row",   "Pattern TVC"};
+constexpr const char* kCaptions[kAllMethodCount + 1] = {"",
+                                                        "Atkinson",
+                                                        "Floyd",
+                                                        "Treshold",
+                                                        "Treshold+Noise",
+                                                        "Halftone 2x2",
+                                                        "Halftone 3x3",
+                                                        "Bayer 2x2",
+                                                        "Bayer 4x4",
+                                                        "Bayer 8x8",
+                                                        "News 4x4",
+                                                        "Sierra",
+                                                        "Burkles",
+                                                        "Stucky",
+                                                        "Jarvis",
+                                                        "Sierra Lite",
+                                                        "Sierra2 Row",
+                                                        "Pattern TVC",
+                                                        "Perceptual",
+                                                        "Screen"};
+constexpr const char* kSummaries[kPerceptualMethodCount] = {
+    "error diffusion in linear light, tuned per mode",
+    "ordered mix of the nearest colours, for the pixel shape"};
 
 // Lower case, spaces and '+' dropped.
 std::string Fold(std::string_view text) {
@@ -26,19 +45,24 @@ std::string Fold(std::string_view text) {
 
 const char* MethodCaption(DitherMethod method) {
   const int i = static_cast<int>(method);
-  return (i >= 1 && i <= kMethodCount) ? kCaptions[i] : "";
+  return (i >= 1 && i <= kAllMethodCount) ? kCaptions[i] : "";
+}
+
+const char* MethodSummary(DitherMethod method) {
+  return IsPerceptualMethod(method) ? kSummaries[static_cast<int>(method) - kFirstPerceptualMethod]
+                                    : "";
 }
 
 std::optional<DitherMethod> ParseMethod(std::string_view text) {
   if (!text.empty() && text.size() <= 2 &&
       std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     const int n = std::stoi(std::string(text));
-    if (n >= 1 && n <= kMethodCount) return static_cast<DitherMethod>(n);
+    if (n >= 1 && n <= kAllMethodCount) return static_cast<DitherMethod>(n);
     return std::nullopt;
   }
   const std::string folded = Fold(text);
   if (folded.empty()) return std::nullopt;
-  for (int i = 1; i <= kMethodCount; ++i)
+  for (int i = 1; i <= kAllMethodCount; ++i)
     if (Fold(kCaptions[i]) == folded) return static_cast<DitherMethod>(i);
   // The usual spellings of the misspelt captions.
   static constexpr struct {
@@ -51,7 +75,8 @@ std::optional<DitherMethod> ParseMethod(std::string_view text) {
                   {"floydsteinberg", DitherMethod::kFloyd},
                   {"sierra2", DitherMethod::kSierra2Row},
                   {"sierratworow", DitherMethod::kSierra2Row},
-                  {"pattern", DitherMethod::kPatternTvc}};
+                  {"pattern", DitherMethod::kPatternTvc},
+                  {"aspect", DitherMethod::kScreen}};
   for (const auto& a : kAliases)
     if (folded == a.alias) return a.method;
   return std::nullopt;

@@ -1,4 +1,5 @@
-// The seventeen dithering methods, numbered as the method options.
+// The seventeen dithering methods, numbered as the method options, and the perceptual methods
+// numbered after them.
 #ifndef TVCPIX_DITHER_METHOD_H_
 #define TVCPIX_DITHER_METHOD_H_
 
@@ -25,14 +26,27 @@ enum class DitherMethod : int {
   kSierraLite = 15,
   kSierra2Row = 16,
   kPatternTvc = 17,
+  kPerceptual = 18,  // error diffusion in linear light, interactive
+  kScreen = 19,      // ordered mixing for the pixel's shape, interactive
 };
 
+// The seventeen original methods, 1..17.
 constexpr int kMethodCount = 17;
+// The perceptual methods, numbered kMethodCount + 1 onwards, which a window lists apart.
+constexpr int kPerceptualMethodCount = 2;
+constexpr int kFirstPerceptualMethod = kMethodCount + 1;
+constexpr int kAllMethodCount = kMethodCount + kPerceptualMethodCount;
+constexpr bool IsPerceptualMethod(DitherMethod method) {
+  return static_cast<int>(method) >= kFirstPerceptualMethod &&
+         static_cast<int>(method) <= kAllMethodCount;
+}
 
-// The caption shown to the user ("Floyd", "Treshold+Noise", ...); index 1..17.
+// The caption shown to the user ("Floyd", "Treshold+Noise", "Perceptual", ...); 1..19.
 const char* MethodCaption(DitherMethod method);
-// 1..17, a caption compared case-insensitively ignoring spaces and '+', or a usual spelling
-// (threshold, burkes, stucki, ...).
+// A one-line description of a perceptual method (empty for the others).
+const char* MethodSummary(DitherMethod method);
+// 1..19, a caption compared case-insensitively ignoring spaces and '+', or a usual spelling
+// (threshold, burkes, stucki, aspect, ...).
 std::optional<DitherMethod> ParseMethod(std::string_view text);
 
 }  // namespace tvcpix

@@ -9,6 +9,7 @@
 #include "dither/aspect_ordered.h"
 #include "dither/filtered_error.h"
 #include "dither/linear_light.h"
+#include "dither/plain_math.h"
 
 namespace tvcpix {
 namespace {
@@ -18,10 +19,8 @@ constexpr std::array<int, 15> kColours = {0, 1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 12,
 constexpr int kPairs = 15 * 14 / 2;
 // The reduced picture's largest size.
 constexpr int kReducedWidth = 64, kReducedHeight = 60;
-// How much the noise of a two-colour mix counts against its distance to the colour.
-constexpr double kNoiseWeight = 0.15;
-// Keeps the proxy's weighting finite for black pixels.
-constexpr double kDarkFloor = 0.1;
+// CIELAB's slope stops growing below this luminance (its linear toe).
+constexpr double kLabToe = 0.008856;
 
 int PairIndex(int a, int b) {  // positions in kColours, a < b
   return a * 15 - a * (a + 1) / 2 + (b - a - 1);
@@ -74,18 +73,58 @@ std::vector<Vec> Reduce(const Surface& preview) {
   return out;
 }
 
-// cost[pixel * kPairs + pair]: the pixel shown as the best mix of the pair's two colours.
+// CIELAB's f(t) on 0..1.25 from a table, linearly interpolated (plain arithmetic).
+class LabF {
+ public:
+  LabF() {
+    for (int i = 0; i <= kSteps; ++i) {
+      const double t = kTop * i / kSteps;
+      table_[static_cast<std::size_t>(i)] =
+          t > kLabToe ? PlainCubeRoot(t) : 7.787 * t + 16.0 / 116.0;
+    }
+  }
+  double operator()(double t) const {
+    const double pos = std::clamp(t, 0.0, kTop) * (kSteps / kTop);
+    const int i = std::min(static_cast<int>(pos), kSteps - 1);
+    const double a = table_[static_cast<std::size_t>(i)];
+    return a + (table_[static_cast<std::size_t>(i) + 1] - a) * (pos - i);
+  }
+
+ private:
+  static constexpr int kSteps = 4096;
+  static constexpr double kTop = 1.25;
+  std::array<double, kSteps + 1> table_{};
+};
+
+struct Lab {
+  double l, a, b;
+};
+
+Lab ToLab(const LabF& f, const Vec& c) {
+  const double x = 0.4124 * c.r + 0.3576 * c.g + 0.1805 * c.b;
+  const double y = 0.2126 * c.r + 0.7152 * c.g + 0.0722 * c.b;
+  const double z = 0.0193 * c.r + 0.1192 * c.g + 0.9505 * c.b;
+  const double fx = f(x / 0.9505), fy = f(y), fz = f(z / 1.089);
+  return {116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz)};
+}
+
+// cost[pixel * kPairs + pair]: the pixel shown as the best mix of the pair's two colours, in
+// the metric's units. The metric blurs colour widely but light hardly at all, so the cost
+// has two parts: the CIELAB colour (a, b) of the mix's mean against the pixel's, and the mean
+// lightness step of the single pixels of the mix, each a or b, from the pixel's lightness.
 std::vector<double> PairCosts(const std::vector<Vec>& pixels) {
+  const LabF f;
   std::array<Vec, 15> colour{};
-  for (int i = 0; i < 15; ++i)
-    colour[static_cast<std::size_t>(i)] = Linear(Tvc16Color(kColours[static_cast<std::size_t>(i)]));
+  std::array<double, 15> lightness{};
+  for (std::size_t i = 0; i < 15; ++i) {
+    colour[i] = Linear(Tvc16Color(kColours[i]));
+    lightness[i] = ToLab(f, colour[i]).l;
+  }
   std::vector<double> cost;
   cost.resize(pixels.size() * kPairs);
   for (std::size_t p = 0; p < pixels.size(); ++p) {
     const Vec& v = pixels[p];
-    const double y = 0.2126 * v.r + 0.7152 * v.g + 0.0722 * v.b;
-    // Errors in the dark are seen more: roughly the slope of CIELAB lightness, squared.
-    const double weight = 1.0 / ((y + kDarkFloor) * (y + kDarkFloor));
+    const Lab lv = ToLab(f, v);
     for (int a = 0; a < 15; ++a) {
       for (int b = a + 1; b < 15; ++b) {
         const Vec& ca = colour[static_cast<std::size_t>(a)];
@@ -93,12 +132,12 @@ std::vector<double> PairCosts(const std::vector<Vec>& pixels) {
         const Vec ab{cb.r - ca.r, cb.g - ca.g, cb.b - ca.b};
         const Vec av{v.r - ca.r, v.g - ca.g, v.b - ca.b};
         const double t = std::clamp(Dot(av, ab) / Dot(ab, ab), 0.0, 1.0);
-        const Vec q{ca.r + t * ab.r, ca.g + t * ab.g, ca.b + t * ab.b};
-        const Vec off{v.r - q.r, v.g - q.g, v.b - q.b};
-        // A mix of a and b at t: its variance about the mean is t (1 - t) |b - a|^2.
-        const double noise = t * (1.0 - t) * Dot(ab, ab);
+        const Lab mean = ToLab(f, {ca.r + t * ab.r, ca.g + t * ab.g, ca.b + t * ab.b});
+        const double da = mean.a - lv.a, db = mean.b - lv.b;
+        const double n = (1.0 - t) * std::abs(lightness[static_cast<std::size_t>(a)] - lv.l) +
+                         t * std::abs(lightness[static_cast<std::size_t>(b)] - lv.l);
         cost[p * kPairs + static_cast<std::size_t>(PairIndex(a, b))] =
-            weight * (Dot(off, off) + kNoiseWeight * noise);
+            std::sqrt(da * da + db * db + n * n);
       }
     }
   }

@@ -3,10 +3,11 @@
 // The fifteen distinct colours of the 16-colour table (index 8 repeats black and is never
 // chosen) give 1365 four-colour and 105 two-colour palettes. A cheap proxy ranks them all on
 // a reduced picture: for every reduced pixel and every pair of colours, the cost of showing
-// the pixel as a mix of the pair (the distance to the segment between them in linear light,
-// plus the mix's own noise) is computed once, and a palette costs the sum over pixels of its
-// best pair. Only the best few by the proxy are converted with the caller's method and
-// scored by a filtered error; the three best of those are returned.
+// the pixel as a mix of the pair (the CIELAB colour of the mix's mean against the pixel's,
+// and the mean lightness step of the mix's single pixels, as the metric sees light almost
+// pixel by pixel) is computed once, and a palette costs the sum over pixels of its best pair. Only
+// the best few by the proxy are converted with the caller's method and scored by a filtered error;
+// the three best of those are returned.
 #ifndef TVCPIX_DITHER_PALETTE_SEARCH_H_
 #define TVCPIX_DITHER_PALETTE_SEARCH_H_
 

@@ -20,7 +20,8 @@ PerceptualOptions PerceptualOptionsFor(TvcMode mode) {
   PerceptualOptions o;
   if (mode == TvcMode::kGraphics16) {
     o.match_encoded = true;
-    o.strength = 80;
+    o.strength = 100;
+    o.luma_strength = 15;
   } else {
     o.linear = false;
     o.weights = kPlainRgb;
@@ -37,6 +38,8 @@ void PerceptualDiffusion(Surface& preview, const Palette& palette,
   const bool match_encoded = options.match_encoded && options.linear;
   const int w = preview.width(), h = preview.height();
   const int strength = std::clamp(options.strength, 0, 100);
+  const bool split = options.luma_strength >= 0 && options.luma_strength != strength;
+  const int luma_strength = std::clamp(options.luma_strength, 0, 100);
   // Errors of this row and the next, three channels per pixel, one spare pixel at each end.
   std::vector<int> this_row(static_cast<std::size_t>(3 * (w + 2)), 0);
   std::vector<int> next_row(this_row.size(), 0);
@@ -64,8 +67,17 @@ void PerceptualDiffusion(Surface& preview, const Palette& palette,
       p[1] = q.green;
       p[2] = q.red;
       const std::array<int, 3>& c = lp.rgb(k);
-      const int err[3] = {(r - c[0]) * strength / 100, (g - c[1]) * strength / 100,
-                          (b - c[2]) * strength / 100};
+      int err[3] = {(r - c[0]) * strength / 100, (g - c[1]) * strength / 100,
+                    (b - c[2]) * strength / 100};
+      if (split) {
+        // The luminance part at its own share, the colour part (the rest) at strength.
+        const int er = r - c[0], eg = g - c[1], eb = b - c[2];
+        const int y = Luminance(er, eg, eb);
+        const int dy = y * luma_strength / 100 - y * strength / 100;
+        err[0] += dy;
+        err[1] += dy;
+        err[2] += dy;
+      }
       int* ahead = this_row.data() + 3 * (x + 1 + step);
       int* below = next_row.data() + 3 * (x + 1);
       for (int ch = 0; ch < 3; ++ch) {

@@ -11,7 +11,11 @@
 namespace tvcpix {
 
 struct PerceptualOptions {
-  int strength = 100;      // share of the error passed on, 0..100
+  int strength = 100;  // share of the error passed on, 0..100
+  // Share of the error's luminance part passed on, 0..100, or -1 for `strength`; the rest of
+  // the error (its colour part) goes on at `strength`. The metric sees single pixels' light
+  // but only blurred colour, so colour is worth carrying further than light.
+  int luma_strength = -1;
   bool serpentine = true;  // odd rows right to left
   bool linear = true;      // error in linear light (false: in sRGB bytes)
   ColorWeights weights = kLumaWeighted;
@@ -21,9 +25,11 @@ struct PerceptualOptions {
 };
 
 // The options measured best on the bundled photos (S-CIELAB, bench/quality): Graphics 16
-// carries the error in linear light, matches in encoded values and passes on 80 %; with the
-// 2 and 4 colours the picks in linear light lean too far to the dark colour and measured
-// worse, so those modes carry sRGB errors with the plain distance and pass on 60 %.
+// carries the error in linear light, matches in encoded values, passes on all of the error's
+// colour part but only 15 % of its luminance part (the metric sees each pixel's light but
+// only blurred colour); with the 2 and 4 colours the picks in linear light lean too far to
+// the dark colour and measured worse, so those modes carry sRGB errors with the plain
+// distance and pass on 60 %.
 PerceptualOptions PerceptualOptionsFor(TvcMode mode);
 
 // Dithers the preview in place (top-down BGR, any size) to the palette's colours: afterwards

@@ -37,6 +37,9 @@ void RunMethod(const ConversionInput& in, const ConversionTables& t, Surface& pr
   } else if (IsOrdered(method)) {
     OrderedDither(preview, preview, method);
     if (snap_mode) SnapToPalette(preview, preview, palette);
+  } else if (IsPerceptualMethod(method)) {
+    // Every output is a palette colour already, so no snap pass.
+    RunPerceptualMethod(method, in.mode, in.strength, palette, preview);
   } else if (method == DitherMethod::kPatternTvc) {
     if (snap_mode) {
       FillPatternPalette(palette);
@@ -54,25 +57,35 @@ void RunMethod(const ConversionInput& in, const ConversionTables& t, Surface& pr
 }  // namespace
 
 void ConvertPreview(const ConversionInput& in, const ConversionTables& t, Surface& preview) {
-  const Surface& work = *in.work;
   if (in.mode == TvcMode::kGraphics16 && in.method != DitherMethod::kPatternTvc)
     BuildPalette16(*t.palette);
+  ScalePreview(in, preview);
+  SwatchPalette(in, *t.palette);
+  RunMethod(in, t, preview);
+}
+
+void ScalePreview(const ConversionInput& in, Surface& preview) {
+  const Surface& work = *in.work;
   ScaleSurface(preview, work, in.resize ? preview.width() : work.width(),
                in.resize ? preview.height() : work.height(), 1);
+}
+
+void DitherPreview(const ConversionInput& in, const ConversionTables& t, Surface& preview) {
+  if (in.mode == TvcMode::kGraphics16 && in.method != DitherMethod::kPatternTvc)
+    BuildPalette16(*t.palette);
   SwatchPalette(in, *t.palette);
   RunMethod(in, t, preview);
 }
 
 bool ConversionCache::Matches(const ConversionInput& in, const ConversionTables& t) const {
   // "Auto Palette" is read only by "Pattern TVC" in "Graphics 16".
-  const bool pattern16 =
-      in.mode == TvcMode::kGraphics16 && in.method == DitherMethod::kPatternTvc;
+  const bool pattern16 = in.mode == TvcMode::kGraphics16 && in.method == DitherMethod::kPatternTvc;
   const Surface& work = *in.work;
   return valid_ && in.method != DitherMethod::kTresholdNoise && mode_ == in.mode &&
          method_ == in.method && resize_ == in.resize &&
          (!pattern16 || auto_palette_ == in.auto_palette) && swatches4_ == in.swatches4 &&
-         swatches2_ == in.swatches2 && SamePalette(palette_before_, *t.palette) &&
-         flags_before_.excluded == t.flags->excluded &&
+         swatches2_ == in.swatches2 && strength_ == in.strength &&
+         SamePalette(palette_before_, *t.palette) && flags_before_.excluded == t.flags->excluded &&
          flags_before_.swapped == t.flags->swapped &&
          patterns_before_.columns == t.patterns->columns && work_.size() == work.size_bytes() &&
          std::equal(work_.begin(), work_.end(), work.data());
@@ -98,6 +111,7 @@ void ConversionCache::Convert(const ConversionInput& in, const ConversionTables&
   auto_palette_ = in.auto_palette;
   swatches4_ = in.swatches4;
   swatches2_ = in.swatches2;
+  strength_ = in.strength;
   work_.assign(in.work->data(), in.work->data() + in.work->size_bytes());
   palette_before_ = palette_before;
   palette_after_ = *t.palette;

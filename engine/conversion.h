@@ -15,6 +15,7 @@
 #include "dither/method.h"
 #include "dither/noise_source.h"
 #include "dither/pattern_set.h"
+#include "dither/perceptual_methods.h"
 
 namespace tvcpix {
 
@@ -23,10 +24,12 @@ struct ConversionInput {
   const Surface* work = nullptr;  // Pic5
   TvcMode mode = TvcMode::kGraphics16;
   DitherMethod method = DitherMethod::kPatternTvc;
-  bool resize = true;         // "Resize "
-  bool auto_palette = false;  // "Auto Palette"
+  bool resize = true;                     // "Resize "
+  bool auto_palette = false;              // "Auto Palette"
   std::array<ColorValue, 4> swatches4{};  // Label2
   std::array<ColorValue, 2> swatches2{};  // Label3
+  // The perceptual methods' strength 0..100, or kDefaultStrength; the others ignore it.
+  int strength = kDefaultStrength;
 };
 
 // The module-wide tables a conversion reads and leaves changed.
@@ -39,8 +42,11 @@ struct ConversionTables {
 
 // Scales the work picture into the preview, fills the palette for the mode and runs the
 // method (with the snap pass where the method needs one).
-void ConvertPreview(const ConversionInput& input, const ConversionTables& tables,
-                    Surface& preview);
+void ConvertPreview(const ConversionInput& input, const ConversionTables& tables, Surface& preview);
+// The work picture scaled into the preview as ConvertPreview scales it.
+void ScalePreview(const ConversionInput& input, Surface& preview);
+// ConvertPreview's steps after the scaling: the preview already holds the scaled picture.
+void DitherPreview(const ConversionInput& input, const ConversionTables& tables, Surface& preview);
 
 // The last conversion's input, the tables it started from and what it left. A conversion is a
 // function of exactly these, except "Treshold+Noise", which draws from the generator and so is
@@ -62,6 +68,7 @@ class ConversionCache {
   bool auto_palette_ = false;
   std::array<ColorValue, 4> swatches4_{};
   std::array<ColorValue, 2> swatches2_{};
+  int strength_ = kDefaultStrength;
   PixelBytes work_;
   Palette palette_before_, palette_after_;
   PatternFlags flags_before_, flags_after_;

@@ -47,6 +47,7 @@ struct ModelState {
   std::vector<ToneStep> set_tones, live_tones;
   std::array<ToneState, 4> tone_states{};
   bool patterns_edited = false;
+  int strength = kDefaultStrength;
 
   // The pictures this state holds, for the memory count.
   std::vector<const Surface*> Pictures() const;

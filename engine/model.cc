@@ -22,6 +22,8 @@ constexpr ColorValue kPreviewBackground = MakeColor(192, 192, 255);
 constexpr ColorValue kWhite = MakeColor(255, 255, 255);
 constexpr ColorValue kBlack = MakeColor(0, 0, 0);
 constexpr const char* kToneNames[4] = {"Brightness", "Gamma", "Color", "Contrast"};
+// Merge key of the strength slider's steps (the tone sliders use 1..4).
+constexpr int kStrengthStep = 5;
 
 std::string FileNameOf(const std::string& path) {
   return std::filesystem::path(path).filename().string();
@@ -86,7 +88,8 @@ void Model::Convert() {
   const StepScope step(*this, "Convert");
   timer_.Start();
   Surface& preview = MutablePreview(mode_);
-  const ConversionInput input{&pic5_, mode_, method_, resize_, auto_palette_, label2_, label3_};
+  const ConversionInput input{&pic5_,        mode_,   method_, resize_,
+                              auto_palette_, label2_, label3_, strength_};
   const ConversionTables tables{&palette_, &flags_, &patterns_, &noise_};
   if (reuse_conversions_ && cache_.Matches(input, tables)) {
     cache_.Restore(tables, preview);  // the same inputs give the same preview and tables
@@ -499,6 +502,7 @@ std::shared_ptr<const ModelState> Model::Capture(const ModelState* like) const {
   s->live_tones = live_tones_;
   s->tone_states = tone_states_;
   s->patterns_edited = patterns_edited_;
+  s->strength = strength_;
   return s;
 }
 
@@ -543,6 +547,7 @@ void Model::Restore(const ModelState& s) {
   live_tones_ = s.live_tones;
   tone_states_ = s.tone_states;
   patterns_edited_ = s.patterns_edited;
+  strength_ = s.strength;
   cache_ = ConversionCache();  // the memo belongs to the state that was left
 }
 
@@ -575,6 +580,33 @@ std::size_t Model::history_bytes() const {
   if (!history_) return 0;
   std::vector<const Surface*> live = {pic1_.get(), loaded_.get(), scaled_source_.get()};
   return history_->Bytes(live);
+}
+
+// ---- Perceptual methods and the palette choice
+
+void Model::SelectStrength(int value) {
+  const int strength = std::clamp(value, 0, 100);
+  const StepScope step(*this, "Strength " + std::to_string(strength), kStrengthStep);
+  strength_ = strength;
+  Convert();
+}
+
+std::vector<RankedPalette> Model::BestPalettes() const {
+  const ConversionInput input{&pic5_,        mode_,   method_, resize_,
+                              auto_palette_, label2_, label3_, strength_};
+  // Copies, so the const model hands out no pointer to its own tables.
+  Palette palette = palette_;
+  PatternFlags flags = flags_;
+  PatternSet patterns = patterns_;
+  NoiseSource noise = noise_;
+  return BestPalettesFor(input, {&palette, &flags, &patterns, &noise}, preview(mode_));
+}
+
+void Model::ApplyPalette(TvcMode mode, const std::vector<int>& indices) {
+  const StepScope step(*this, "Best palette");
+  if (mode == TvcMode::kGraphics4 && indices.size() == 4) label2_ = Swatches4(indices);
+  if (mode == TvcMode::kGraphics2 && indices.size() == 2) label3_ = Swatches2(indices);
+  Convert();
 }
 
 }  // namespace tvcpix

@@ -18,6 +18,7 @@
 #include "dither/noise_source.h"
 #include "dither/pattern_set.h"
 #include "engine/conversion.h"
+#include "engine/palette_choice.h"
 #include "output/save.h"
 
 namespace tvcpix {
@@ -98,6 +99,8 @@ class Model {
   // Whether a conversion whose inputs equal the previous one's reuses its result (on by
   // default; the result is the same either way, tests compare the two).
   void SetReuseConversions(bool on) { reuse_conversions_ = on; }
+  // The perceptual methods' strength 0..100, or kDefaultStrength (each method's own).
+  int strength() const { return strength_; }
 
   // ---- Where the picture came from and what the sliders did to it
   // The file the picture was loaded from; empty when it did not come from a file.
@@ -157,6 +160,7 @@ class Model {
   Result ExportForTvc(const std::string& path, std::string* summary = nullptr) const;
   void ProbeMove(int x, int y);  // Pic2_MouseMove, x/y in Pic2 pixels
   void ProbeClick(int button);   // Pic2_MouseDown
+  void SelectStrength(int value);  // the perceptual methods' strength, 0..100
 
   // ---- Form2 (pattern editor) procedures
   void FillPatternPairs();                     // Command3_Click
@@ -172,6 +176,7 @@ class Model {
   void SetMethod(DitherMethod method) { method_ = method; }
   void SetSwatch4(int i, ColorValue c) { label2_[static_cast<std::size_t>(i)] = c; }
   void SetSwatch2(int i, ColorValue c) { label3_[static_cast<std::size_t>(i)] = c; }
+  void SetStrength(int value) { strength_ = value; }  // 0..100 or kDefaultStrength
   // The load without its conversions: Pic1, sliders back to 50, Pic5 by the "Resize " rule.
   // The command-line tool applies its tone options after it, then RunLoadConversions.
   void AssignSourcePicture(Surface picture);
@@ -179,6 +184,15 @@ class Model {
   // The conversions that end a load (steps 1 and 6-9): "Auto Palette" on, "All On", Convert,
   // "Auto Palette" off, RedrawEditor. The command-line tool runs them after its tone options.
   void RunLoadConversions();
+
+  // ---- Palette choice (Graphics 4 and 2)
+  // The three best swatch palettes for the work picture with the selected mode and method,
+  // best first (indices of the 16-colour table, ascending; empty in Graphics 16). Changes
+  // nothing: no table, noise value or caption moves.
+  std::vector<RankedPalette> BestPalettes() const;
+  // Sets the mode's swatch row (Label2 for Graphics 4, Label3 for Graphics 2) to the table
+  // colours of the indices, as clicks on the swatches would, and converts once.
+  void ApplyPalette(TvcMode mode, const std::vector<int>& indices);
 
  private:
   friend class StepScope;
@@ -231,6 +245,7 @@ class Model {
   bool combine_tones_ = false;
   std::unique_ptr<History> history_;
   int step_depth_ = 0;
+  int strength_ = kDefaultStrength;
 };
 
 }  // namespace tvcpix

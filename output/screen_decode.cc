@@ -14,7 +14,6 @@ namespace tvcpix {
 
 namespace {
 
-
 std::string Hex(int value) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text = "0x";
@@ -23,9 +22,7 @@ std::string Hex(int value) {
   return text;
 }
 
-Result Fail(std::string message) {
-  return Result::Failure(std::move(message));
-}
+Result Fail(std::string message) { return Result::Failure(std::move(message)); }
 
 void PutColor(std::uint8_t* p, const PaletteEntry& e) {
   p[0] = e.blue;
@@ -149,7 +146,7 @@ Result DecodeTim(const std::uint8_t* data, std::size_t size, DecodedScreen* out)
 }
 
 Result DecodeBin(const std::uint8_t* data, std::size_t size, TvcMode mode,
-                             const PaletteCodes& codes, DecodedScreen* out) {
+                 const PaletteCodes& codes, DecodedScreen* out) {
   if (size != static_cast<std::size_t>(kScreenBytes)) {
     std::string message = "not a .bin screen: it has " + std::to_string(size) +
                           " bytes, a .bin has " + std::to_string(kScreenBytes);
@@ -178,8 +175,8 @@ bool IsTimName(const std::string& path) {
          (ext[3] | 0x20) == 'm';
 }
 
-Result ReadScreenFile(const std::string& path, TvcMode bin_mode,
-                                  const PaletteCodes& bin_codes, DecodedScreen* out) {
+Result ReadScreenFile(const std::string& path, TvcMode bin_mode, const PaletteCodes& bin_codes,
+                      DecodedScreen* out) {
   auto fail = [&path](const std::string& reason) { return Fail(path + ": " + reason); };
   // Non-blocking, so a FIFO named like a screen cannot hang the open; it is refused below.
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -216,8 +213,7 @@ Result ReadScreenFile(const std::string& path, TvcMode bin_mode,
     return fail("the file grew while it was read");
   }
 
-  Result result = IsTimName(path)
-                                  ? DecodeTim(bytes.data(), size, out)
+  Result result = IsTimName(path) ? DecodeTim(bytes.data(), size, out)
                                   : DecodeBin(bytes.data(), size, bin_mode, bin_codes, out);
   if (!result.ok) result.message = path + ": " + result.message;
   return result;

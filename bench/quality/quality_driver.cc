@@ -1,7 +1,8 @@
 // Writes the 512 x 480 result views that bench/quality/run.py scores: for each photo, the
-// work picture (source.ppm) and every mode with every method and palette choice, including
-// the methods and the palette search that the engine does not offer yet. palettes.txt lists
-// the chosen palettes and the searches' run times.
+// work picture (source.ppm) and every mode with every method (the seventeen and the perceptual
+// ones, through the model) and palette choice (start, the model's BestPalettes, exhaustive),
+// and a few variants of the perceptual methods run directly. palettes.txt lists the chosen
+// palettes and the searches' run times.
 //
 //   quality_driver OUTDIR PHOTO...        (OUTDIR/<photo name>/<mode>_<method>_<palette>.ppm)
 //   quality_driver --exhaustive ...       also the exhaustive searches (slow)
@@ -13,13 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "engine/model.h"
 #include "core/surface.h"
 #include "dither/aspect_ordered.h"
 #include "dither/error_diffusion.h"
+#include "dither/filtered_search.h"
 #include "dither/method.h"
 #include "dither/palette_search.h"
 #include "dither/perceptual.h"
+#include "dither/perceptual_methods.h"
+#include "engine/model.h"
 #include "qtdecode/picture_file.h"
 
 namespace tvcpix {
@@ -112,16 +115,19 @@ std::vector<NewMethod> NewMethods() {
     };
   };
   return {
-      {"perceptual", variant([](PerceptualOptions&) {})},
       {"perceptual-noserp", variant([](PerceptualOptions& o) { o.serpentine = false; })},
+      {"perceptual-dbs",
+       [](Surface& s, const Palette& p, TvcMode m) {
+         const Surface source = s;
+         PerceptualDiffusion(s, p, PerceptualOptionsFor(m));
+         RefineByFilteredError(source, p, PixelAspectOf(m), s);
+       }},
       {"perceptual-linear", variant([](PerceptualOptions& o) { o.linear = true; })},
       {"perceptual-srgb", variant([](PerceptualOptions& o) { o.linear = false; })},
       {"perceptual-luma", variant([](PerceptualOptions& o) { o.weights = kLumaWeighted; })},
       {"perceptual-rgbdist", variant([](PerceptualOptions& o) { o.weights = kPlainRgb; })},
       {"perceptual-full", variant([](PerceptualOptions& o) { o.strength = 100; })},
       {"perceptual-allon", variant([](PerceptualOptions& o) { o = PerceptualOptions{}; })},
-      {"screen", [](Surface& s, const Palette& p,
-                    TvcMode m) { AspectOrderedDither(s, p, PixelAspectOf(m)); }},
       {"screen-square",
        [](Surface& s, const Palette& p, TvcMode) {
          AspectOrderedDither(s, p, {1, 1});
@@ -129,13 +135,15 @@ std::vector<NewMethod> NewMethods() {
   };
 }
 
-// --perceptual r,g,b,luma,strength,serpentine,linear,encoded OUTDIR PHOTO...: only that
+// --perceptual r,g,b,luma,strength,serpentine,linear,encoded[,luma strength] OUTDIR PHOTO...:
+// only that
 // variant of the perceptual method, with the start palettes, as <mode>_tune_start.ppm.
 int Tune(int argc, char** argv) {
   PerceptualOptions o;
   int serp = 1, linear = 1, encoded = 0;
-  std::sscanf(argv[2], "%d,%d,%d,%d,%d,%d,%d,%d", &o.weights.red, &o.weights.green, &o.weights.blue,
-              &o.weights.luma, &o.strength, &serp, &linear, &encoded);
+  std::sscanf(argv[2], "%d,%d,%d,%d,%d,%d,%d,%d,%d", &o.weights.red, &o.weights.green,
+              &o.weights.blue, &o.weights.luma, &o.strength, &serp, &linear, &encoded,
+              &o.luma_strength);
   o.serpentine = serp != 0;
   o.linear = linear != 0;
   o.match_encoded = encoded != 0;
@@ -156,8 +164,34 @@ int Tune(int argc, char** argv) {
   return 0;
 }
 
+// --method N[,strength] OUTDIR PHOTO...: method N through the model with the start palettes,
+// as <mode>_tune_start.ppm (for sweeps of one method without the whole table).
+int OneMethod(int argc, char** argv) {
+  int method = 0, strength = kDefaultStrength;
+  std::sscanf(argv[2], "%d,%d", &method, &strength);
+  for (int a = 4; a < argc; ++a) {
+    Surface photo;
+    if (!DecodePictureFile(argv[a], &photo).ok) return 1;
+    const fs::path dir = fs::path(argv[3]) / fs::path(argv[a]).stem();
+    fs::create_directories(dir);
+    Model loader;
+    loader.AssignSourcePicture(photo);
+    WritePpm(dir / "source.ppm", loader.pic5());
+    for (TvcMode mode : {TvcMode::kGraphics2, TvcMode::kGraphics4, TvcMode::kGraphics16}) {
+      Model model;
+      model.SetMode(mode);
+      model.SetMethod(static_cast<DitherMethod>(method));
+      model.SetStrength(strength);
+      model.LoadSourcePicture(photo);
+      WritePpm(dir / (std::string(ModeTag(mode)) + "_tune_start.ppm"), model.pic2());
+    }
+  }
+  return 0;
+}
+
 int Run(int argc, char** argv) {
   if (argc > 3 && std::string(argv[1]) == "--perceptual") return Tune(argc, argv);
+  if (argc > 3 && std::string(argv[1]) == "--method") return OneMethod(argc, argv);
   bool exhaustive = false;
   int first = 1;
   if (argc > 1 && std::string(argv[1]) == "--exhaustive") {
@@ -186,7 +220,7 @@ int Run(int argc, char** argv) {
 
     for (TvcMode mode : {TvcMode::kGraphics2, TvcMode::kGraphics4, TvcMode::kGraphics16}) {
       const std::string mt = ModeTag(mode);
-      for (int k = 1; k <= kMethodCount; ++k) {
+      for (int k = 1; k <= kAllMethodCount; ++k) {
         EngineRun run(photo, mode, static_cast<DitherMethod>(k));
         WritePpm(dir / (mt + "_" + Tag(static_cast<DitherMethod>(k)) + "_start.ppm"),
                  run.model.pic2());
@@ -199,61 +233,40 @@ int Run(int argc, char** argv) {
       }
       if (mode == TvcMode::kGraphics16) continue;
 
-      // The palette search with three methods: plain Floyd and "Pattern TVC" through the
-      // engine, and the perceptual method directly.
-      struct Searched {
-        std::string tag;
-        PaletteConvert convert;
-        std::function<Surface(const Palette&)> view;
-      };
-      EngineRun floyd(photo, mode, DitherMethod::kFloyd);
-      EngineRun pattern(photo, mode, DitherMethod::kPatternTvc);
-      const auto engine_convert = [](EngineRun* run, TvcMode m) {
-        return [run, m](Surface& s, const Palette& p) {
-          run->SetPalette(p);
-          const Surface& result = run->model.preview(m);
-          std::copy_n(result.data(), result.size_bytes(), s.data());
-        };
-      };
-      const auto engine_view = [](EngineRun* run) {
-        return [run](const Palette& p) {
-          run->SetPalette(p);
-          return run->model.pic2();
-        };
-      };
-      const PaletteConvert perceptual = [mode](Surface& s, const Palette& p) {
-        PerceptualDiffusion(s, p, PerceptualOptionsFor(mode));
-      };
-      std::vector<Searched> searched = {
-          {"floyd", engine_convert(&floyd, mode), engine_view(&floyd)},
-          {"patterntvc", engine_convert(&pattern, mode), engine_view(&pattern)},
-          {"perceptual", perceptual,
-           [&preview, &perceptual](const Palette& p) {
-             Surface s = preview;
-             perceptual(s, p);
-             return ResultView(s);
-           }},
-      };
-      for (Searched& m : searched) {
+      // The palette search through the model (BestPalettes, then ApplyPalette), and the
+      // exhaustive search through the same conversion.
+      for (DitherMethod method : {DitherMethod::kFloyd, DitherMethod::kPatternTvc,
+                                  DitherMethod::kPerceptual, DitherMethod::kScreen}) {
+        const std::string tag = Tag(method);
+        EngineRun run(photo, mode, method);
         const auto t0 = std::chrono::steady_clock::now();
-        const std::vector<RankedPalette> best = SearchPalettes(preview, mode, m.convert);
+        const std::vector<RankedPalette> best = run.model.BestPalettes();
         const double ms =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
                 .count();
-        notes << mt << ' ' << m.tag << " search " << ms << " ms:";
+        notes << mt << ' ' << tag << " search " << ms << " ms:";
         for (const RankedPalette& r : best) notes << ' ' << PaletteTag(r.indices) << '=' << r.error;
         notes << '\n';
-        if (!best.empty())
-          WritePpm(dir / (mt + "_" + m.tag + "_searched.ppm"), m.view(TvcPalette(best[0].indices)));
+        if (!best.empty()) {
+          run.model.ApplyPalette(mode, best[0].indices);
+          WritePpm(dir / (mt + "_" + tag + "_searched.ppm"), run.model.pic2());
+        }
         if (exhaustive) {
-          const std::vector<RankedPalette> all = SearchPalettesExhaustive(preview, mode, m.convert);
-          notes << mt << ' ' << m.tag << " exhaustive:";
+          EngineRun scratch(photo, mode, method);
+          const PaletteConvert convert = [&scratch, mode](Surface& s, const Palette& p) {
+            scratch.SetPalette(p);
+            const Surface& result = scratch.model.preview(mode);
+            std::copy_n(result.data(), result.size_bytes(), s.data());
+          };
+          const std::vector<RankedPalette> all = SearchPalettesExhaustive(preview, mode, convert);
+          notes << mt << ' ' << tag << " exhaustive:";
           for (const RankedPalette& r : all)
             notes << ' ' << PaletteTag(r.indices) << '=' << r.error;
           notes << '\n';
-          if (!all.empty())
-            WritePpm(dir / (mt + "_" + m.tag + "_exhaustive.ppm"),
-                     m.view(TvcPalette(all[0].indices)));
+          if (!all.empty()) {
+            run.model.ApplyPalette(mode, all[0].indices);
+            WritePpm(dir / (mt + "_" + tag + "_exhaustive.ppm"), run.model.pic2());
+          }
         }
       }
     }

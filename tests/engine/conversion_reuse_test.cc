@@ -3,6 +3,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "engine/model.h"
 #include "gtest/gtest.h"
@@ -47,6 +48,15 @@ TEST(ConvertReuseTest, ReusingModelMatchesAlwaysConvertingModel) {
       [](Model& m, int v) { m.AssignColor2(v % 2); },
       [](Model& m, int v) { m.SelectMode(static_cast<TvcMode>(v % 3)); },
       [](Model& m, int v) { m.SelectMethod(static_cast<DitherMethod>(1 + v % kMethodCount)); },
+      // The perceptual methods and their strength, and palettes applied as the window would.
+      [](Model& m, int v) {
+        m.SelectMethod(v % 2 ? DitherMethod::kPerceptual : DitherMethod::kScreen);
+      },
+      [](Model& m, int v) { m.SelectStrength(v % 3 == 0 ? 100 : v % 101); },
+      [](Model& m, int v) {
+        m.ApplyPalette(m.mode(), v % 2 ? std::vector<int>{0, 15, 9, 10}
+                                       : std::vector<int>{v % 16, (v >> 4) % 16});
+      },
       [](Model& m, int v) { m.ClickSwatch(1 + v % 2, v % 312, (v >> 9) % 312); },
       [](Model& m, int v) { v % 2 ? m.AllOn() : m.AllOff(); },
       [](Model& m, int v) { m.SetResize(v % 4 != 0); },
