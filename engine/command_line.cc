@@ -87,6 +87,7 @@ CommandLine BuildCommandLine(const Model& model, const std::string& base_path,
   fresh.SetResize(model.resize());
   fresh.SetMode(model.mode());
   fresh.SetMethod(model.method());
+  fresh.SetStrength(model.strength());
   for (int i = 0; i < 4; ++i)
     fresh.SetSwatch4(i, ColorFromEntry(Tvc16Color(palette4[static_cast<std::size_t>(i)])));
   for (int i = 0; i < 2; ++i)
@@ -115,6 +116,8 @@ CommandLine BuildCommandLine(const Model& model, const std::string& base_path,
   if (model.mode() != TvcMode::kGraphics16)
     command += model.mode() == TvcMode::kGraphics4 ? " -m 4" : " -m 2";
   if (model.method() != DitherMethod::kPatternTvc) command += " -d " + MethodWord(model.method());
+  if (IsPerceptualMethod(model.method()) && model.strength() != kDefaultStrength)
+    command += " --strength " + std::to_string(model.strength());
   if (model.mode() == TvcMode::kGraphics4 && palette4 != kDefault4)
     command += " --palette4 " + Indices(palette4);
   if (model.mode() == TvcMode::kGraphics2 && palette2 != kDefault2)

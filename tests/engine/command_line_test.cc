@@ -62,7 +62,10 @@ INSTANTIATE_TEST_SUITE_P(Sessions, CommandLineTest, testing::Values(
       m.MoveSlider(4, 58), m.MoveSlider(2, 47), m.MoveSlider(4, 41); }},
     Session{"CombinedTones", "parrot_495x498.jpg", true, [](Model& m) {
       m.SelectMethod(DitherMethod::kBayer4x4);
-      m.MoveSlider(4, 60), m.MoveSlider(1, 55), m.MoveSlider(2, 52); }}),
+      m.MoveSlider(4, 60), m.MoveSlider(1, 55), m.MoveSlider(2, 52); }},
+    Session{"PerceptualBestPalette", "parrot_495x498.jpg", false, [](Model& m) {
+      m.SelectMode(TvcMode::kGraphics4), m.SelectMethod(DitherMethod::kPerceptual);
+      m.SelectStrength(80), m.ApplyPalette(TvcMode::kGraphics4, m.BestPalettes()[1].indices); }}),
     [](const testing::TestParamInfo<Session>& info) { return std::string(info.param.name); });
 // clang-format on
 

@@ -30,7 +30,8 @@ std::string Observable(const Model& m) {
     out += std::to_string(m.pattern_flags().excluded[k]) +
            std::to_string(m.pattern_flags().swapped[k]) +
            std::to_string(ColorFromEntry(m.pattern_set().A(k)));
-  out += " mode " + std::to_string(int(m.mode())) + " method " + std::to_string(int(m.method()));
+  out += " mode " + std::to_string(int(m.mode())) + " method " + std::to_string(int(m.method())) +
+         " strength " + std::to_string(m.strength());
   for (int i = 0; i < 4; ++i) out += " " + std::to_string(m.label2(i));
   for (int i = 0; i < 2; ++i) out += " " + std::to_string(m.label3(i));
   out += " pick " + std::to_string(m.label4());
@@ -62,7 +63,7 @@ Op RandomOp(std::mt19937& rng, Op* before) {
   auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
   const int v = pick(1 << 30);
   // clang-format off
-  switch (pick(12)) {
+  switch (pick(14)) {
     case 0: case 1: return [v](Model& m) { m.MoveSlider(1 + v % 4, (v >> 3) % 101); };
     case 2: return [](Model& m) { m.Set(); };
     case 3: *before = [v](Model& m) { m.PickColor(v % 16); };
@@ -72,7 +73,7 @@ Op RandomOp(std::mt19937& rng, Op* before) {
     case 5: return [v](Model& m) { m.SelectMode(static_cast<TvcMode>(v % 3)); };
     // "Treshold+Noise" drawn often, so the generator's state matters.
     case 6: return [v](Model& m) {
-      m.SelectMethod(static_cast<DitherMethod>(v % 3 ? 4 : 1 + v % 17)); };
+      m.SelectMethod(static_cast<DitherMethod>(v % 3 ? 4 : 1 + v % kAllMethodCount)); };
     case 7: return [v](Model& m) { m.ClickSwatch(1 + v % 2, v % 312, (v >> 9) % 312); };
     case 8: return [v](Model& m) { v % 2 ? m.AllOn() : m.AllOff(); };
     case 9: *before = [v](Model& m) { m.ProbeMove(v % 512, (v >> 9) % 480); };
@@ -83,6 +84,11 @@ Op RandomOp(std::mt19937& rng, Op* before) {
       return [p, v](Model& m) { m.LoadSourcePicture(p,
       "/pictures/" + std::to_string(v) + ".bmp"); };
     }
+    case 11: return [v](Model& m) { m.SelectStrength(v % 101); };
+    case 12: return [v](Model& m) {
+      m.ApplyPalette(v % 2 ? TvcMode::kGraphics4 : TvcMode::kGraphics2,
+                     v % 2 ? std::vector<int>{v % 16, (v >> 4) % 16, (v >> 8) % 16, 3}
+                           : std::vector<int>{v % 16, (v >> 4) % 16}); };
     default: return [v](Model& m) { m.MoveSlider(1 + v % 2, 40 + v % 20); };
   }
   // clang-format on
@@ -176,8 +182,11 @@ TEST(HistoryTest, StepsAreNamedAndADragIsOneStep) {
   model.SelectMode(TvcMode::kGraphics4);
   model.SelectMethod(DitherMethod::kFloyd);
   model.Set();
+  model.SelectStrength(30);
+  model.SelectStrength(40);
+  model.ApplyPalette(TvcMode::kGraphics4, {0, 1, 2, 3});
   for (const std::string name :
-       {"Set", "Floyd", "Graphics 4", "Gamma 45", "Brightness 60", "Load astro.jpg"}) {
+       {"Best palette", "Strength 40", "Set", "Floyd", "Graphics 4", "Gamma 45", "Brightness 60", "Load astro.jpg"}) {
     EXPECT_EQ(model.undo_name(), name);
     ASSERT_TRUE(model.Undo());
     EXPECT_EQ(model.redo_name(), name);
