@@ -575,7 +575,11 @@ void Form1::RefreshFromModel() {
   for (int i = 1; i <= kMethodCount; ++i) {
     QRadioButton* option = option1_[static_cast<std::size_t>(i)];
     const QSignalBlocker block(option);
+    // With a method from beside the form none of these is checked, which an exclusive
+    // radio button would refuse.
+    option->setAutoExclusive(false);
     option->setChecked(static_cast<int>(model_->method()) == i);
+    option->setAutoExclusive(true);
   }
 
   label6_->setText(QString::fromStdString(model_->source_colors_caption()));

@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QStatusBar>
+#include <QStyle>
 #include <algorithm>
 
 #include "core/surface.h"
@@ -27,6 +28,7 @@
 #include "engine/model.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
+#include "ui/perceptual_panel.h"
 
 namespace tvcpix {
 namespace {
@@ -51,6 +53,10 @@ constexpr const char* kGuide =
     "<p><b>Patterns</b>: with \"Pattern TVC\", View &gt; Pattern Editor (Ctrl+P) switches "
     "patterns off (left click) and swaps their colours (right click); clicks on the result "
     "view do the same for the pattern under the pointer. Edit &gt; Undo takes any step back.</p>"
+    "<p><b>Perceptual panel</b> (beside the form): two methods beyond the seventeen, tuned "
+    "on a perceptual measure, with their strength; and for Graphics 2 and 4 <b>Best Palette</b> "
+    "(Ctrl+B), which offers the three palettes of the 16 colours that suit the picture "
+    "best.</p>"
     "<p><b>Save</b> writes out24.bmp/.bin/.tim into the program's folder; \"Save As\" asks for "
     "the name. Edit &gt; Copy Command Line gives the tvcpix-cli command for the same files.</p>";
 
@@ -79,6 +85,8 @@ MainWindow::MainWindow(Model* model, Form2* editor, QWidget* parent)
   scroll->setWidget(form_);
   scroll->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   setCentralWidget(scroll);
+  panel_ = new PerceptualPanel(model_, this);
+  addDockWidget(Qt::RightDockWidgetArea, panel_);
 
   choose_open_file = [this](const QString& start) {
     return QFileDialog::getOpenFileName(this, "Open", start,
@@ -104,6 +112,7 @@ MainWindow::MainWindow(Model* model, Form2* editor, QWidget* parent)
   // Only the way of working is remembered; every conversion setting starts as designed.
   combine_->setChecked(settings.value("combineTones", false).toBool());
   model_->SetCombineTones(combine_->isChecked());
+  panel_->setVisible(settings.value("perceptualPanel", true).toBool());
   magnifier_->setChecked(settings.value("magnifier", false).toBool());
   form_->SetMagnifierVisible(magnifier_->isChecked());
   const QString last = settings.value("lastFolder").toString();
@@ -111,6 +120,10 @@ MainWindow::MainWindow(Model* model, Form2* editor, QWidget* parent)
   if (!restoreGeometry(settings.value("geometry").toByteArray())) FitToScreen();
 
   connect(form_, &Form1::ModelChanged, this, &MainWindow::RefreshStatus);
+  connect(form_, &Form1::ModelChanged, panel_, &PerceptualPanel::RefreshFromModel);
+  connect(panel_, &PerceptualPanel::Converted, this, &MainWindow::RefreshAll);
+  connect(panel_, &PerceptualPanel::StatusMessage, this,
+          [this](const QString& text) { statusBar()->showMessage(text, 8000); });
   connect(form_, &Form1::ProbeMoved, this, &MainWindow::RefreshProbe);
   connect(form_, &Form1::PictureLoaded, this, &MainWindow::RememberRecent);
   connect(form_, &Form1::StatusMessage, this,
@@ -156,6 +169,8 @@ void MainWindow::BuildMenus() {
               &MainWindow::Redo);
   edit->addSeparator();
   add(edit, "actionCopyCommandLine", "Copy &Command Line", {}, &MainWindow::CopyCommandLine);
+  add(edit, "actionBestPalette", "&Best Palette…", {QKeySequence(Qt::CTRL | Qt::Key_B)},
+      &MainWindow::FindBestPalettes);
 
   QMenu* view = menuBar()->addMenu("&View");
   add(view, "actionPatternEditor", "&Pattern Editor", {QKeySequence(Qt::CTRL | Qt::Key_P)},
@@ -166,6 +181,10 @@ void MainWindow::BuildMenus() {
       add(view, "actionCombineTones", "&Combine Tone Sliders", {}, &MainWindow::SetCombineTones);
   combine_->setCheckable(true);
   combine_->setToolTip("Apply all four tone sliders together instead of the one moved last");
+  QAction* panel = panel_->toggleViewAction();
+  panel->setObjectName("actionPerceptualPanel");
+  panel->setText("P&erceptual Panel");
+  view->addAction(panel);
 
   QMenu* help = menuBar()->addMenu("&Help");
   add(help, "actionGuide", "&Guide", {QKeySequence(Qt::Key_F1)},
@@ -242,6 +261,9 @@ void MainWindow::FitTo(const QSize& room) {
   // The bars round the form; the scroll bars only when the form does not fit.
   const int bars = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
   QSize size(form_->width(), form_->height() + bars);
+  if (panel_->isVisibleTo(this))
+    size.rwidth() += panel_->sizeHint().width() +
+                     style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this);
   const bool fits = size.height() <= room.height() && size.width() <= room.width();
   const Qt::ScrollBarPolicy policy = fits ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
   scroll->setVerticalScrollBarPolicy(policy);
@@ -403,6 +425,11 @@ void MainWindow::SetCombineTones(bool on) {
                            5000);
 }
 
+void MainWindow::FindBestPalettes() {
+  panel_->show();
+  panel_->FindBestPalettes();
+}
+
 void MainWindow::SetMagnifier(bool on) {
   form_->SetMagnifierVisible(on);
   magnifier_->setChecked(on);
@@ -416,6 +443,7 @@ void MainWindow::SaveSettings() const {
   settings.setValue("recentFiles", recent_);
   settings.setValue("combineTones", combine_->isChecked());
   settings.setValue("magnifier", magnifier_->isChecked());
+  settings.setValue("perceptualPanel", panel_->isVisibleTo(this));
   settings.setValue("lastFolder", form_->file_list_folder());
   settings.setValue("geometry", saveGeometry());
 }

@@ -18,6 +18,7 @@ namespace tvcpix {
 class Form1;
 class Form2;
 class Model;
+class PerceptualPanel;
 
 // Where the pattern editor goes: beside the main window when it fits on the screen without
 // covering it (*beside true), else at the screen's right edge, to be opened on request.
@@ -35,6 +36,7 @@ class MainWindow : public QMainWindow {
   ~MainWindow() override;
 
   Form1* form() const { return form_; }
+  PerceptualPanel* perceptual_panel() const { return panel_; }
 
   // ---- Seams for the dialogs, replaceable in tests (Form1 has those of the form).
   std::function<QString(const QString& start)> choose_open_file;
@@ -64,6 +66,7 @@ class MainWindow : public QMainWindow {
   void ExportForTvc();
   void SetCombineTones(bool on);
   void SetMagnifier(bool on);
+  void FindBestPalettes();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -81,6 +84,7 @@ class MainWindow : public QMainWindow {
   Model* model_;
   Form2* editor_;
   Form1* form_;
+  PerceptualPanel* panel_;
   QStringList recent_;
   QMenu* recent_menu_ = nullptr;
   QAction* undo_ = nullptr;

@@ -10,6 +10,7 @@
 #include "engine/model.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
+#include "ui/perceptual_panel.h"
 #include "ui/surface_view.h"
 
 namespace tvcpix {
@@ -67,7 +68,14 @@ class MainWindowTest : public QObject {
     window_->show_text = [this](const QString& title, const QString&) { messages_ << title; };
     form->set_program_folder(program_.path());
     window_->show();
+    window_->FitTo(QSize(1912, 1040));  // a desktop screen, not the offscreen default
     QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+  }
+
+  // With TVCPIX_SCREENSHOTS=DIR the window is grabbed to DIR/name, to look at by eye.
+  void ShotIfAsked(const QString& name) {
+    const QString dir = qEnvironmentVariable("TVCPIX_SCREENSHOTS");
+    if (!dir.isEmpty()) QVERIFY(window_->grab().save(QDir(dir).filePath(name)));
   }
 
   QTemporaryDir tmp_;
@@ -407,6 +415,55 @@ class MainWindowTest : public QObject {
       if (!w->objectName().isEmpty() && !w->objectName().startsWith("Caption") &&
           !w->objectName().startsWith("qt_"))
         QVERIFY2(!w->toolTip().isEmpty(), qPrintable(w->objectName()));
+  }
+
+  // The perceptual methods beside the form: chosen there, their strength shown only for them,
+  // and the best palettes offered, applied as swatch clicks and taken back by Undo.
+  void PerceptualPanel() {
+    open_path_ = Copy("parrot_495x498.jpg");
+    Key(QKeySequence("Ctrl+O"));
+    auto* strength_box = Find("StrengthBox");
+    QVERIFY(!Find<QRadioButton>("Method18")->isChecked() && !strength_box->isVisible());
+    Click("Method18");
+    QCOMPARE(model_->method(), DitherMethod::kPerceptual);
+    for (int i = 1; i <= kMethodCount; ++i)
+      QVERIFY(!Find<QRadioButton>(QString("Option1(%1)").arg(i))->isChecked());
+    QVERIFY(strength_box->isVisible());
+    QVERIFY(Find<QLabel>("StrengthLabel")->text().endsWith("(default)"));
+    auto* slider = Find<QSlider>("StrengthSlider");
+    const int before = slider->value();
+    QTest::keyClick(slider, Qt::Key_PageUp);
+    QCOMPARE(model_->strength(), before + 10);
+    QCOMPARE(Find<QLabel>("StrengthLabel")->text(), QString("Strength %1").arg(before + 10));
+    QCOMPARE(QString::fromStdString(model_->undo_name()), QString("Strength %1").arg(before + 10));
+    QCOMPARE(Find<QLabel>("StatusMode")->text(), QString("Graphics 16, Perceptual"));
+    // Graphics 16 has no palette to choose.
+    QVERIFY(!Find("FindBestPalettes")->isEnabled());
+    Click("Option2(1)");
+    QVERIFY(Find("FindBestPalettes")->isEnabled());
+    const std::array<ColorValue, 4> start = {model_->label2(0), model_->label2(1),
+                                             model_->label2(2), model_->label2(3)};
+    const std::vector<RankedPalette> best = model_->BestPalettes();
+    QCOMPARE(int(best.size()), 3);
+    Key(QKeySequence("Ctrl+B"));
+    for (int n = 1; n <= 3; ++n) QVERIFY(Find(QString("PaletteChoice%1").arg(n))->isVisible());
+    QCOMPARE(model_->label2(0), start[0]);  // offered, not yet applied
+    ShotIfAsked("perceptual-panel-1920x1080.png");
+    Click("PaletteChoice2");
+    for (int i = 0; i < 4; ++i)
+      QCOMPARE(model_->label2(i), ColorFromEntry(Tvc16Color(best[1].indices[std::size_t(i)])));
+    QCOMPARE(Action("actionUndo")->text(), QString("&Undo Best palette"));
+    Key(QKeySequence("Ctrl+Z"));
+    for (int i = 0; i < 4; ++i) QCOMPARE(model_->label2(i), start[std::size_t(i)]);
+    // A faithful method hides the strength; the offers belong to the method they were made for.
+    Click("Option1(2)");
+    QVERIFY(!Find<QRadioButton>("Method18")->isChecked() && !strength_box->isVisible());
+    QVERIFY(!Find("PaletteChoice1")->isVisible());
+    // The whole form and the panel fit a 1366 x 768 screen's width.
+    window_->FitTo(QSize(1366 - 8, 768 - 40));
+    QVERIFY(window_->width() <= 1358);
+    QVERIFY(!static_cast<QScrollArea*>(window_->centralWidget())->horizontalScrollBar()->isVisible());
+    ShotIfAsked("perceptual-panel-1366x768.png");
   }
 
   void EditorPlacement() {  // beside the window when the screen has room, else on it
