@@ -72,13 +72,16 @@ void BM_PaletteSearch(benchmark::State& state, TvcMode mode, bool floyd) {
   for (auto _ : state) benchmark::DoNotOptimize(SearchPalettes(preview, mode, convert));
 }
 
+bool LoadSample(benchmark::State& state, Surface* photo) {
+  if (DecodePictureFile(TVCPIX_SAMPLES_DIR "/astronaut_512x480.bmp", photo).ok) return true;
+  state.SkipWithError("no sample");
+  return false;
+}
+
 // The engine's conversion of the 512 x 480 work picture, as a method change runs it.
 void BM_Convert(benchmark::State& state, TvcMode mode, DitherMethod method) {
   Surface photo;
-  if (!DecodePictureFile(TVCPIX_SAMPLES_DIR "/astronaut_512x480.bmp", &photo).ok) {
-    state.SkipWithError("no sample");
-    return;
-  }
+  if (!LoadSample(state, &photo)) return;
   Model model;
   model.SetMode(mode);
   model.LoadSourcePicture(photo);
@@ -93,10 +96,7 @@ void BM_Convert(benchmark::State& state, TvcMode mode, DitherMethod method) {
 // Model::BestPalettes on the sample with the given method (Graphics 4 and 2).
 void BM_BestPalettes(benchmark::State& state, TvcMode mode, DitherMethod method) {
   Surface photo;
-  if (!DecodePictureFile(TVCPIX_SAMPLES_DIR "/astronaut_512x480.bmp", &photo).ok) {
-    state.SkipWithError("no sample");
-    return;
-  }
+  if (!LoadSample(state, &photo)) return;
   Model model;
   model.SetMode(mode);
   model.SetMethod(method);

@@ -5,33 +5,13 @@
 #include <cmath>
 
 #include "dither/linear_light.h"
+#include "dither/opponent_filters.h"
 #include "dither/plain_math.h"
 
 namespace tvcpix {
 namespace {
 
-// 480 rows at four picture heights span 480 * 4 * tan(1 degree) screen rows per degree.
-constexpr double kSamplesPerDegree = 33.5;
-
-// The S-CIELAB spreads (degrees; a Gaussian exp(-r^2 / s^2), so sigma = s / sqrt 2) and
-// weights of each opponent plane's Gaussians. As in bench/quality/scielab.py (and the
-// metric's reference code) each Gaussian is cut to a support of one degree and normalised
-// over it, so the luminance plane's very wide negative part acts on the one-degree surround,
-// and the wide colour parts blur less than whole Gaussians would; each cut Gaussian is
-// stood in for by box passes of the same spread.
-struct PlaneFilter {
-  double spread[3];
-  double weight[3];
-};
-constexpr PlaneFilter kFilters[3] = {
-    {{0.0283, 0.133, 4.336}, {0.921, 0.105, -0.108}},
-    {{0.0392, 0.494, 0}, {0.531, 0.330, 0}},
-    {{0.0536, 0.386, 0}, {0.488, 0.371, 0}},
-};
-// Half the one-degree support, in screen rows.
-constexpr int kCutRadius = static_cast<int>(kSamplesPerDegree / 2);
-
-// The spread of a cut Gaussian, in screen pixels.
+// The spread of a cut Gaussian, in screen pixels (each stood in for by box passes of it).
 double CutSpread(double spread_degrees) {
   const double sigma = spread_degrees * kSamplesPerDegree * 0.70710678118654752;
   const int radius = std::min(static_cast<int>(3.0 * sigma) + 1, kCutRadius);

@@ -7,26 +7,12 @@
 #include <vector>
 
 #include "dither/linear_light.h"
+#include "dither/opponent_filters.h"
 #include "dither/plain_math.h"
 
 namespace tvcpix {
 namespace {
 
-// 480 rows at four picture heights span 33.5 screen rows per degree (as FilteredErrorMeter).
-constexpr double kSamplesPerDegree = 33.5;
-// Each opponent plane's Gaussians: spread (degrees, exp(-r^2 / s^2)) and weight; each cut to
-// a support of one degree and normalised over it, as the metric (bench/quality/scielab.py).
-struct PlaneFilter {
-  double spread[3];
-  double weight[3];
-};
-constexpr PlaneFilter kFilters[3] = {
-    {{0.0283, 0.133, 4.336}, {0.921, 0.105, -0.108}},
-    {{0.0392, 0.494, 0}, {0.531, 0.330, 0}},
-    {{0.0536, 0.386, 0}, {0.488, 0.371, 0}},
-};
-// Half the one-degree support, in screen rows.
-constexpr int kCutRadius = static_cast<int>(kSamplesPerDegree / 2);
 // Linear RGB -> XYZ -> opponent planes.
 constexpr double kRgbToXyz[3][3] = {
     {0.4124, 0.3576, 0.1805}, {0.2126, 0.7152, 0.0722}, {0.0193, 0.1192, 0.9505}};

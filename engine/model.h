@@ -158,8 +158,8 @@ class Model {
   // "Export for TVC": the current result as a cassette (.cas) or tape audio (.wav) file, by
   // the path's suffix. On success *summary (optional) says what was written.
   Result ExportForTvc(const std::string& path, std::string* summary = nullptr) const;
-  void ProbeMove(int x, int y);  // Pic2_MouseMove, x/y in Pic2 pixels
-  void ProbeClick(int button);   // Pic2_MouseDown
+  void ProbeMove(int x, int y);    // Pic2_MouseMove, x/y in Pic2 pixels
+  void ProbeClick(int button);     // Pic2_MouseDown
   void SelectStrength(int value);  // the perceptual methods' strength, 0..100
 
   // ---- Form2 (pattern editor) procedures

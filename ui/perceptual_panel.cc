@@ -157,8 +157,8 @@ void PerceptualPanel::RefreshFromModel() {
 
 std::size_t PerceptualPanel::OfferKey() const {
   const Surface& work = model_->pic5();
-  std::size_t key = std::hash<std::string_view>()(std::string_view(
-      reinterpret_cast<const char*>(work.data()), work.size_bytes()));
+  std::size_t key = std::hash<std::string_view>()(
+      std::string_view(reinterpret_cast<const char*>(work.data()), work.size_bytes()));
   for (const int part : {static_cast<int>(model_->mode()), static_cast<int>(model_->method()),
                          model_->strength(), static_cast<int>(model_->resize())})
     key = key * 1000003u ^ static_cast<std::size_t>(part + 7);
@@ -167,7 +167,8 @@ std::size_t PerceptualPanel::OfferKey() const {
 
 void PerceptualPanel::FindBestPalettes() {
   if (!PaletteMode(model_->mode())) {
-    emit StatusMessage("Graphics 16 shows the whole 16-colour table: there is no palette to choose");
+    emit StatusMessage(
+        "Graphics 16 shows the whole 16-colour table: there is no palette to choose");
     return;
   }
   QApplication::setOverrideCursor(Qt::WaitCursor);

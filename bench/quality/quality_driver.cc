@@ -135,9 +135,25 @@ std::vector<NewMethod> NewMethods() {
   };
 }
 
+// Each PHOTO of argv[4...] decoded, its work picture written as OUTDIR/<stem>/source.ppm,
+// then fn(photo, the model holding its work picture, that folder); 1 when a photo fails.
+template <typename Fn>
+int ForEachPhoto(int argc, char** argv, Fn fn) {
+  for (int a = 4; a < argc; ++a) {
+    Surface photo;
+    if (!DecodePictureFile(argv[a], &photo).ok) return 1;
+    const fs::path dir = fs::path(argv[3]) / fs::path(argv[a]).stem();
+    fs::create_directories(dir);
+    Model loader;
+    loader.AssignSourcePicture(photo);
+    WritePpm(dir / "source.ppm", loader.pic5());
+    fn(photo, loader, dir);
+  }
+  return 0;
+}
+
 // --perceptual r,g,b,luma,strength,serpentine,linear,encoded[,luma strength] OUTDIR PHOTO...:
-// only that
-// variant of the perceptual method, with the start palettes, as <mode>_tune_start.ppm.
+// only that variant of the perceptual method, with the start palettes, as <mode>_tune_start.ppm.
 int Tune(int argc, char** argv) {
   PerceptualOptions o;
   int serp = 1, linear = 1, encoded = 0;
@@ -147,21 +163,13 @@ int Tune(int argc, char** argv) {
   o.serpentine = serp != 0;
   o.linear = linear != 0;
   o.match_encoded = encoded != 0;
-  for (int a = 4; a < argc; ++a) {
-    Surface photo;
-    if (!DecodePictureFile(argv[a], &photo).ok) return 1;
-    const fs::path dir = fs::path(argv[3]) / fs::path(argv[a]).stem();
-    fs::create_directories(dir);
-    Model loader;
-    loader.AssignSourcePicture(photo);
-    WritePpm(dir / "source.ppm", loader.pic5());
+  return ForEachPhoto(argc, argv, [&](const Surface&, const Model& loader, const fs::path& dir) {
     for (TvcMode mode : {TvcMode::kGraphics2, TvcMode::kGraphics4, TvcMode::kGraphics16}) {
       Surface s = Preview(loader.pic5(), mode);
       PerceptualDiffusion(s, TvcPalette(StartIndices(mode)), o);
       WritePpm(dir / (std::string(ModeTag(mode)) + "_tune_start.ppm"), ResultView(s));
     }
-  }
-  return 0;
+  });
 }
 
 // --method N[,strength] OUTDIR PHOTO...: method N through the model with the start palettes,
@@ -169,14 +177,7 @@ int Tune(int argc, char** argv) {
 int OneMethod(int argc, char** argv) {
   int method = 0, strength = kDefaultStrength;
   std::sscanf(argv[2], "%d,%d", &method, &strength);
-  for (int a = 4; a < argc; ++a) {
-    Surface photo;
-    if (!DecodePictureFile(argv[a], &photo).ok) return 1;
-    const fs::path dir = fs::path(argv[3]) / fs::path(argv[a]).stem();
-    fs::create_directories(dir);
-    Model loader;
-    loader.AssignSourcePicture(photo);
-    WritePpm(dir / "source.ppm", loader.pic5());
+  return ForEachPhoto(argc, argv, [&](const Surface& photo, const Model&, const fs::path& dir) {
     for (TvcMode mode : {TvcMode::kGraphics2, TvcMode::kGraphics4, TvcMode::kGraphics16}) {
       Model model;
       model.SetMode(mode);
@@ -185,8 +186,7 @@ int OneMethod(int argc, char** argv) {
       model.LoadSourcePicture(photo);
       WritePpm(dir / (std::string(ModeTag(mode)) + "_tune_start.ppm"), model.pic2());
     }
-  }
-  return 0;
+  });
 }
 
 int Run(int argc, char** argv) {

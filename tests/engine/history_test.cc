@@ -185,8 +185,8 @@ TEST(HistoryTest, StepsAreNamedAndADragIsOneStep) {
   model.SelectStrength(30);
   model.SelectStrength(40);
   model.ApplyPalette(TvcMode::kGraphics4, {0, 1, 2, 3});
-  for (const std::string name :
-       {"Best palette", "Strength 40", "Set", "Floyd", "Graphics 4", "Gamma 45", "Brightness 60", "Load astro.jpg"}) {
+  for (const std::string name : {"Best palette", "Strength 40", "Set", "Floyd", "Graphics 4",
+                                 "Gamma 45", "Brightness 60", "Load astro.jpg"}) {
     EXPECT_EQ(model.undo_name(), name);
     ASSERT_TRUE(model.Undo());
     EXPECT_EQ(model.redo_name(), name);

@@ -462,7 +462,8 @@ class MainWindowTest : public QObject {
     // The whole form and the panel fit a 1366 x 768 screen's width.
     window_->FitTo(QSize(1366 - 8, 768 - 40));
     QVERIFY(window_->width() <= 1358);
-    QVERIFY(!static_cast<QScrollArea*>(window_->centralWidget())->horizontalScrollBar()->isVisible());
+    QVERIFY(
+        !static_cast<QScrollArea*>(window_->centralWidget())->horizontalScrollBar()->isVisible());
     ShotIfAsked("perceptual-panel-1366x768.png");
   }
 
