@@ -8,6 +8,7 @@
 //   quality_driver --exhaustive ...       also the exhaustive searches (slow)
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -189,7 +190,21 @@ int OneMethod(int argc, char** argv) {
   });
 }
 
+// --pairs N OUTDIR PHOTO...: method N in Graphics 2 with every pair of the 16-colour table
+// (no contrast guard), as g2pair_<a>-<b>.ppm, to score every pair with the metric itself.
+int EveryPair(int argc, char** argv) {
+  const int method = std::atoi(argv[2]);
+  return ForEachPhoto(argc, argv, [&](const Surface& photo, const Model&, const fs::path& dir) {
+    EngineRun run(photo, TvcMode::kGraphics2, static_cast<DitherMethod>(method));
+    for (const std::vector<int>& pair : CandidatePalettes(TvcMode::kGraphics2, 0)) {
+      run.model.ApplyPalette(TvcMode::kGraphics2, pair);
+      WritePpm(dir / ("g2pair_" + PaletteTag(pair) + ".ppm"), run.model.pic2());
+    }
+  });
+}
+
 int Run(int argc, char** argv) {
+  if (argc > 3 && std::string(argv[1]) == "--pairs") return EveryPair(argc, argv);
   if (argc > 3 && std::string(argv[1]) == "--perceptual") return Tune(argc, argv);
   if (argc > 3 && std::string(argv[1]) == "--method") return OneMethod(argc, argv);
   bool exhaustive = false;
