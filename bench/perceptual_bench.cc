@@ -113,6 +113,7 @@ void BM_BestPalettes(benchmark::State& state, TvcMode mode, DitherMethod method)
       ->Unit(benchmark::kMillisecond)
 TVCPIX_CONVERT_CASES(DitherMethod::kPerceptual, Perceptual);
 TVCPIX_CONVERT_CASES(DitherMethod::kScreen, Screen);
+TVCPIX_CONVERT_CASES(DitherMethod::kBest, Best);
 TVCPIX_CONVERT_CASES(DitherMethod::kFloyd, Floyd);
 #define TVCPIX_PALETTE_CASES(method, name)                                         \
   BENCHMARK_CAPTURE(BM_BestPalettes, name##Graphics4, TvcMode::kGraphics4, method) \

@@ -445,7 +445,7 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
   if (options->strength && !IsPerceptualMethod(options->method)) {
     *error = std::string(
                  "--strength applies only to the perceptual methods (perceptual, "
-                 "screen), not to '") +
+                 "screen, best), not to '") +
              MethodCaption(options->method) + "'";
     return false;
   }

@@ -85,18 +85,29 @@ int BoxRadius(double sigma) {
   return std::max(0, static_cast<int>((width - 1.0) / 2.0 + 0.5));
 }
 
-// One pass of a sampled Gaussian (cut at three spreads, normalised) along rows or columns,
-// edges repeated. For the narrow spreads, where three boxes of a whole-pixel radius round to
-// no blur at all: the metric's finest luminance Gaussian (under one pixel) still takes most of
-// a one-pixel checkerboard's contrast away, and the error of two-colour dithers hangs on it.
-void GaussPass(std::vector<float>& plane, int w, int h, double sigma, bool along_rows,
+// One pass of a Gaussian of spread `sigma` screen pixels over pixels `step` screen pixels long,
+// along rows or columns, edges repeated. The weights are those a block of `step` equal screen
+// pixels gives its neighbours: the Gaussian sampled at every screen pixel of both blocks and
+// averaged over the block, cut at three spreads, normalised. For the narrow spreads, where
+// three boxes of a whole-pixel radius round to no blur at all: the metric's finest luminance
+// Gaussian (under one pixel) still takes most of a one-pixel checkerboard's contrast away, and
+// the error of two-colour dithers hangs on it.
+void GaussPass(std::vector<float>& plane, int w, int h, double sigma, int step_px, bool along_rows,
                std::vector<float>& line) {
   if (sigma <= 0) return;
-  const int r = static_cast<int>(std::ceil(3.0 * sigma));
-  std::vector<double> k(static_cast<std::size_t>(2 * r + 1));
+  const int r = static_cast<int>(std::ceil((3.0 * sigma + step_px - 1) / step_px));
+  std::vector<double> k(static_cast<std::size_t>(2 * r + 1), 0.0);
   double total = 0;
-  for (int i = -r; i <= r; ++i)
-    total += k[static_cast<std::size_t>(i + r)] = std::exp(-0.5 * i * i / (sigma * sigma));
+  for (int i = -r; i <= r; ++i) {
+    double sum = 0;
+    for (int a = 0; a < step_px; ++a) {
+      for (int b = 0; b < step_px; ++b) {
+        const double d = i * step_px + b - a;
+        if (std::abs(d) <= 3.0 * sigma) sum += std::exp(-0.5 * d * d / (sigma * sigma));
+      }
+    }
+    total += k[static_cast<std::size_t>(i + r)] = sum;
+  }
   for (double& v : k) v /= total;
   const int n = along_rows ? w : h, lines = along_rows ? h : w;
   const std::size_t step = along_rows ? 1 : static_cast<std::size_t>(w);
@@ -115,23 +126,25 @@ void GaussPass(std::vector<float>& plane, int w, int h, double sigma, bool along
   }
 }
 
-// Spreads below this (pixels) are sampled exactly; wider ones are three box passes.
+// Spreads below this (in the picture's own pixels) are weighted exactly; wider ones are three
+// box passes.
 constexpr double kExactSpread = 2.0;
 
-void BlurAxis(std::vector<float>& plane, int w, int h, double sigma, bool along_rows,
+// sigma in screen pixels; step_px screen pixels a picture pixel along this axis.
+void BlurAxis(std::vector<float>& plane, int w, int h, double sigma, int step_px, bool along_rows,
               std::vector<float>& line) {
-  if (sigma < kExactSpread) {
-    GaussPass(plane, w, h, sigma, along_rows, line);
+  if (sigma / step_px < kExactSpread) {
+    GaussPass(plane, w, h, sigma, step_px, along_rows, line);
     return;
   }
-  const int r = BoxRadius(sigma);
+  const int r = BoxRadius(sigma / step_px);
   for (int pass = 0; pass < 3; ++pass) BoxPass(plane, w, h, r, along_rows, line);
 }
 
-void Blur(std::vector<float>& plane, int w, int h, double sigma_x, double sigma_y) {
+void Blur(std::vector<float>& plane, int w, int h, double sigma, PixelAspect aspect) {
   std::vector<float> line;
-  BlurAxis(plane, w, h, sigma_x, true, line);
-  BlurAxis(plane, w, h, sigma_y, false, line);
+  BlurAxis(plane, w, h, sigma, aspect.width, true, line);
+  BlurAxis(plane, w, h, sigma, aspect.height, false, line);
 }
 
 }  // namespace
@@ -180,7 +193,7 @@ FilteredErrorMeter::Planes FilteredErrorMeter::Filtered(const Surface& picture) 
       if (f.weight[k] == 0) continue;
       std::vector<float> part = plane;
       const double sigma = CutSpread(f.spread[k]);
-      Blur(part, width_, height_, sigma / aspect_.width, sigma / aspect_.height);
+      Blur(part, width_, height_, sigma, aspect_);
       const double w = f.weight[k] / sum;
       for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<float>(out[i] + w * part[i]);
     }

@@ -33,15 +33,22 @@ struct Kernel {
   }
 };
 
-// One Gaussian along one axis: samples `step` screen pixels apart, cut at `cut` screen pixels,
-// normalised, laid into 2r+1 places.
-std::vector<double> Gaussian1d(int r, double step, double s, int cut) {
+// One Gaussian along one axis over pixels `step` screen pixels long: the weight a block of
+// `step` equal screen pixels gives the block i places away, the Gaussian taken at every pair
+// of their screen pixels (cut at `cut` screen pixels); normalised, laid into 2r+1 places.
+// Sampling only the blocks' centres would lose the narrow Gaussians, which blur across a
+// block's edge, and with them most of what the metric sees of a fine dither.
+std::vector<double> Gaussian1d(int r, int step, double s, int cut) {
   std::vector<double> g(static_cast<std::size_t>(2 * r + 1), 0.0);
   double sum = 0;
   for (int i = -r; i <= r; ++i) {
-    const double d = i * step;
-    if (d * d > static_cast<double>(cut) * cut) continue;
-    g[static_cast<std::size_t>(i + r)] = ExpNeg(d * d / (s * s));
+    for (int a = 0; a < step; ++a) {
+      for (int b = 0; b < step; ++b) {
+        const double d = i * step + b - a;
+        if (d * d > static_cast<double>(cut) * cut) continue;
+        g[static_cast<std::size_t>(i + r)] += ExpNeg(d * d / (s * s));
+      }
+    }
     sum += g[static_cast<std::size_t>(i + r)];
   }
   for (double& v : g) v /= sum;
@@ -59,8 +66,8 @@ Kernel PlaneKernel(const PlaneFilter& f, PixelAspect aspect) {
     cut[g] = std::min(static_cast<int>(3.0 * sigma) + 1, kCutRadius);
     widest = std::max(widest, cut[g]);
   }
-  k.rx = widest / aspect.width;
-  k.ry = widest / aspect.height;
+  k.rx = (widest + aspect.width - 1) / aspect.width;
+  k.ry = (widest + aspect.height - 1) / aspect.height;
   const int sx = 2 * k.rx + 1, sy = 2 * k.ry + 1;
   k.v.assign(static_cast<std::size_t>(sx * sy), 0.0);
   const double total = f.weight[0] + f.weight[1] + f.weight[2];

@@ -27,10 +27,12 @@ constexpr const char* kCaptions[kAllMethodCount + 1] = {"",
                                                         "Sierra2 Row",
                                                         "Pattern TVC",
                                                         "Perceptual",
-                                                        "Screen"};
+                                                        "Screen",
+                                                        "Best"};
 constexpr const char* kSummaries[kPerceptualMethodCount] = {
     "error diffusion in linear light, tuned per mode",
-    "ordered mix of the nearest colours, for the pixel shape"};
+    "ordered mix of the nearest colours, for the pixel shape",
+    "perceptual refined by a search on the eye-filtered error (slow)"};
 
 // Lower case, spaces and '+' dropped.
 std::string Fold(std::string_view text) {

@@ -28,12 +28,13 @@ enum class DitherMethod : int {
   kPatternTvc = 17,
   kPerceptual = 18,  // error diffusion in linear light, interactive
   kScreen = 19,      // ordered mixing for the pixel's shape, interactive
+  kBest = 20,        // Perceptual refined by a search on the filtered error, slow
 };
 
 // The seventeen original methods, 1..17.
 constexpr int kMethodCount = 17;
 // The perceptual methods, numbered kMethodCount + 1 onwards, which a window lists apart.
-constexpr int kPerceptualMethodCount = 2;
+constexpr int kPerceptualMethodCount = 3;
 constexpr int kFirstPerceptualMethod = kMethodCount + 1;
 constexpr int kAllMethodCount = kMethodCount + kPerceptualMethodCount;
 constexpr bool IsPerceptualMethod(DitherMethod method) {
@@ -41,11 +42,11 @@ constexpr bool IsPerceptualMethod(DitherMethod method) {
          static_cast<int>(method) <= kAllMethodCount;
 }
 
-// The caption shown to the user ("Floyd", "Treshold+Noise", "Perceptual", ...); 1..19.
+// The caption shown to the user ("Floyd", "Treshold+Noise", "Perceptual", ...); 1..20.
 const char* MethodCaption(DitherMethod method);
 // A one-line description of a perceptual method (empty for the others).
 const char* MethodSummary(DitherMethod method);
-// 1..19, a caption compared case-insensitively ignoring spaces and '+', or a usual spelling
+// 1..20, a caption compared case-insensitively ignoring spaces and '+', or a usual spelling
 // (threshold, burkes, stucki, aspect, ...).
 std::optional<DitherMethod> ParseMethod(std::string_view text);
 

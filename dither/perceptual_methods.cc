@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "dither/aspect_ordered.h"
+#include "dither/filtered_search.h"
 #include "dither/perceptual.h"
 
 namespace tvcpix {
@@ -35,7 +36,13 @@ void RunPerceptualMethod(DitherMethod method, TvcMode mode, int strength, const 
   } else {
     options.strength = s;
   }
+  if (method == DitherMethod::kPerceptual) {
+    PerceptualDiffusion(preview, palette, options);
+    return;
+  }
+  const Surface source = preview;
   PerceptualDiffusion(preview, palette, options);
+  RefineByFilteredError(source, palette, PixelAspectOf(mode), preview);
 }
 
 }  // namespace tvcpix

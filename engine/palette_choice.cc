@@ -27,6 +27,9 @@ std::vector<RankedPalette> BestPalettesFor(const ConversionInput& input,
   ScalePreview(input, preview);
   const PaletteConvert convert = [&input, &tables](Surface& s, const Palette& p) {
     ConversionInput in = input;
+    // "Best" is "Perceptual" refined pixel by pixel: the refinement follows the palette but
+    // would make each candidate's conversion twenty times slower.
+    if (in.method == DitherMethod::kBest) in.method = DitherMethod::kPerceptual;
     std::vector<int> indices;
     for (int i = 0; i < p.size(); ++i) {
       for (int k = 0; k < 16; ++k) {

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "dither/method.h"
 #include "dither/palette_search.h"
 
 class QLabel;
@@ -52,7 +53,7 @@ class PerceptualPanel : public QDockWidget {
   std::size_t OfferKey() const;
 
   Model* model_;
-  std::array<QRadioButton*, 2> methods_{};
+  std::array<QRadioButton*, kPerceptualMethodCount> methods_{};
   QWidget* strength_box_;
   QLabel* strength_label_;
   QSlider* strength_;

@@ -6,6 +6,7 @@
 //
 //   quality_driver OUTDIR PHOTO...        (OUTDIR/<photo name>/<mode>_<method>_<palette>.ppm)
 //   quality_driver --exhaustive ...       also the exhaustive searches (slow)
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include "core/surface.h"
 #include "dither/aspect_ordered.h"
 #include "dither/error_diffusion.h"
+#include "dither/filtered_error.h"
 #include "dither/filtered_search.h"
 #include "dither/method.h"
 #include "dither/palette_search.h"
@@ -117,12 +119,6 @@ std::vector<NewMethod> NewMethods() {
   };
   return {
       {"perceptual-noserp", variant([](PerceptualOptions& o) { o.serpentine = false; })},
-      {"perceptual-dbs",
-       [](Surface& s, const Palette& p, TvcMode m) {
-         const Surface source = s;
-         PerceptualDiffusion(s, p, PerceptualOptionsFor(m));
-         RefineByFilteredError(source, p, PixelAspectOf(m), s);
-       }},
       {"perceptual-linear", variant([](PerceptualOptions& o) { o.linear = true; })},
       {"perceptual-srgb", variant([](PerceptualOptions& o) { o.linear = false; })},
       {"perceptual-luma", variant([](PerceptualOptions& o) { o.weights = kLumaWeighted; })},
@@ -267,13 +263,21 @@ int Run(int argc, char** argv) {
           WritePpm(dir / (mt + "_" + tag + "_searched.ppm"), run.model.pic2());
         }
         if (exhaustive) {
+          // Every palette converted and scored on the 512 x 480 result view against the work
+          // picture, where the meter follows the metric closely (the search itself scores
+          // previews, which is faster and coarser).
           EngineRun scratch(photo, mode, method);
-          const PaletteConvert convert = [&scratch, mode](Surface& s, const Palette& p) {
-            scratch.SetPalette(p);
-            const Surface& result = scratch.model.preview(mode);
-            std::copy_n(result.data(), result.size_bytes(), s.data());
-          };
-          const std::vector<RankedPalette> all = SearchPalettesExhaustive(preview, mode, convert);
+          const FilteredErrorMeter meter(pic5, PixelAspect{1, 1});
+          std::vector<RankedPalette> all;
+          for (const std::vector<int>& indices :
+               CandidatePalettes(mode, PaletteSearchOptions{}.min_lightness_contrast)) {
+            scratch.SetPalette(TvcPalette(indices));
+            all.push_back({indices, meter.Measure(scratch.model.pic2())});
+          }
+          std::stable_sort(
+              all.begin(), all.end(),
+              [](const RankedPalette& a, const RankedPalette& b) { return a.error < b.error; });
+          all.resize(std::min<std::size_t>(all.size(), 3));
           notes << mt << ' ' << tag << " exhaustive:";
           for (const RankedPalette& r : all)
             notes << ' ' << PaletteTag(r.indices) << '=' << r.error;

@@ -28,7 +28,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 EXISTING = ["atkinson", "floyd", "treshold", "tresholdnoise", "halftone2x2", "halftone3x3",
             "bayer2x2", "bayer4x4", "bayer8x8", "news4x4", "sierra", "burkles", "stucky",
             "jarvis", "sierralite", "sierra2row", "patterntvc"]
-NEW = ["perceptual", "screen"]
+NEW = ["perceptual", "screen", "best"]
 
 
 def score_all(out_dir):
@@ -80,7 +80,7 @@ def write_png(path, img):
 
 def contact_sheet(out_dir, med, path, photos=("astronaut_512x480", "coffee_600x400")):
     """Rows of photo x mode; columns source | best original | perceptual | screen | searched
-    (Graphics 16: the perceptual result refined by the search on the filtered error)."""
+    (Graphics 16: Best, the perceptual result refined by the search on the filtered error)."""
     crop = (slice(120, 360), slice(128, 384))  # the 256 x 240 centre, pixel for pixel
     rows = []
     for photo in photos:
@@ -89,7 +89,7 @@ def contact_sheet(out_dir, med, path, photos=("astronaut_512x480", "coffee_600x4
             best = min(EXISTING, key=lambda m: med.get((mode, m, "start"), 1e9))
             names = ["source", f"{mode}_{best}_start", f"{mode}_perceptual_start",
                      f"{mode}_screen_start",
-                     f"{mode}_perceptual_searched" if mode != "g16" else f"{mode}_perceptual-dbs_start"]
+                     f"{mode}_perceptual_searched" if mode != "g16" else f"{mode}_best_start"]
             tiles = []
             for name in names:
                 img = scielab.read_ppm(os.path.join(folder, name + ".ppm"))

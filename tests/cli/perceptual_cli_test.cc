@@ -50,8 +50,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"StrengthWithTheDefault", "--strength 50", "not to 'Pattern TVC'"},
         Refusal{"StrengthOutOfRange", "-d perceptual --strength 101", "invalid --strength"},
         Refusal{"StrengthNotANumber", "-d screen --strength x", "invalid --strength"},
-        Refusal{"MethodPastTheLast", "-d 20", "use 1..19"},
-        Refusal{"NoSuchPerceptualMethod", "-d best", "unknown dithering method"},
+        Refusal{"MethodPastTheLast", "-d 21", "use 1..20"},
+        Refusal{"NoSuchPerceptualMethod", "-d finest", "unknown dithering method"},
         Refusal{"AutoMisspelt", "-m 4 --palette4 Auto", "palette"}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return info.param.name; });
 
@@ -61,12 +61,14 @@ TEST_F(PerceptualCliTest, NamesAndNumbersOfTheNewMethods) {
                                                          {"18", DitherMethod::kPerceptual},
                                                          {"Screen", DitherMethod::kScreen},
                                                          {"19", DitherMethod::kScreen},
-                                                         {"aspect", DitherMethod::kScreen}}) {
+                                                         {"aspect", DitherMethod::kScreen},
+                                                         {"best", DitherMethod::kBest},
+                                                         {"20", DitherMethod::kBest}}) {
     EXPECT_EQ(ParseMethod(text), method) << text;
   }
   const ToolResult help = RunLine("--help");
   EXPECT_EQ(help.code, 0);
-  for (const char* line : {"18 perceptual", "19 screen", "--strength N"})
+  for (const char* line : {"18 perceptual", "19 screen", "20 best", "--strength N"})
     EXPECT_NE(help.out.find(line), std::string::npos) << line;
 }
 
