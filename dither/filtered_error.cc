@@ -103,7 +103,7 @@ void GaussPass(std::vector<float>& plane, int w, int h, double sigma, int step_p
     for (int a = 0; a < step_px; ++a) {
       for (int b = 0; b < step_px; ++b) {
         const double d = i * step_px + b - a;
-        if (std::abs(d) <= 3.0 * sigma) sum += std::exp(-0.5 * d * d / (sigma * sigma));
+        if (std::abs(d) <= 3.0 * sigma) sum += ExpNeg(0.5 * d * d / (sigma * sigma));
       }
     }
     total += k[static_cast<std::size_t>(i + r)] = sum;

@@ -262,7 +262,9 @@ int Run(int argc, char** argv) {
           run.model.ApplyPalette(mode, best[0].indices);
           WritePpm(dir / (mt + "_" + tag + "_searched.ppm"), run.model.pic2());
         }
-        if (exhaustive) {
+        // The reference search for the default method and the plain diffusion (the slowest
+        // part of a run: every palette converted and scored at full size).
+        if (exhaustive && (method == DitherMethod::kFloyd || method == DitherMethod::kPatternTvc)) {
           // Every palette converted and scored on the 512 x 480 result view against the work
           // picture, where the meter follows the metric closely (the search itself scores
           // previews, which is faster and coarser).
