@@ -61,7 +61,7 @@ TEST_P(BatchTest, ParallelRunsEqualSequentialAndSingleRuns) {
 
 INSTANTIATE_TEST_SUITE_P(Settings, BatchTest,
                          testing::Values(BatchCase{"NoiseGraphics4", "-d Treshold+Noise -m 4"},
-                                         BatchCase{"Tones", "--gamma 40 --brightness 55"}),
+                                         BatchCase{"TonesPerceptual", "--gamma 40 --brightness 55 -d perceptual"}),
                          test::CaseName<BatchCase>);
 
 }  // namespace

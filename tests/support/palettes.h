@@ -1,14 +1,20 @@
-// Test palettes: the start palettes from their indices, and the sets the dithering and search
-// tests run over.
+// Test palettes: the start palettes from their indices, the sets the dithering tests run over,
+// and what every dithering to a palette must hold.
 #ifndef TVCPIX_TESTS_SUPPORT_PALETTES_H_
 #define TVCPIX_TESTS_SUPPORT_PALETTES_H_
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <random>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "core/palette.h"
+#include "core/surface.h"
 
 namespace tvcpix::test {
 
@@ -47,6 +53,29 @@ inline std::vector<NamedPalette> DitherPalettes() {
   out[4].palette.Resize(100);
   for (int i = 0; i < 100; ++i) out[4].palette.Set(i, {0, 0, static_cast<std::uint8_t>(2 * i), 0});
   return out;
+}
+
+// The same bytes on every run of a random picture, only palette colours, and a flat palette
+// colour left as it is (odd sizes, so partial tiles and rows are met).
+inline void ExpectPaletteDither(const std::function<void(Surface&)>& dither, const Palette& p) {
+  std::mt19937 rng(7);
+  Surface a("P", 61, 37, 0);
+  for (std::size_t i = 0; i < a.size_bytes(); ++i) a.data()[i] = static_cast<std::uint8_t>(rng());
+  Surface b = a;
+  dither(a), dither(b);
+  EXPECT_TRUE(a == b) << "not repeatable";
+  for (int i = 0; i < a.width() * a.height(); ++i) {
+    const ColorValue c = PixelAt(a, i % a.width(), i / a.width());
+    ASSERT_TRUE(std::any_of(p.entries().begin(), p.entries().end(),
+                            [c](const PaletteEntry& e) { return ColorFromEntry(e) == c; }))
+        << "pixel " << i << " is no palette colour";
+  }
+  for (const PaletteEntry& e : p.entries()) {
+    Surface s("P", 33, 17, ColorFromEntry(e));
+    const Surface before = s;
+    dither(s);
+    EXPECT_TRUE(s == before) << "flat " << ColorFromEntry(e) << " changed";
+  }
 }
 
 }  // namespace tvcpix::test
