@@ -38,7 +38,7 @@ Bytes MadeTim(TvcMode mode, const PaletteCodes& codes) {
   return tim;
 }
 
-class TvcExportCli : public ScratchTest {};
+using TvcExportCli = ScratchTest;
 
 TEST_F(TvcExportCli, SavedScreenGoesOntoTapeByteForByte) {
   const Bytes tim = MadeTim(TvcMode::kGraphics4, {0x00, 0x55, 0x44, 0x11});
@@ -100,15 +100,13 @@ TEST_P(TvcExportCliRefusal, RefusesAndWritesNothing) {
 }
 
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Cases, TvcExportCliRefusal,
-    testing::Values(Refusal{{"--cas", "@s.tim", "@s.tim"}, 1, "would replace the input"},
-                    Refusal{{"--wav", "@x.wav", "--cas", "@x.wav", "@s.tim"}, 2, "is also"},
-                    Refusal{{"--cas", "@x.cas", "@s.tim", "@t.tim"}, 2, "single INPUT"},
-                    Refusal{{"-o", "@x", "--cas", "@x.tim", "@s.tim"}, 2, "is also the file"},
-                    Refusal{{"--cas", "", "@s.tim"}, 2, "non-empty FILE"}, Refusal{{"@s.tim"},
-                    2, "no output given"},
-                    Refusal{{"--cas", "@no/x.cas", "@s.tim"}, 1, "cannot write"}));
+INSTANTIATE_TEST_SUITE_P(Cases, TvcExportCliRefusal, testing::Values(
+    Refusal{{"--cas", "@s.tim", "@s.tim"}, 1, "would replace the input"},
+    Refusal{{"--wav", "@x.wav", "--cas", "@x.wav", "@s.tim"}, 2, "is also"},
+    Refusal{{"--cas", "@x.cas", "@s.tim", "@t.tim"}, 2, "single INPUT"},
+    Refusal{{"-o", "@x", "--cas", "@x.tim", "@s.tim"}, 2, "is also the file"},
+    Refusal{{"--cas", "", "@s.tim"}, 2, "non-empty FILE"}, Refusal{{"@s.tim"}, 2, "no output given"},
+    Refusal{{"--cas", "@no/x.cas", "@s.tim"}, 1, "cannot write"}));
 // clang-format on
 
 TEST(ExportSuffix, NamesTheFormat) {
@@ -120,34 +118,22 @@ TEST(ExportSuffix, NamesTheFormat) {
   for (const auto& [path, format] : cases) EXPECT_EQ(TvcExportFormatOf(path), format) << path;
 }
 
-class ResultExport : public ScratchTest {
- protected:
-  static Surface Picture() {
-    Surface s("Pic1", 90, 60, 0);
-    for (int y = 0; y < 60; ++y)
-      for (int x = 0; x < 90; ++x) s.SetPixel(x, y, MakeColor(x * 2, y * 4, (x * y) & 255));
-    return s;
-  }
-};
-
-TEST_F(ResultExport, RefusesBeforeAConversionAndOtherSuffixes) {
-  Model model;
-  const Result early = ExportResultForTvc(model, Path("x.cas"));
-  EXPECT_FALSE(early.ok);
-  EXPECT_NE(early.message.find("no picture"), std::string::npos);
-  model.LoadSourcePicture(Picture());
-  const Result png = ExportResultForTvc(model, Path("x.png"));
-  EXPECT_FALSE(png.ok);
-  EXPECT_NE(png.message.find(".cas"), std::string::npos);
-  EXPECT_TRUE(Listing(dir_.string()).empty());
-}
-
-// Each mode's export is the program of the screen the model saves; the tape takes the stem.
-TEST_F(ResultExport, WritesTheModelsScreenAsCasOrWav) {
+// Before a conversion and with another suffix the export is refused and writes nothing; each
+// mode's export is the program of the screen the model saves; the tape takes the stem.
+TEST_F(TvcExportCli, ModelExportIsTheProgramOfItsSavedScreen) {
+  Surface picture("Pic1", 90, 60, 0);
+  for (int i = 0; i < 90 * 60; ++i)
+    picture.SetPixel(i % 90, i / 90, MakeColor(i % 90 * 2, i / 90 * 4, (i % 90 * (i / 90)) & 255));
+  Model early;
+  const Result none = ExportResultForTvc(early, Path("x.cas"));
+  EXPECT_TRUE(!none.ok && none.message.find("no picture") != std::string::npos) << none.message;
   for (const TvcMode mode : {TvcMode::kGraphics2, TvcMode::kGraphics4, TvcMode::kGraphics16}) {
     Model model;
     model.SetMode(mode);
-    model.LoadSourcePicture(Picture());
+    model.LoadSourcePicture(Surface(picture));
+    const Result png = ExportResultForTvc(model, Path("x.png"));
+    EXPECT_TRUE(!png.ok && png.message.find(".cas") != std::string::npos) << png.message;
+    EXPECT_TRUE(Listing(dir_.string()).empty());
     ASSERT_TRUE(model.SaveAs(Path("saved")).ok);
     const Bytes tim = ReadBytes(Path("saved.tim"));
     TimScreen saved;
@@ -160,6 +146,8 @@ TEST_F(ResultExport, WritesTheModelsScreenAsCasOrWav) {
     EXPECT_EQ(payload, program.payload) << ModeArg(mode);
     EXPECT_EQ(std::tuple(stats.file_bytes, stats.payload_bytes, stats.layout.packing),
               std::tuple(file.size(), payload.size(), program.layout.packing));
+    fs::remove(Path("saved.bmp")), fs::remove(Path("saved.bin")), fs::remove(Path("saved.tim"));
+    fs::remove(Path("Pic.CAS"));
     if (mode != TvcMode::kGraphics4) continue;
     ASSERT_TRUE(ExportResultForTvc(model, Path("pic.wav"), &wav_stats).ok);
     const WavResult audio = BuildTapeWav(payload, "pic");
@@ -167,6 +155,7 @@ TEST_F(ResultExport, WritesTheModelsScreenAsCasOrWav) {
     EXPECT_EQ(std::pair(wav_stats.file_bytes, wav_stats.tape_seconds),
               std::pair(audio.bytes.size(), audio.seconds));
     EXPECT_NEAR(stats.tape_seconds, wav_stats.tape_seconds, 0.5);  // the name is not timed apart
+    fs::remove(Path("pic.wav"));
   }
 }
 

@@ -22,12 +22,11 @@ using Bytes = std::vector<std::uint8_t>;
 //   bits 1..3 = 0: A = 10h, 20h, 40h -> 2042h, 4084h, 8108h
 //   bit 4 = 0: A = 81h -> CRC ^= 0810h -> 8918h, shifted with carry 1 -> 1231h
 //   bits 5..7 = 0: A = 12h, 24h, 48h -> 2462h, 48C4h, 9188h
-TEST(TapeCrc, HandWorkedExample) { EXPECT_EQ(TapeCrc(Bytes{0x01}.data(), 1), 0x9188); }
-
 // XOR-ing 0810h and shifting in a carry of 1 is XOR-ing 1021h after the shift: the tape CRC is
-// the common CRC-16/XMODEM (polynomial 1021h, MSB first, check value 31C3h for "123456789")
-// of the bytes with their bits reversed.
-TEST(TapeCrc, IsXmodemOfBitReversedBytes) {
+// CRC-16/XMODEM (check value 31C3h for "123456789") of the bytes with their bits reversed. A
+// leading zero byte leaves it unchanged, and it continues from a CRC given.
+TEST(TapeCrc, HandWorkedXmodemOfReversedBitsAndContinued) {
+  EXPECT_EQ(TapeCrc(Bytes{0x01}.data(), 1), 0x9188);
   Bytes reversed;
   for (const char c : std::string("123456789")) {
     std::uint8_t r = 0;
@@ -35,14 +34,9 @@ TEST(TapeCrc, IsXmodemOfBitReversedBytes) {
     reversed.push_back(r);
   }
   EXPECT_EQ(TapeCrc(reversed.data(), reversed.size()), 0x31C3);
-}
-
-TEST(TapeCrc, LeadingZeroByteLeavesItUnchangedAndItContinues) {
-  const Bytes data = {0x6A, 0xFF, 0x11, 0x00, 0x01, 0x00, 0x12};
-  Bytes with_zero = {0x00};
-  with_zero.insert(with_zero.end(), data.begin(), data.end());
-  EXPECT_EQ(TapeCrc(with_zero.data(), with_zero.size()), TapeCrc(data.data(), data.size()));
-  EXPECT_EQ(TapeCrc(data.data() + 3, 4, TapeCrc(data.data(), 3)), TapeCrc(data.data(), 7));
+  const Bytes data = {0x00, 0x6A, 0xFF, 0x11, 0x00, 0x01, 0x00, 0x12};
+  EXPECT_EQ(TapeCrc(data.data(), 8), TapeCrc(data.data() + 1, 7));
+  EXPECT_EQ(TapeCrc(data.data() + 4, 4, TapeCrc(data.data(), 4)), TapeCrc(data.data(), 8));
 }
 
 std::uint16_t CrcAt(const Bytes& b, std::size_t at) {
@@ -116,9 +110,9 @@ std::vector<ReadBlock> ReadTape(const Bytes& wav, int* rate) {
   std::vector<ReadBlock> blocks;
   EXPECT_EQ(std::memcmp(wav.data(), "RIFF", 4), 0);
   EXPECT_EQ(std::memcmp(wav.data() + 8, "WAVEfmt ", 8), 0);
+  EXPECT_EQ(std::memcmp(wav.data() + 36, "data", 4), 0);
   const int bits = wav[34];
   *rate = wav[24] | wav[25] << 8 | wav[26] << 16;
-  EXPECT_EQ(std::memcmp(wav.data() + 36, "data", 4), 0);
   const std::size_t count =
       (wav[40] | wav[41] << 8 | wav[42] << 16 | std::size_t{wav[43]} << 24) / (bits / 8);
   EXPECT_EQ(wav.size(), 44 + count * (bits / 8));
@@ -139,9 +133,8 @@ std::vector<ReadBlock> ReadTape(const Bytes& wav, int* rate) {
     last_rise = static_cast<long>(i);
     int kind = kOther;
     double best = 3.0;  // samples of tolerance
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < 4; ++k)
       if (std::abs(period - centres[k]) < best) best = std::abs(period - centres[k]), kind = k;
-    }
     // The rise that ends a cycle classifies that cycle.
     if (in_data) {
       if (kind == kOne || kind == kZero) {
@@ -155,12 +148,8 @@ std::vector<ReadBlock> ReadTape(const Bytes& wav, int* rate) {
       block = {};
       in_data = false;
     }
-    if (kind == kLeader)
-      ++block.leader;
-    else if (kind == kSync && block.leader > 1000)
-      in_data = true;
-    else
-      block.leader = 0;
+    in_data = kind == kSync && block.leader > 1000;
+    block.leader = kind == kLeader ? block.leader + 1 : in_data ? block.leader : 0;
   }
   return blocks;
 }
@@ -208,10 +197,9 @@ TEST(TapeWavTiming, DurationIsTheSumOfTheCycles) {
   const WavResult wav = BuildTapeWav(payload, "T");
   const TapeBlocksResult blocks = BuildTapeBlocks(payload, "T");
   double seconds = 2.0 + (10240 + 5120 + 2 * 5) / 2128.0 + 2 / 1359.0;
-  for (const Bytes* b : {&blocks.header.bytes, &blocks.data.bytes}) {
+  for (const Bytes* b : {&blocks.header.bytes, &blocks.data.bytes})
     for (const std::uint8_t byte : *b)
       for (int bit = 0; bit < 8; ++bit) seconds += ((byte >> bit) & 1) ? 1.0 / 2577 : 1.0 / 1812;
-  }
   EXPECT_NEAR(wav.seconds, seconds, 2.0 / 44100);
 }
 

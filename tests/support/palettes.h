@@ -1,11 +1,9 @@
-// Test palettes: the start palettes from their indices, the sets the dithering tests run over,
+// Test palettes: the sets the dithering tests run over,
 // and what every dithering to a palette must hold.
 #ifndef TVCPIX_TESTS_SUPPORT_PALETTES_H_
 #define TVCPIX_TESTS_SUPPORT_PALETTES_H_
 
 #include <algorithm>
-#include <array>
-#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <random>
@@ -15,23 +13,9 @@
 
 #include "core/palette.h"
 #include "core/surface.h"
+#include "dither/palette_search.h"
 
 namespace tvcpix::test {
-
-// A palette of 16-colour table entries, as the start swatches are given.
-template <std::size_t N>
-Palette PaletteOfIndices(const std::array<int, N>& indices) {
-  Palette p;
-  p.Resize(static_cast<int>(N));
-  for (std::size_t i = 0; i < N; ++i) p.Set(static_cast<int>(i), Tvc16Color(indices[i]));
-  return p;
-}
-
-inline Palette Table16() {
-  Palette p;
-  BuildPalette16(p);
-  return p;
-}
 
 // The palettes a conversion uses: the start tables, swatches without black (dark grey is what a
 // swatch holds before any pick) and even reds, where every odd red lies halfway between two
@@ -42,9 +26,10 @@ struct NamedPalette {
 };
 
 inline std::vector<NamedPalette> DitherPalettes() {
-  std::vector<NamedPalette> out = {{"Start2", PaletteOfIndices(kStartPalette2Indices)},
-                                   {"Start4", PaletteOfIndices(kStartPalette4Indices)},
-                                   {"Table16", Table16()},
+  std::vector<NamedPalette> out = {{"Start2", TvcPalette({0, 15})},
+                                   {"Start4", TvcPalette({0, 15, 9, 10})},
+                                   {"Table16", TvcPalette({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11,
+                                                           12, 13, 14, 15})},
                                    {"Swatches4", {}},
                                    {"EvenReds100", {}}};
   const ColorValue swatches[4] = {MakeColor(64, 64, 64), MakeColor(255, 255, 0),
