@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "tests/support/tool_run.h"
+#include "tests/decode/picture_bytes.h"
 
 namespace tvcpix {
 namespace {
@@ -47,15 +47,9 @@ Bytes MakeJpeg(const JpegForm& form, int width, int height, unsigned seed) {
   info.restart_in_rows = form.restart_rows;
   if (form.progressive) jpeg_simple_progression(&info);
   jpeg_start_compress(&info, TRUE);
-  if (form.exif_orientation != 0) {  // "Exif\0\0", little-endian TIFF, one SHORT: Orientation
-    const Bytes exif = {'E', 'x',  'i', 'f', 0,
-                        0,   'I',  'I', 42,  0,
-                        8,   0,    0,   0,   1,
-                        0,   0x12, 1,   3,   0,
-                        1,   0,    0,   0,   static_cast<std::uint8_t>(form.exif_orientation),
-                        0,   0,    0,   0,   0,
-                        0,   0};
-    jpeg_write_marker(&info, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
+  if (form.exif_orientation != 0) {  // the segment's data, after its marker and length
+    const Bytes exif = test::Exif(form.exif_orientation);
+    jpeg_write_marker(&info, JPEG_APP0 + 1, exif.data() + 4, static_cast<unsigned>(exif.size() - 4));
   }
   while (info.next_scanline < info.image_height) {
     JSAMPROW row = pixels.data() + std::size_t{info.next_scanline} * width * form.components;
@@ -68,25 +62,14 @@ Bytes MakeJpeg(const JpegForm& form, int width, int height, unsigned seed) {
   return bytes;
 }
 
-// A 24-bit BMP; `gap` extra bytes between the headers and the pixels, V5 header on request.
+// A 24-bit BMP of random pixels; `gap` extra bytes between the headers and the pixels.
 Bytes MakeBmp(int width, int height, bool top_down, bool v5, int gap, unsigned seed) {
   std::mt19937 random(seed);
-  const std::size_t row = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4,
-                    offset = 14 + (v5 ? 124 : 40) + gap;
-  Bytes b(offset + row * height);
-  for (std::size_t i = offset; i < b.size(); ++i) b[i] = static_cast<std::uint8_t>(random());
-  const std::uint32_t fields[][3] = {
-      {2, static_cast<std::uint32_t>(b.size()), 4},
-      {10, static_cast<std::uint32_t>(offset), 4},
-      {14, v5 ? 124u : 40u, 4},
-      {18, static_cast<std::uint32_t>(width), 4},
-      {22, static_cast<std::uint32_t>(top_down ? -height : height), 4},
-      {26, 1, 2},
-      {28, 24, 2}};
-  for (const auto& [at, v, n] : fields)
-    for (std::uint32_t i = 0; i < n; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-  b[0] = 'B', b[1] = 'M';
-  return b;
+  test::Bmp b;
+  b.header = v5 ? 124 : 40, b.width = width, b.height = top_down ? -height : height, b.gap = gap;
+  b.pixels.resize((static_cast<std::size_t>(width) * 3 + 3) / 4 * 4 * height);
+  for (std::uint8_t& byte : b.pixels) byte = static_cast<std::uint8_t>(random());
+  return test::BuildBmp(b);
 }
 
 class DirectDecodeTest : public test::ScratchTest {

@@ -22,8 +22,7 @@ inline ColorValue GradientAt(int x, int y) {
   return MakeColor(x * 7 % 256, y * 11 % 256, (x + 3 * y) % 256);
 }
 
-inline Bytes Encode(const char* format, int width, int height, bool progressive = false,
-                    bool grey = false, bool flat = false) {
+inline Bytes Encode(const char* format, int width, int height, bool flat = false) {
   QImage image(width, height, QImage::Format_RGB888);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
@@ -33,8 +32,7 @@ inline Bytes Encode(const char* format, int width, int height, bool progressive 
   buffer.open(QIODevice::WriteOnly);
   QImageWriter writer(&buffer, format);
   writer.setQuality(95);
-  writer.setProgressiveScanWrite(progressive);
-  EXPECT_TRUE(writer.write(grey ? image.convertToFormat(QImage::Format_Grayscale8) : image));
+  EXPECT_TRUE(writer.write(image));
   return Bytes(bytes.begin(), bytes.end());
 }
 
@@ -59,19 +57,20 @@ inline Bytes Literal(const char (&text)[N]) {
 inline constexpr int kW = 7, kH = 5;  // an odd width: every row needs padding
 
 struct Bmp {
-  int header = 40;                       // 12 (OS/2) or 40
+  int header = 40;                       // 12 (OS/2), 40 or 124 (V5)
   std::int32_t width = kW, height = kH;  // a negative height stores the rows top-down
   int bits = 24;
   std::uint32_t compression = 0;  // 0 RGB, 1 RLE8, 2 RLE4, 3 BITFIELDS (masks after the header)
   std::vector<ColorValue> palette;
   std::array<std::uint32_t, 3> masks{};
   Bytes pixels;
+  int gap = 0;  // bytes between the palette and the pixels
 };
 
 inline Bytes BuildBmp(const Bmp& b) {
   const std::size_t entry = b.header == 12 ? 3 : 4, n = b.header == 12 ? 2 : 4;  // OS/2: 16 bits
   std::size_t at = 14 + static_cast<std::size_t>(b.header) + (b.compression == 3 ? 12 : 0);
-  Bytes f(at + entry * b.palette.size(), 0);
+  Bytes f(at + entry * b.palette.size() + static_cast<std::size_t>(b.gap), 0);
   f[0] = 'B', f[1] = 'M';
   PutLe(f, 10, static_cast<std::uint32_t>(f.size()), 4);
   PutLe(f, 14, static_cast<std::uint32_t>(b.header), 4);

@@ -95,7 +95,7 @@ std::vector<LoadCase> LoadCases() {
                    }),
                    1});
   // A 42-megapixel photo, which Qt's default allocation limit (128 MB) once refused.
-  cases.push_back({"big.jpg", [] { return Encode("JPEG", 7000, 6000, false, false, true); }, 7000,
+  cases.push_back({"big.jpg", [] { return Encode("JPEG", 7000, 6000, true); }, 7000,
                    6000, Fixed([](int, int) { return MakeColor(10, 200, 30); }), 12});
   return cases;
 }

@@ -24,25 +24,21 @@ std::string Observable(const Model& m) {
   for (const Surface* s : {&m.pic1(), &m.pic5(), &m.pic2(), &m.tvc2(), &m.tvc4(), &m.tvc16(),
                            &m.picz(), &m.piczz(), &m.pic9()})
     out += std::to_string(s->width()) + "x" + std::to_string(HashOf(*s)) + " ";
-  for (const PaletteEntry& e : m.palette().entries())
-    out += std::to_string(ColorFromEntry(e)) + ",";
+  for (const PaletteEntry& e : m.palette().entries()) out += std::to_string(ColorFromEntry(e)) + ",";
   for (int k = 0; k < kPatternCount; ++k)
-    out += std::to_string(m.pattern_flags().excluded[k]) +
-           std::to_string(m.pattern_flags().swapped[k]) +
+    out += std::to_string(m.pattern_flags().excluded[k] + 2 * m.pattern_flags().swapped[k]) +
            std::to_string(ColorFromEntry(m.pattern_set().A(k)));
-  out += " mode " + std::to_string(int(m.mode())) + " method " + std::to_string(int(m.method())) +
-         " strength " + std::to_string(m.strength());
-  for (int i = 0; i < 4; ++i) out += " " + std::to_string(m.label2(i));
-  for (int i = 0; i < 2; ++i) out += " " + std::to_string(m.label3(i));
-  out += " pick " + std::to_string(m.label4());
-  for (int n = 1; n <= 4; ++n)
-    out += " slider " + std::to_string(m.slider(n)) + "/" + m.slider_text(n) + "/" +
-           std::to_string(int(m.tone_state(n)));
-  for (int n = 1; n <= 5; ++n) out += " shape " + std::to_string(m.shape(n));
-  out += " captions " + m.source_colors_caption() + " " + m.result_colors_caption() + " " +
+  std::vector<long long> values = {int(m.mode()), int(m.method()), m.strength(), m.label4()};
+  for (int i = 0; i < 6; ++i) values.push_back(i < 4 ? m.label2(i) : m.label3(i - 4));
+  for (int n = 1; n <= 5; ++n) values.push_back(m.shape(n));
+  for (int n = 1; n <= 4; ++n) {
+    values.push_back(m.slider(n)), values.push_back(int(m.tone_state(n)));
+    out += " slider text " + m.slider_text(n);
+  }
+  for (const long long v : values) out += " " + std::to_string(v);
+  return out + " captions " + m.source_colors_caption() + " " + m.result_colors_caption() + " " +
          m.probe_caption() + " " + m.patterns_used_caption() + " " +
          std::to_string(m.convert_count()) + " " + m.source_path();
-  return out;
 }
 // And with the run time, for a state the model itself had before.
 std::string Exact(const Model& m) { return Observable(m) + " ms " + m.run_time_caption(); }
@@ -227,56 +223,12 @@ TEST(HistoryTest, MemoryIsBoundedAndTheSourceShared) {
   while (model.Undo()) EXPECT_EQ(&model.pic1(), source);
 }
 
-// Gamma after Brightness discards Brightness unless the sliders are combined; "Set" keeps it.
-TEST(ToneTest, SliderStatesAndCombinedSliders) {
-  std::mt19937 rng(3);
-  const Surface photo = Picture(rng, 300, 200);
-  Model one;
-  one.LoadSourcePicture(photo);
-  one.MoveSlider(1, 80);
-  EXPECT_EQ(one.tone_state(1), ToneState::kLive);
-  one.MoveSlider(2, 60);
-  EXPECT_EQ(one.tone_state(1), ToneState::kDiscarded);
-  EXPECT_EQ(one.slider(1), 80);
-  EXPECT_EQ(one.ToneRecipe(), (std::vector<ToneStep>{{2, 60}}));
-  one.Set();
-  EXPECT_EQ(one.tone_state(2), ToneState::kSet);
-  one.MoveSlider(4, 30);
-  EXPECT_EQ(one.tone_state(2), ToneState::kSet);
-  EXPECT_EQ(one.ToneRecipe(), (std::vector<ToneStep>{{2, 60}, {4, 30}}));
-
-  // Combined: every slider not at 50 acts, in order, on Pic1: as each moved and "Set" alone.
-  Model combined, stepwise;
-  combined.SetCombineTones(true);
-  for (Model* m : {&combined, &stepwise}) m->LoadSourcePicture(photo);
-  combined.MoveSlider(3, 20);
-  combined.MoveSlider(1, 70);
-  combined.MoveSlider(4, 65);
-  for (const auto& [n, v] : {std::pair(1, 70), {3, 20}, {4, 65}}) {
-    stepwise.MoveSlider(n, v);
-    stepwise.Set();
-  }
-  EXPECT_EQ(combined.pic5(), stepwise.pic5());
-  EXPECT_EQ(combined.pic2(), stepwise.pic2());
-  EXPECT_EQ(combined.ToneRecipe(), (std::vector<ToneStep>{{1, 70}, {3, 20}, {4, 65}}));
-  for (int n : {1, 3, 4}) EXPECT_EQ(combined.tone_state(n), ToneState::kLive);
-  // "Set" makes them permanent and returns them to 50; the picture stays as it is.
-  const Surface before = combined.pic5();
-  combined.Set();
-  for (int n = 1; n <= 4; ++n) EXPECT_EQ(combined.slider_text(n), "50");
-  EXPECT_EQ(combined.pic5(), before);
-  combined.MoveSlider(2, 55);
-  stepwise.MoveSlider(2, 55);
-  EXPECT_EQ(combined.pic5(), stepwise.pic5());
-}
-
 TEST(SavePathTest, TypedSuffixesAreTakenOff) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"/p/astro.BMP", "/p/astro"}, {"/p/astro.Tim", "/p/astro"},
-      {"/p/astro.bin", "/p/astro"}, {"/p/astro.png", "/p/astro.png"},
-      {"/p/.bmp", "/p/.bmp"},       {"/p/a.bmp.bmp", "/p/a.bmp"},
-      {"x.bmpx", "x.bmpx"}};
-  for (const auto& [typed, base] : cases) EXPECT_EQ(Model::OutputBaseFor(typed), base) << typed;
+  for (const auto& [typed, base] : {std::pair("/p/astro.BMP", "/p/astro"), {"/p/astro.Tim", "/p/astro"},
+                                    {"/p/astro.bin", "/p/astro"}, {"/p/astro.png", "/p/astro.png"},
+                                    {"/p/.bmp", "/p/.bmp"}, {"/p/a.bmp.bmp", "/p/a.bmp"},
+                                    {"x.bmpx", "x.bmpx"}})
+    EXPECT_EQ(Model::OutputBaseFor(typed), base) << typed;
 }
 
 }  // namespace

@@ -118,33 +118,57 @@ INSTANTIATE_TEST_SUITE_P(ModesAndMethods, ConvertDispatchTest,
                                           testing::Range(1, kMethodCount + 1)),
                          test::ModeMethodName);
 
-TEST(ModelTest, LoadSlidersAndSet) {
+// Each slider move starts afresh from the source and converts once; a move of another slider
+// discards the last one's effect unless the sliders are combined; "Set" commits the work
+// picture without converting, later moves act on top of it; a load puts the sliders back.
+TEST(ModelTest, SlidersSetAndLoad) {
   Model m;
   m.SetMethod(DitherMethod::kTreshold);
   const Surface picture = Picture(150, 110, 10), base = Scaled(picture, 512, 480);
   m.LoadSourcePicture(picture);
   EXPECT_EQ(m.pic1(), picture);
-  // Each move starts afresh from the source picture and converts once.
   m.MoveSlider(1, 80);
+  EXPECT_EQ(m.tone_state(1), ToneState::kLive);
   m.MoveSlider(3, 20);
   Surface want = base;
   AdjustColor(want, want, 20);
   EXPECT_EQ(m.pic5(), want);
-  EXPECT_EQ(std::tuple(m.slider(1), m.slider_text(1), m.slider_text(3)),
-            std::tuple(80, "80", "20"));
+  EXPECT_EQ(std::tuple(m.slider(1), m.slider_text(1), m.slider_text(3), m.tone_state(1)),
+            std::tuple(80, "80", "20", ToneState::kDiscarded));
+  EXPECT_EQ(m.ToneRecipe(), (std::vector<ToneStep>{{3, 20}}));
   EXPECT_EQ(m.convert_count(), 3u + 2u);
-  // "Set" commits the work picture without converting; later moves act on top of it.
   m.Set();
-  EXPECT_EQ(std::pair(m.pic1(), m.convert_count()), std::pair(want, std::uint64_t{5}));
+  EXPECT_EQ(std::tuple(m.pic1(), m.convert_count(), m.tone_state(3)),
+            std::tuple(want, std::uint64_t{5}, ToneState::kSet));
   m.MoveSlider(2, 30);
   AdjustGamma(want, want, 30.0f);
   EXPECT_EQ(m.pic5(), want);
+  EXPECT_EQ(m.tone_state(3), ToneState::kSet);
+  EXPECT_EQ(m.ToneRecipe(), (std::vector<ToneStep>{{3, 20}, {2, 30}}));
   // A load puts the moved sliders back to 50, each running once, then converts three times;
   // the load's own copy replaces what they made.
   m.LoadSourcePicture(picture);
   EXPECT_EQ(m.convert_count(), 6u + 3u + 3u);
   for (int n = 1; n <= 4; ++n) EXPECT_EQ(m.slider_text(n), "50");
   EXPECT_EQ(m.pic5(), base);
+
+  // Combined: every slider not at 50 acts, in order, on Pic1: as each moved and "Set" alone.
+  // "Set" makes them permanent and returns them to 50; the picture stays as it is.
+  Model combined, stepwise;
+  combined.SetCombineTones(true);
+  for (Model* c : {&combined, &stepwise}) c->LoadSourcePicture(picture);
+  for (const auto& [n, v] : {std::pair(3, 20), {1, 70}, {4, 65}}) combined.MoveSlider(n, v);
+  for (const auto& [n, v] : {std::pair(1, 70), {3, 20}, {4, 65}})
+    stepwise.MoveSlider(n, v), stepwise.Set();
+  EXPECT_EQ(std::pair(combined.pic5(), combined.pic2()), std::pair(stepwise.pic5(), stepwise.pic2()));
+  EXPECT_EQ(combined.ToneRecipe(), (std::vector<ToneStep>{{1, 70}, {3, 20}, {4, 65}}));
+  for (int n : {1, 3, 4}) EXPECT_EQ(combined.tone_state(n), ToneState::kLive);
+  const Surface before = combined.pic5();
+  combined.Set();
+  for (int n = 1; n <= 4; ++n) EXPECT_EQ(combined.slider_text(n), "50");
+  EXPECT_EQ(combined.pic5(), before);
+  combined.MoveSlider(2, 55), stepwise.MoveSlider(2, 55);
+  EXPECT_EQ(combined.pic5(), stepwise.pic5());
 }
 
 // The hit test reads the picture, within the triangle's geometry: once a click beside it or
