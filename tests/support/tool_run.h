@@ -76,8 +76,11 @@ class ScratchTest : public testing::Test {
     return names;
   }
 
-  ToolResult Run(const std::vector<std::string>& args) {
-    std::string command = "timeout -s KILL 60 " TVCPIX_CLI_PATH;
+  // The tool (another copy of it if given) with the args, after `env` words ("VAR=value",
+  // "-u VAR") that change its environment.
+  ToolResult Run(const std::vector<std::string>& args, const std::string& tool = TVCPIX_CLI_PATH,
+                 const std::string& env = "") {
+    std::string command = "timeout -s KILL 60 env " + env + " '" + tool + "'";
     for (std::string a : args) {
       for (std::size_t at = 0; (at = a.find('\'', at)) != std::string::npos; at += 4)
         a.replace(at, 1, "'\\''");
