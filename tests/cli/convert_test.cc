@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/color_count.h"
 #include "engine/input_file.h"
 #include "tests/cli/cli_fixture.h"
 
@@ -20,47 +19,49 @@ using test::ToolResult;
 using test::WritePicture;
 namespace fs = std::filesystem;
 
-struct SettingsCase {
-  const char* name;
-  const char* settings;
-};
-using ConvertTest = CliParamTest<SettingsCase>;
-
-// The three files and the line are the window's for the same picture and settings.
-TEST_P(ConvertTest, WritesTheModelsResult) {
-  WritePicture(Path("in.bmp"), 70, 46, 3);
-  std::vector<std::string> args = Words(GetParam().settings + std::string(" -o D/out D/in.bmp"));
-  const ToolResult r = ScratchTest::Run(args);
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.err, "");
-  const CliOptions o = Parse(args);
-  const Model ref = Reference(Path("in.bmp"), o);
-  EXPECT_EQ(r.out, Path("out") + ": " + std::to_string(CountColors(ref.pic2())) + " colours\n");
-  EXPECT_TRUE(ReadBytes(Path("out.bmp")) == test::BmpBytes(ref.pic2()));
-  const Bytes bin = BuildScreenImage(ref.preview(o.mode), o.mode, ref.palette());
-  const auto header = TimHeader(o.mode, ref.palette());
-  Bytes tim(header.begin(), header.end());
-  tim.insert(tim.end(), bin.begin(), bin.end());
-  EXPECT_TRUE(ReadBytes(Path("out.bin")) == bin);
-  EXPECT_TRUE(ReadBytes(Path("out.tim")) == tim);
+// The spellings of the settings, and the start palettes without palette options.
+TEST_F(CliTest, SettingsAreParsedInEverySpelling) {
+  const struct {
+    const char* line;
+    TvcMode mode;
+    DitherMethod method;
+    std::array<int, 4> palette4;
+    std::array<int, 2> palette2;
+    bool resize;
+  } cases[] = {{"-m 16 -d bayer4x4 --no-resize", TvcMode::kGraphics16, DitherMethod::kBayer4x4,
+                kStartPalette4Indices, kStartPalette2Indices, false},
+               {"-m4 -d STUCKI --palette4 1,14,8,6",
+                TvcMode::kGraphics4,
+                DitherMethod::kStucky,
+                {1, 14, 8, 6},
+                kStartPalette2Indices,
+                true},
+               {"--mode=2 --dither=atkinson --palette2=9,14",
+                TvcMode::kGraphics2,
+                DitherMethod::kAtkinson,
+                kStartPalette4Indices,
+                {9, 14},
+                true}};
+  for (const auto& c : cases) {
+    const CliOptions o = Parse(Words(std::string(c.line) + " -O D/o a"));
+    EXPECT_EQ(std::tuple(o.mode, o.method, o.palette4, o.palette2, o.resize),
+              std::tuple(c.mode, c.method, c.palette4, c.palette2, c.resize))
+        << c.line;
+  }
 }
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Settings, ConvertTest, testing::Values(
-    SettingsCase{"Graphics16", "-m 16"},
-    SettingsCase{"Bayer4x4NoResize", "-d bayer4x4 --no-resize"},
-    SettingsCase{"Graphics4StuckiPalette", "-m4 -d STUCKI --palette4 1,14,8,6"},
-    SettingsCase{"Graphics2AtkinsonPalette", "--mode=2 -d atkinson --palette2=9,14"}),
-    test::CaseName<SettingsCase>);
-// clang-format on
-
-TEST_F(CliTest, PaletteOptionsGiveTheIndicesAndDefaultToTheStartPalettes) {
-  const CliOptions o = Parse(Words("--palette4 1,14,8,6 --palette2=9,14 -O D/o a"));
-  EXPECT_EQ(std::pair(o.palette4, o.palette2),
-            std::pair(std::array{1, 14, 8, 6}, std::array{9, 14}));
-  const CliOptions d = Parse(Words("-O D/o a"));
-  EXPECT_EQ(std::pair(d.palette4, d.palette2),
-            std::pair(kStartPalette4Indices, kStartPalette2Indices));
+// The three files and the line are the window's for the same picture and settings.
+TEST_F(CliTest, WritesTheModelsResult) {
+  WritePicture(Path("in.bmp"), 70, 46, 3);
+  const std::vector<std::string> args =
+      Words("-m4 -d stucki --palette4 1,14,8,6 --no-resize -o D/out D/in.bmp");
+  const ToolResult r = ScratchTest::Run(args);
+  ASSERT_EQ(r.code, 0) << r.err;
+  Model ref = Reference(Path("in.bmp"), Parse(args));
+  EXPECT_EQ(r.out + r.err, Path("out") + ": " + ref.result_colors_caption() + " colours\n");
+  ASSERT_TRUE(ref.SaveAs(Path("ref")).ok);
+  for (const char* ext : {".bmp", ".bin", ".tim"})
+    EXPECT_TRUE(ReadBytes(Path("out") + ext) == ReadBytes(Path("ref") + ext)) << ext;
 }
 
 // "Treshold+Noise" draws anew in every conversion, so the result shows how many came before it:
