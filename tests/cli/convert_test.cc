@@ -1,7 +1,11 @@
-// tvcpix-cli's conversions: the files it writes against the window's result, tones and the
-// noise sequence, a saved screen opened again, and failures per input.
+// tvcpix-cli's conversions: the settings in every spelling, the files it writes against the
+// window's result, tones and the noise sequence, a saved screen opened again, the perceptual
+// methods' names and "auto" palettes, the exports and "view", batches that write and print exactly
+// what one input at a time does, and failures per input.
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <regex>
 
 #include "engine/input_file.h"
 #include "tests/cli/cli_fixture.h"
@@ -18,6 +22,7 @@ using test::Reference;
 using test::ToolResult;
 using test::WritePicture;
 namespace fs = std::filesystem;
+using test::Picture;
 
 // The spellings of the settings, and the start palettes without palette options.
 TEST_F(CliTest, SettingsAreParsedInEverySpelling) {
@@ -143,6 +148,132 @@ INSTANTIATE_TEST_SUITE_P(Inputs, FailedInputTest, testing::Values(
                     " (already replaced: D/out/self.bmp)\n"}),
     test::CaseName<FailureCase>);
 // clang-format on
+
+TEST_F(CliTest, NamesAndNumbersOfTheNewMethodsAndTheirHelp) {
+  for (const auto& [text, method] :
+       std::vector<std::pair<std::string, DitherMethod>>{{"perceptual", DitherMethod::kPerceptual},
+                                                         {"18", DitherMethod::kPerceptual},
+                                                         {"Screen", DitherMethod::kScreen},
+                                                         {"19", DitherMethod::kScreen},
+                                                         {"aspect", DitherMethod::kScreen}})
+    EXPECT_EQ(ParseMethod(text), method) << text;
+  const ToolResult help = Run("--help");
+  EXPECT_EQ(help.code, 0);
+  for (const char* line : {"18 perceptual", "19 screen", "--strength N"})
+    EXPECT_NE(help.out.find(line), std::string::npos) << line;
+}
+
+// The palette found is printed; given by hand, it writes the same files and the same line
+// (without the palette, which only "auto" names).
+TEST_F(CliTest, AutoPaletteIsNamedOnTheLineAndHeldByTheFiles) {
+  test::WritePicture(Path("in.bmp"), 120, 90, 5);
+  for (const std::string option : {"-m 4 --palette4", "-m 2 --palette2"}) {
+    const ToolResult r = Run(option + " auto -d perceptual -o D/a D/in.bmp");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string prefix = Path("a") + ": ";
+    const std::size_t at = r.out.find(", palette ");
+    ASSERT_TRUE(r.out.rfind(prefix, 0) == 0 && at != std::string::npos) << r.out;
+    const std::string indices = r.out.substr(at + 10, r.out.size() - at - 11);
+    const ToolResult manual = Run(option + " " + indices + " -d perceptual -o D/m D/in.bmp");
+    ASSERT_EQ(manual.code, 0) << manual.err;
+    EXPECT_EQ(manual.out,
+              Path("m") + ": " + r.out.substr(prefix.size(), at - prefix.size()) + "\n");
+    for (const char* ext : {".bmp", ".bin", ".tim"})
+      EXPECT_EQ(ReadBytes(Path("a") + ext), ReadBytes(Path("m") + ext)) << ext;
+  }
+}
+
+// The bytes of every hexadecimal item ("$3F" or "0x3F,") in the text.
+Bytes HexItems(const std::string& text, const std::string& pattern) {
+  Bytes bytes;
+  const std::regex item(pattern);
+  for (std::sregex_iterator it(text.begin(), text.end(), item), end; it != end; ++it)
+    bytes.push_back(static_cast<std::uint8_t>(std::stoi((*it)[1].str(), nullptr, 16)));
+  return bytes;
+}
+
+class ExportTest : public test::CliTest, public testing::WithParamInterface<const char*> {};
+
+TEST_P(ExportTest, ExportsAndViewsHoldTheSavedScreen) {
+  const std::string mode = GetParam();
+  test::WritePicture(Path("pic.bmp"), 150, 110, 3);
+  ASSERT_EQ(
+      Run("-m " + mode + " -d stucki -o D/s --asm D/s.asm --c-header D/s.h --png D/s.png D/pic.bmp")
+          .code,
+      0);
+  const Bytes bin = ReadBytes(Path("s.bin")), tim = ReadBytes(Path("s.tim"));
+  EXPECT_TRUE(HexItems(test::ReadText(Path("s.asm")), "(?:db |,)\\$([0-9A-F]{2})") == bin);
+  EXPECT_TRUE(HexItems(test::ReadText(Path("s.h")), "0x([0-9A-F]{2}),") == bin);
+  const Surface view = Picture(Path("s.png"));  // the result view, as the BMP holds it
+  EXPECT_TRUE(view == Picture(Path("s.bmp")));
+  DecodedScreen screen;
+  ASSERT_TRUE(DecodeTim(tim.data(), tim.size(), &screen).ok);
+  const ToolResult r = Run("view D/s.tim -o D/v.png");
+  EXPECT_EQ(r.out, Path("v.png") + ": " + InfoOf(screen.mode).caption + ", " +
+                       std::to_string(screen.screen.width()) + " x 240\n");
+  EXPECT_TRUE(Picture(Path("v.png")) == screen.screen);
+  ASSERT_EQ(Run("view --enlarged D/s.tim -o D/e.png").code, 0);
+  EXPECT_TRUE(Picture(Path("e.png")) == view);  // start palettes hold only levels 0 and 255
+  ASSERT_EQ(Run("view D/s.bin -o D/b.png --mode " + mode).code, 0);
+  EXPECT_TRUE(ReadBytes(Path("b.png")) == ReadBytes(Path("v.png")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ExportTest, testing::Values("2", "4", "16"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                           return "Graphics" + std::string(info.param);
+                         });
+
+struct BatchCase {
+  const char* name;
+  const char* settings;
+};
+using BatchTest = test::CliParamTest<BatchCase>;
+
+// Good inputs, a copy, a broken one, a missing one and two sharing a base: parallel runs write
+// and print exactly what a sequential run does, and the copy gives the same files as its original.
+TEST_P(BatchTest, ParallelRunsEqualSequentialAndSingleRuns) {
+  const std::string settings = GetParam().settings;
+  fs::create_directories(Path("x")), fs::create_directories(Path("y"));
+  for (int i = 0; i < 4; ++i)
+    WritePicture(Path("p" + std::to_string(i) + ".bmp"), 40 + 23 * i, 90 - 11 * i, i);
+  fs::copy_file(Path("p0.bmp"), Path("copy.bmp"));
+  fs::copy_file(std::string(TVCPIX_SAMPLES_DIR) + "/coffee_600x400.jpg", Path("coffee.jpg"));
+  test::WriteBytes(Path("bad.bmp"), Bytes{'B', 'M', 0, 1, 2});
+  WritePicture(Path("x/same.bmp"), 30, 30, 7);
+  WritePicture(Path("y/same.bmp"), 30, 30, 8);
+  const std::string inputs =
+      " -O D/out D/p0.bmp D/x/same.bmp D/coffee.jpg D/p1.bmp D/bad.bmp D/p2.bmp D/missing.bmp "
+      "D/copy.bmp D/y/same.bmp D/p3.bmp";
+  const std::regex summary("tvcpix-cli: 6 converted, 4 failed in [0-9.]+ s \\((\\d) threads?\\)\n");
+  std::map<std::string, std::map<std::string, Bytes>> files;
+  std::map<std::string, ToolResult> runs;
+  for (const char* jobs : {"1", "3"}) {
+    ToolResult& r = runs[jobs] = Run(settings + " -j " + jobs + inputs);
+    EXPECT_EQ(r.code, 1);
+    std::smatch m;
+    EXPECT_TRUE(std::regex_search(r.err, m, summary) && m[1] == jobs) << r.err;
+    r.err = std::regex_replace(r.err, summary, "");
+    for (const auto& e : fs::directory_iterator(Path("out")))
+      files[jobs][e.path().filename()] = ReadBytes(e.path());
+    fs::remove_all(Path("out"));
+  }
+  EXPECT_EQ(runs["3"].out, runs["1"].out);
+  EXPECT_EQ(runs["3"].err, runs["1"].err);  // no progress into a file either
+  EXPECT_TRUE(files["3"] == files["1"]);
+  EXPECT_EQ(files["1"].size(), 18u);  // six pictures, three files each
+  EXPECT_TRUE(files["1"]["copy.bmp"] == files["1"]["p0.bmp"]);
+  const std::regex line_base("[^\n]*/([^/\n:]+): [^\n]*\n");  // one line per input, in order
+  EXPECT_EQ(std::regex_replace(runs["1"].out, line_base, "$1 "), "p0 coffee p1 p2 copy p3 ");
+  for (const char* failed : {"x/same.bmp", "bad.bmp", "missing.bmp", "y/same.bmp"})
+    EXPECT_NE(runs["1"].err.find("tvcpix-cli: " + Path(failed) + ": "), std::string::npos)
+        << failed;
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, BatchTest,
+                         testing::Values(BatchCase{"NoiseGraphics4", "-d Treshold+Noise -m 4"},
+                                         BatchCase{"TonesPerceptual",
+                                                   "--gamma 40 --brightness 55 -d perceptual"}),
+                         test::CaseName<BatchCase>);
 
 }  // namespace
 }  // namespace tvcpix

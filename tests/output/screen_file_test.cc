@@ -1,14 +1,21 @@
-// Screen files: TVC colour codes and the packed screen image against a plain reading.
+// Screen files and BMPs: TVC colour codes and the packed screen image against a plain reading,
+// a malformed ".tim" refused with its reason and a FIFO at once, and every pixel of the BMP
+// encoder as an independent reader sees it.
 #include "output/screen_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <QImage>
 #include <algorithm>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <tuple>
 
+#include "output/bmp.h"
 #include "output/screen_decode.h"
+#include "tests/support/random_surface.h"
 #include "tests/support/tool_run.h"
 
 namespace tvcpix {
@@ -76,6 +83,63 @@ INSTANTIATE_TEST_SUITE_P(ModesAndPaletteSizes, PackingTest,
                            return test::ModeName(std::get<0>(info.param)) + "_Entries" +
                                   std::to_string(std::get<1>(info.param));
                          });
+
+using ScreenReadTest = test::ScratchTest;
+
+// A "TIM" header for "Graphics 4" with one byte set (size, letters, mode byte, a code with bits
+// 7, 6 and 2 set): each refused with its reason.
+TEST_F(ScreenReadTest, MalformedTimIsRefusedWithItsReason) {
+  const struct {
+    std::size_t at;
+    int value;
+    std::size_t size;
+    const char* reason;
+  } cases[] = {{0, 'T', 16399, "16399 bytes"},
+               {1, 'X', 16400, "\"TIM\""},
+               {3, 7, 16400, "mode byte 7"},
+               {7, 0xC4, 16400, "0xC4 at header byte 7"}};
+  for (const auto& c : cases) {
+    test::Bytes tim = {'T', 'I', 'M', 1};
+    tim.resize(c.size), tim[c.at] = static_cast<std::uint8_t>(c.value);
+    DecodedScreen d;
+    const Result r = DecodeTim(tim.data(), tim.size(), &d);
+    EXPECT_TRUE(!r.ok && r.message.find(c.reason) != std::string::npos) << r.message;
+  }
+  ASSERT_EQ(mkfifo(Path("pipe.tim").c_str(), 0600), 0);
+  DecodedScreen d;
+  const Result r = ReadScreenFile(Path("pipe.tim"), TvcMode::kGraphics16, {}, &d);
+  EXPECT_TRUE(!r.ok && r.message.rfind(Path("pipe.tim: "), 0) == 0) << r.message;
+}
+
+std::uint32_t Le32(const PixelBytes& b, std::size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+}
+
+TEST(BmpTest, QtReadsEveryPixelPaddingIsZeroAndNoPixelsGiveNothing) {
+  std::mt19937 rng(5);
+  for (int width = 1; width <= 6; ++width)
+    for (int height = 1; height <= 3; ++height) {
+      SCOPED_TRACE(testing::Message() << width << "x" << height);
+      const Surface s = test::RandomSurface(width, height, rng);
+      const PixelBytes file = EncodeBmp24Pixels(s);
+      const std::size_t row = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
+      ASSERT_EQ(file.size(), kBmpHeaderBytes + row * height);
+      EXPECT_EQ(std::tuple(Le32(file, 2), Le32(file, 10), Le32(file, 34)),
+                std::tuple(file.size(), std::size_t{kBmpHeaderBytes}, row * height));
+      for (int y = 0; y < height; ++y)
+        for (std::size_t i = static_cast<std::size_t>(width) * 3; i < row; ++i)
+          EXPECT_EQ(file[kBmpHeaderBytes + row * y + i], 0) << "row " << y << " byte " << i;
+      const QImage image = QImage::fromData(file.data(), static_cast<int>(file.size()), "BMP");
+      ASSERT_EQ(image.size(), QSize(width, height));
+      for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+          const QRgb p = image.pixel(x, y);
+          ASSERT_EQ(MakeColor(qRed(p), qGreen(p), qBlue(p)), PixelAt(s, x, y)) << x << "," << y;
+        }
+    }
+  EXPECT_TRUE(EncodeBmp24Pixels(Surface()).empty());
+  EXPECT_TRUE(EncodeBmp24Pixels(Surface("empty", 0, 5, 0)).empty());
+}
 
 }  // namespace
 }  // namespace tvcpix
