@@ -8,24 +8,24 @@
 #include <regex>
 
 #include "engine/input_file.h"
-#include "tests/cli/cli_fixture.h"
+#include "tests/support/tool_run.h"
 
 namespace tvcpix {
 namespace {
 
 using test::Bytes;
-using test::CliParamTest;
-using test::CliTest;
 using test::Parse;
 using test::ReadBytes;
 using test::Reference;
+using test::ScratchParamTest;
+using test::ScratchTest;
 using test::ToolResult;
 using test::WritePicture;
 namespace fs = std::filesystem;
 using test::Picture;
 
 // The spellings of the settings, and the start palettes without palette options.
-TEST_F(CliTest, SettingsAreParsedInEverySpelling) {
+TEST_F(ScratchTest, SettingsAreParsedInEverySpelling) {
   const struct {
     const char* line;
     TvcMode mode;
@@ -56,11 +56,11 @@ TEST_F(CliTest, SettingsAreParsedInEverySpelling) {
 }
 
 // The three files and the line are the window's for the same picture and settings.
-TEST_F(CliTest, WritesTheModelsResult) {
+TEST_F(ScratchTest, WritesTheModelsResult) {
   WritePicture(Path("in.bmp"), 70, 46, 3);
   const std::vector<std::string> args =
       Words("-m4 -d stucki --palette4 1,14,8,6 --no-resize -o D/out D/in.bmp");
-  const ToolResult r = ScratchTest::Run(args);
+  const ToolResult r = Run(args);
   ASSERT_EQ(r.code, 0) << r.err;
   Model ref = Reference(Path("in.bmp"), Parse(args));
   EXPECT_EQ(r.out + r.err, Path("out") + ": " + ref.result_colors_caption() + " colours\n");
@@ -72,11 +72,11 @@ TEST_F(CliTest, WritesTheModelsResult) {
 // "Treshold+Noise" draws anew in every conversion, so the result shows how many came before it:
 // as in the window, a load (three conversions) and two slider moves, brightness before gamma
 // whatever the order given, each with "Set" on the last one's result; the fifth is saved.
-TEST_F(CliTest, ToneConversionsAdvanceTheNoiseSequence) {
+TEST_F(ScratchTest, ToneConversionsAdvanceTheNoiseSequence) {
   WritePicture(Path("noise.bmp"), 64, 48, 9);
   const std::vector<std::string> args =
       Words("-d tresholdnoise --gamma 45 --brightness 60 -q -o D/n D/noise.bmp");
-  const ToolResult r = ScratchTest::Run(args);
+  const ToolResult r = Run(args);
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "");  // -q
   Model ref = Reference(Path("noise.bmp"), Parse(args));
@@ -88,10 +88,10 @@ TEST_F(CliTest, ToneConversionsAdvanceTheNoiseSequence) {
 
 // A saved screen given as the input comes back through the window's path: opened as the
 // enlarged screen, loaded into a fresh model and saved.
-TEST_F(CliTest, SavedScreenConvertsAgainAsTheWindowLoadsIt) {
+TEST_F(ScratchTest, SavedScreenConvertsAgainAsTheWindowLoadsIt) {
   WritePicture(Path("in.bmp"), 90, 60, 4);
-  ASSERT_EQ(Run("-m 4 -d floyd -o D/out D/in.bmp").code, 0);
-  const ToolResult r = Run("D/out.tim -o D/again");
+  ASSERT_EQ(RunLine("-m 4 -d floyd -o D/out D/in.bmp").code, 0);
+  const ToolResult r = RunLine("D/out.tim -o D/again");
   ASSERT_EQ(r.code, 0) << r.err;
   InputFile opened;
   ASSERT_TRUE(OpenInputFile(Path("out.tim"), DecodeWithQt, &opened).ok);
@@ -108,7 +108,7 @@ struct FailureCase {
   const char* line;
   std::string reason;  // found after "tvcpix-cli: <self.bmp>: "; "D/" is the scratch folder
 };
-using FailedInputTest = CliParamTest<FailureCase>;
+using FailedInputTest = ScratchParamTest<FailureCase>;
 
 // Never over its input, into a missing folder or past a failed write: the input fails, naming
 // the file and reason (and what was already replaced), the input stays, and the next input
@@ -119,7 +119,7 @@ TEST_P(FailedInputTest, NamesTheFileAndTheReason) {
   WritePicture(Path("next.bmp"), 32, 32, 2);
   const Bytes before = ReadBytes(Path("self.bmp"));
   fs::create_directories(Path("out/self.bin"));  // a folder where the .bin belongs
-  const ToolResult r = Run(line);
+  const ToolResult r = RunLine(line);
   EXPECT_EQ(r.code, 1);
   const std::string self = "tvcpix-cli: " + Path("self.bmp") + ": ";
   std::string why = reason;  // "D/" again the scratch folder
@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(Inputs, FailedInputTest, testing::Values(
     test::CaseName<FailureCase>);
 // clang-format on
 
-TEST_F(CliTest, NamesAndNumbersOfTheNewMethodsAndTheirHelp) {
+TEST_F(ScratchTest, NamesAndNumbersOfTheNewMethodsAndTheirHelp) {
   for (const auto& [text, method] :
        std::vector<std::pair<std::string, DitherMethod>>{{"perceptual", DitherMethod::kPerceptual},
                                                          {"18", DitherMethod::kPerceptual},
@@ -157,7 +157,7 @@ TEST_F(CliTest, NamesAndNumbersOfTheNewMethodsAndTheirHelp) {
                                                          {"19", DitherMethod::kScreen},
                                                          {"aspect", DitherMethod::kScreen}})
     EXPECT_EQ(ParseMethod(text), method) << text;
-  const ToolResult help = Run("--help");
+  const ToolResult help = RunLine("--help");
   EXPECT_EQ(help.code, 0);
   for (const char* line : {"18 perceptual", "19 screen", "--strength N"})
     EXPECT_NE(help.out.find(line), std::string::npos) << line;
@@ -165,16 +165,16 @@ TEST_F(CliTest, NamesAndNumbersOfTheNewMethodsAndTheirHelp) {
 
 // The palette found is printed; given by hand, it writes the same files and the same line
 // (without the palette, which only "auto" names).
-TEST_F(CliTest, AutoPaletteIsNamedOnTheLineAndHeldByTheFiles) {
+TEST_F(ScratchTest, AutoPaletteIsNamedOnTheLineAndHeldByTheFiles) {
   test::WritePicture(Path("in.bmp"), 120, 90, 5);
   for (const std::string option : {"-m 4 --palette4", "-m 2 --palette2"}) {
-    const ToolResult r = Run(option + " auto -d perceptual -o D/a D/in.bmp");
+    const ToolResult r = RunLine(option + " auto -d perceptual -o D/a D/in.bmp");
     ASSERT_EQ(r.code, 0) << r.err;
     const std::string prefix = Path("a") + ": ";
     const std::size_t at = r.out.find(", palette ");
     ASSERT_TRUE(r.out.rfind(prefix, 0) == 0 && at != std::string::npos) << r.out;
     const std::string indices = r.out.substr(at + 10, r.out.size() - at - 11);
-    const ToolResult manual = Run(option + " " + indices + " -d perceptual -o D/m D/in.bmp");
+    const ToolResult manual = RunLine(option + " " + indices + " -d perceptual -o D/m D/in.bmp");
     ASSERT_EQ(manual.code, 0) << manual.err;
     EXPECT_EQ(manual.out,
               Path("m") + ": " + r.out.substr(prefix.size(), at - prefix.size()) + "\n");
@@ -192,15 +192,15 @@ Bytes HexItems(const std::string& text, const std::string& pattern) {
   return bytes;
 }
 
-class ExportTest : public test::CliTest, public testing::WithParamInterface<const char*> {};
+class ExportTest : public test::ScratchTest, public testing::WithParamInterface<const char*> {};
 
 TEST_P(ExportTest, ExportsAndViewsHoldTheSavedScreen) {
   const std::string mode = GetParam();
   test::WritePicture(Path("pic.bmp"), 150, 110, 3);
-  ASSERT_EQ(
-      Run("-m " + mode + " -d stucki -o D/s --asm D/s.asm --c-header D/s.h --png D/s.png D/pic.bmp")
-          .code,
-      0);
+  ASSERT_EQ(RunLine("-m " + mode +
+                    " -d stucki -o D/s --asm D/s.asm --c-header D/s.h --png D/s.png D/pic.bmp")
+                .code,
+            0);
   const Bytes bin = ReadBytes(Path("s.bin")), tim = ReadBytes(Path("s.tim"));
   EXPECT_TRUE(HexItems(test::ReadText(Path("s.asm")), "(?:db |,)\\$([0-9A-F]{2})") == bin);
   EXPECT_TRUE(HexItems(test::ReadText(Path("s.h")), "0x([0-9A-F]{2}),") == bin);
@@ -208,13 +208,13 @@ TEST_P(ExportTest, ExportsAndViewsHoldTheSavedScreen) {
   EXPECT_TRUE(view == Picture(Path("s.bmp")));
   DecodedScreen screen;
   ASSERT_TRUE(DecodeTim(tim.data(), tim.size(), &screen).ok);
-  const ToolResult r = Run("view D/s.tim -o D/v.png");
+  const ToolResult r = RunLine("view D/s.tim -o D/v.png");
   EXPECT_EQ(r.out, Path("v.png") + ": " + InfoOf(screen.mode).caption + ", " +
                        std::to_string(screen.screen.width()) + " x 240\n");
   EXPECT_TRUE(Picture(Path("v.png")) == screen.screen);
-  ASSERT_EQ(Run("view --enlarged D/s.tim -o D/e.png").code, 0);
+  ASSERT_EQ(RunLine("view --enlarged D/s.tim -o D/e.png").code, 0);
   EXPECT_TRUE(Picture(Path("e.png")) == view);  // start palettes hold only levels 0 and 255
-  ASSERT_EQ(Run("view D/s.bin -o D/b.png --mode " + mode).code, 0);
+  ASSERT_EQ(RunLine("view D/s.bin -o D/b.png --mode " + mode).code, 0);
   EXPECT_TRUE(ReadBytes(Path("b.png")) == ReadBytes(Path("v.png")));
 }
 
@@ -227,7 +227,7 @@ struct BatchCase {
   const char* name;
   const char* settings;
 };
-using BatchTest = test::CliParamTest<BatchCase>;
+using BatchTest = test::ScratchParamTest<BatchCase>;
 
 // Good inputs, a copy, a broken one, a missing one and two sharing a base: parallel runs write
 // and print exactly what a sequential run does, and the copy gives the same files as its original.
@@ -248,7 +248,7 @@ TEST_P(BatchTest, ParallelRunsEqualSequentialAndSingleRuns) {
   std::map<std::string, std::map<std::string, Bytes>> files;
   std::map<std::string, ToolResult> runs;
   for (const char* jobs : {"1", "3"}) {
-    ToolResult& r = runs[jobs] = Run(settings + " -j " + jobs + inputs);
+    ToolResult& r = runs[jobs] = RunLine(settings + " -j " + jobs + inputs);
     EXPECT_EQ(r.code, 1);
     std::smatch m;
     EXPECT_TRUE(std::regex_search(r.err, m, summary) && m[1] == jobs) << r.err;

@@ -8,7 +8,7 @@
 #include <map>
 
 #include "output/png.h"
-#include "tests/cli/cli_fixture.h"
+#include "tests/support/tool_run.h"
 
 extern char** environ;
 
@@ -16,8 +16,8 @@ namespace tvcpix {
 namespace {
 
 using test::Bytes;
-using test::CliTest;
 using test::ReadBytes;
+using test::ScratchTest;
 namespace fs = std::filesystem;
 
 std::map<std::string, Bytes> Files(const std::string& folder) {
@@ -35,7 +35,7 @@ struct StopCase {
   int holds;      // writes held at once when the signal comes
 };
 
-class StopDuringSaveTest : public test::CliParamTest<StopCase> {
+class StopDuringSaveTest : public test::ScratchParamTest<StopCase> {
  protected:
   // Starts the tool on args with SIGINT and SIGTERM at their defaults, whatever this process
   // has, its output caught in the scratch folder, and from write hold_from on every write held
@@ -104,7 +104,7 @@ TEST_P(StopDuringSaveTest, RemovesTheTemporaryFilesAndKeepsWholeFiles) {
     return Words(std::regex_replace(c.options, std::regex("D/"), "D/" + folder + "/") + inputs);
   };
   fs::create_directories(Path("ref")), fs::create_directories(Path("out"));
-  ASSERT_EQ(ScratchTest::Run(args("ref")).code, 0);
+  ASSERT_EQ(Run(args("ref")).code, 0);
   const std::map<std::string, Bytes> complete = Files(Path("ref"));
   ASSERT_GE(complete.size(), static_cast<std::size_t>(c.hold_from));
   std::map<std::string, Bytes> old;
@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The tool alone in DIR/bin, as copied away from a build or an installation: a picture that
 // needs Qt's reader fails naming the module and every place looked in, the other inputs still
 // convert, and the module in DIR/lib/tvcpix (the installed layout) is found.
-TEST_F(CliTest, ToolWithoutItsQtModuleSaysWhereItLooked) {
+TEST_F(ScratchTest, ToolWithoutItsQtModuleSaysWhereItLooked) {
   fs::create_directories(Path("bin"));
   const std::string tool = Path("bin/tvcpix-cli"), unset = "-u TVCPIX_QT_MODULE";
   fs::copy_file(TVCPIX_CLI_PATH, tool);
@@ -186,7 +186,7 @@ TEST_F(CliTest, ToolWithoutItsQtModuleSaysWhereItLooked) {
         {"-j 2 -O D/o D/b.bmp D/a.png", unset, missing("a.png", "PNG pictures", looked)},
         {"-o D/o/a D/a.png", "TVCPIX_QT_MODULE=" + Path("none.so"),
          missing("a.png", "PNG pictures", Path("none.so"))}}) {
-    const test::ToolResult r = ScratchTest::Run(Words(line), tool, env);
+    const test::ToolResult r = Run(Words(line), tool, env);
     EXPECT_EQ(r.code, 1) << line;
     EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), err);
     const bool bmp_too = std::string(line).find("b.bmp") != std::string::npos;  // read directly
@@ -200,7 +200,7 @@ TEST_F(CliTest, ToolWithoutItsQtModuleSaysWhereItLooked) {
   std::map<std::string, std::map<std::string, Bytes>> files;
   for (const std::string& program : {std::string(TVCPIX_CLI_PATH), tool}) {
     fs::create_directories(Path("o"));
-    const test::ToolResult r = ScratchTest::Run(Words("-o D/o/a D/a.png"), program, unset);
+    const test::ToolResult r = Run(Words("-o D/o/a D/a.png"), program, unset);
     EXPECT_EQ(r.code, 0) << r.err;
     out[program] = r.out, files[program] = Files(Path("o"));
     fs::remove_all(Path("o"));

@@ -1,21 +1,21 @@
 // tvcpix-cli's usage errors: exit code 2, one line naming the tool and the reason where it
 // matters, and nothing written.
-#include "tests/cli/cli_fixture.h"
+#include "tests/support/tool_run.h"
 
 namespace tvcpix {
 namespace {
 
 struct UsageCase {
   const char* name;
-  const char* line;      // "D/..." is a path in the scratch folder, '' an empty word
+  const char* line;       // "D/..." is a path in the scratch folder, '' an empty word
   const char* says = "";  // a part of the message
 };
-using UsageErrorTest = test::CliParamTest<UsageCase>;
+using UsageErrorTest = test::ScratchParamTest<UsageCase>;
 
 TEST_P(UsageErrorTest, ExitsWithTwoAndWritesNothing) {
   test::WritePicture(Path("a.bmp"), 20, 20, 1);
   test::WriteBytes(Path("a.tim"), test::Bytes(16400, 0));
-  const test::ToolResult r = Run(GetParam().line);
+  const test::ToolResult r = RunLine(GetParam().line);
   EXPECT_EQ(r.code, kExitUsage);
   EXPECT_EQ(r.out + r.err.substr(0, 12), "tvcpix-cli: ");
   EXPECT_NE(r.err.find(GetParam().says), std::string::npos) << r.err;

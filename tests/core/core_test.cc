@@ -16,7 +16,7 @@
 #include "core/palette.h"
 #include "core/run_timer.h"
 #include "core/surface.h"
-#include "tests/support/random_surface.h"
+#include "tests/support/tool_run.h"
 
 namespace tvcpix {
 namespace {

@@ -22,7 +22,7 @@
 #include "dither/pattern_set.h"
 #include "dither/threshold.h"
 #include "engine/pattern_editor.h"
-#include "tests/support/case_names.h"
+#include "tests/support/tool_run.h"
 
 namespace tvcpix {
 namespace {

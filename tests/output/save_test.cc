@@ -48,11 +48,6 @@ class SaveTest : public test::ScratchTest {
 template <typename Param>
 class SaveParamTest : public SaveTest, public testing::WithParamInterface<Param> {};
 
-template <typename Case>
-std::string CaseName(const testing::TestParamInfo<Case>& info) {
-  return info.param.name;
-}
-
 struct MisfitCase {
   const char* name;
   TvcMode mode;
@@ -78,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(Palettes, MisfitPaletteTest,
     MisfitCase{"Graphics2With0", TvcMode::kGraphics2, 0},
                     MisfitCase{"Graphics2With16", TvcMode::kGraphics2, 16},
                     MisfitCase{"Graphics16With17", TvcMode::kGraphics16, 17}),
-    CaseName<MisfitCase>);
+    test::CaseName<MisfitCase>);
 // clang-format on
 
 struct FolderCase {
@@ -103,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(Folders, UnusableFolderTest,
                          testing::Values(FolderCase{"MissingFolder", "missing/out24", ENOENT},
                                          FolderCase{"NameTooLong", std::string(252, 'n'),
                                                     ENAMETOOLONG}),
-                         CaseName<FolderCase>);
+                         test::CaseName<FolderCase>);
 
 // A name that only just fits leaves no room for a temporary suffix, and still saves.
 TEST_F(SaveTest, NameThatJustFitsSaves) { ASSERT_TRUE(Save(Path(std::string(251, 'n'))).ok); }
@@ -153,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, FailedWriteTest, testing::Values(
     FailureCase{"RenameFailsOnTim", WriteStep::kRename, 3, EXDEV},
     FailureCase{"FolderAtBin", WriteStep::kNone, 2, EISDIR},
     FailureCase{"FileSizeLimitOnBmp", WriteStep::kNone, 1, EFBIG}),
-    CaseName<FailureCase>);
+    test::CaseName<FailureCase>);
 // clang-format on
 
 // A FIFO, a link to another file and a link to /dev/full at the final names: the save neither

@@ -15,7 +15,6 @@
 
 #include "output/bmp.h"
 #include "output/screen_decode.h"
-#include "tests/support/random_surface.h"
 #include "tests/support/tool_run.h"
 
 namespace tvcpix {
