@@ -18,14 +18,14 @@ using test::Parse;
 using test::ReadBytes;
 using test::Reference;
 using test::ScratchParamTest;
-using test::ScratchTest;
+using CliTest = test::ScratchTest;
 using test::ToolResult;
 using test::WritePicture;
 namespace fs = std::filesystem;
 using test::Picture;
 
 // The spellings of the settings, and the start palettes without palette options.
-TEST_F(ScratchTest, SettingsAreParsedInEverySpelling) {
+TEST_F(CliTest, SettingsAreParsedInEverySpelling) {
   const struct {
     const char* line;
     TvcMode mode;
@@ -56,7 +56,7 @@ TEST_F(ScratchTest, SettingsAreParsedInEverySpelling) {
 }
 
 // The three files and the line are the window's for the same picture and settings.
-TEST_F(ScratchTest, WritesTheModelsResult) {
+TEST_F(CliTest, WritesTheModelsResult) {
   WritePicture(Path("in.bmp"), 70, 46, 3);
   const std::vector<std::string> args =
       Words("-m4 -d stucki --palette4 1,14,8,6 --no-resize -o D/out D/in.bmp");
@@ -72,7 +72,7 @@ TEST_F(ScratchTest, WritesTheModelsResult) {
 // "Treshold+Noise" draws anew in every conversion, so the result shows how many came before it:
 // as in the window, a load (three conversions) and two slider moves, brightness before gamma
 // whatever the order given, each with "Set" on the last one's result; the fifth is saved.
-TEST_F(ScratchTest, ToneConversionsAdvanceTheNoiseSequence) {
+TEST_F(CliTest, ToneConversionsAdvanceTheNoiseSequence) {
   WritePicture(Path("noise.bmp"), 64, 48, 9);
   const std::vector<std::string> args =
       Words("-d tresholdnoise --gamma 45 --brightness 60 -q -o D/n D/noise.bmp");
@@ -88,7 +88,7 @@ TEST_F(ScratchTest, ToneConversionsAdvanceTheNoiseSequence) {
 
 // A saved screen given as the input comes back through the window's path: opened as the
 // enlarged screen, loaded into a fresh model and saved.
-TEST_F(ScratchTest, SavedScreenConvertsAgainAsTheWindowLoadsIt) {
+TEST_F(CliTest, SavedScreenConvertsAgainAsTheWindowLoadsIt) {
   WritePicture(Path("in.bmp"), 90, 60, 4);
   ASSERT_EQ(RunLine("-m 4 -d floyd -o D/out D/in.bmp").code, 0);
   const ToolResult r = RunLine("D/out.tim -o D/again");
@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(Inputs, FailedInputTest, testing::Values(
     test::CaseName<FailureCase>);
 // clang-format on
 
-TEST_F(ScratchTest, NamesAndNumbersOfTheNewMethodsAndTheirHelp) {
+TEST_F(CliTest, NamesAndNumbersOfTheNewMethodsAndTheirHelp) {
   for (const auto& [text, method] :
        std::vector<std::pair<std::string, DitherMethod>>{{"perceptual", DitherMethod::kPerceptual},
                                                          {"18", DitherMethod::kPerceptual},
@@ -165,7 +165,7 @@ TEST_F(ScratchTest, NamesAndNumbersOfTheNewMethodsAndTheirHelp) {
 
 // The palette found is printed; given by hand, it writes the same files and the same line
 // (without the palette, which only "auto" names).
-TEST_F(ScratchTest, AutoPaletteIsNamedOnTheLineAndHeldByTheFiles) {
+TEST_F(CliTest, AutoPaletteIsNamedOnTheLineAndHeldByTheFiles) {
   test::WritePicture(Path("in.bmp"), 120, 90, 5);
   for (const std::string option : {"-m 4 --palette4", "-m 2 --palette2"}) {
     const ToolResult r = RunLine(option + " auto -d perceptual -o D/a D/in.bmp");
@@ -192,7 +192,7 @@ Bytes HexItems(const std::string& text, const std::string& pattern) {
   return bytes;
 }
 
-class ExportTest : public test::ScratchTest, public testing::WithParamInterface<const char*> {};
+using ExportTest = test::ScratchParamTest<const char*>;
 
 TEST_P(ExportTest, ExportsAndViewsHoldTheSavedScreen) {
   const std::string mode = GetParam();

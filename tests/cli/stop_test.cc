@@ -17,7 +17,7 @@ namespace {
 
 using test::Bytes;
 using test::ReadBytes;
-using test::ScratchTest;
+using CliTest = test::ScratchTest;
 namespace fs = std::filesystem;
 
 std::map<std::string, Bytes> Files(const std::string& folder) {
@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The tool alone in DIR/bin, as copied away from a build or an installation: a picture that
 // needs Qt's reader fails naming the module and every place looked in, the other inputs still
 // convert, and the module in DIR/lib/tvcpix (the installed layout) is found.
-TEST_F(ScratchTest, ToolWithoutItsQtModuleSaysWhereItLooked) {
+TEST_F(CliTest, ToolWithoutItsQtModuleSaysWhereItLooked) {
   fs::create_directories(Path("bin"));
   const std::string tool = Path("bin/tvcpix-cli"), unset = "-u TVCPIX_QT_MODULE";
   fs::copy_file(TVCPIX_CLI_PATH, tool);

@@ -45,63 +45,36 @@ class SaveTest : public test::ScratchTest {
   std::string base_;
 };
 
-template <typename Param>
-class SaveParamTest : public SaveTest, public testing::WithParamInterface<Param> {};
-
-struct MisfitCase {
-  const char* name;
-  TvcMode mode;
-  int entries;
-};
-using MisfitPaletteTest = SaveParamTest<MisfitCase>;
-
 // A palette that does not fit the mode is refused before any file is touched.
-TEST_P(MisfitPaletteTest, IsRefusedBeforeWriting) {
-  const MisfitCase& c = GetParam();
+TEST_F(SaveTest, MisfitPaletteIsRefusedBeforeWriting) {
   WriteOldFiles();
-  p_.Resize(c.entries);
-  const Result r = Save(base_, c.mode);
-  EXPECT_EQ(r.errnum, Result::kNoErrno);
-  EXPECT_NE(r.message.find(std::to_string(c.entries) + " entries"), std::string::npos) << r.message;
-  EXPECT_NE(r.message.find("no file was replaced"), std::string::npos) << r.message;
-  for (const char* ext : kExts) EXPECT_EQ(ReadBytes(base_ + ext), Old(ext)) << ext;
+  for (const auto& [mode, entries] : {std::pair(TvcMode::kGraphics4, 3),
+                                      {TvcMode::kGraphics2, 0},
+                                      {TvcMode::kGraphics2, 16},
+                                      {TvcMode::kGraphics16, 17}}) {
+    p_.Resize(entries);
+    const Result r = Save(base_, mode);
+    EXPECT_EQ(r.errnum, Result::kNoErrno);
+    EXPECT_NE(r.message.find(std::to_string(entries) + " entries"), std::string::npos) << r.message;
+    EXPECT_NE(r.message.find("no file was replaced"), std::string::npos) << r.message;
+    for (const char* ext : kExts) EXPECT_EQ(ReadBytes(base_ + ext), Old(ext)) << ext;
+  }
 }
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Palettes, MisfitPaletteTest,
-    testing::Values(MisfitCase{"Graphics4With3", TvcMode::kGraphics4, 3},
-    MisfitCase{"Graphics2With0", TvcMode::kGraphics2, 0},
-                    MisfitCase{"Graphics2With16", TvcMode::kGraphics2, 16},
-                    MisfitCase{"Graphics16With17", TvcMode::kGraphics16, 17}),
-    test::CaseName<MisfitCase>);
-// clang-format on
-
-struct FolderCase {
-  const char* name;
-  std::string base;
-  int errnum;
-};
-using UnusableFolderTest = SaveParamTest<FolderCase>;
-
-// Folders that cannot take the files: the error number and the system's reason, naming the first
-// file, and nothing written.
-TEST_P(UnusableFolderTest, FailsOnTheFirstFile) {
-  const std::string base = Path(GetParam().base);
-  const int errnum = GetParam().errnum;
-  const Result r = Save(base);
-  EXPECT_EQ(r.message.rfind(base + ".bmp: " + std::strerror(errnum), 0), 0u) << r.message;
-  EXPECT_EQ(r.errnum, errnum);
-  EXPECT_TRUE(Listing(dir_.string()).empty());
+// Folders that cannot take the files: the error number and the system's reason, naming the
+// first file, and nothing written. A name that only just fits leaves no room for a temporary
+// suffix, and still saves.
+TEST_F(SaveTest, UnusableFoldersFailOnTheFirstFile) {
+  for (const auto& [name, errnum] :
+       {std::pair(std::string("missing/out24"), ENOENT), {std::string(252, 'n'), ENAMETOOLONG}}) {
+    const std::string base = Path(name);
+    const Result r = Save(base);
+    EXPECT_EQ(r.message.rfind(base + ".bmp: " + std::strerror(errnum), 0), 0u) << r.message;
+    EXPECT_EQ(r.errnum, errnum);
+    EXPECT_TRUE(Listing(dir_.string()).empty());
+  }
+  ASSERT_TRUE(Save(Path(std::string(251, 'n'))).ok);
 }
-
-INSTANTIATE_TEST_SUITE_P(Folders, UnusableFolderTest,
-                         testing::Values(FolderCase{"MissingFolder", "missing/out24", ENOENT},
-                                         FolderCase{"NameTooLong", std::string(252, 'n'),
-                                                    ENAMETOOLONG}),
-                         test::CaseName<FolderCase>);
-
-// A name that only just fits leaves no room for a temporary suffix, and still saves.
-TEST_F(SaveTest, NameThatJustFitsSaves) { ASSERT_TRUE(Save(Path(std::string(251, 'n'))).ok); }
 
 struct FailureCase {
   const char* name;
@@ -109,7 +82,7 @@ struct FailureCase {
   int nth;  // 1 .bmp, 2 .bin, 3 .tim
   int errnum;
 };
-using FailedWriteTest = SaveParamTest<FailureCase>;
+class FailedWriteTest : public SaveTest, public testing::WithParamInterface<FailureCase> {};
 
 // A failing disk at any step of any file, a folder at a final name, or the kernel refusing to
 // grow a file: files before it are new, the failing one and those after keep their old content,

@@ -150,34 +150,27 @@ Bytes PayloadOfDataBlock(const Bytes& d) {
   return payload;
 }
 
-class TapeBlocks : public testing::TestWithParam<std::size_t> {};
-
-TEST_P(TapeBlocks, HeaderAndSectorsCarryThePayload) {
-  Bytes payload(GetParam());
-  for (std::size_t i = 0; i < payload.size(); ++i)
-    payload[i] = static_cast<std::uint8_t>(i ^ (i >> 8));
-  const TapeBlocksResult r = BuildTapeBlocks(payload, "CAT");
-  ASSERT_TRUE(r.ok);
-  const std::size_t len = payload.size();
-  // clang-format off
-  Bytes header = {0x00, 0x6A, 0xFF, 0x11, 0x00, 0x01, 0x00, 1 + 3 + 16, 3, 'C', 'A', 'T', 0x00,
-                  0x01, static_cast<std::uint8_t>(len & 0xFF), static_cast<std::uint8_t>(len >> 8),
-                  0xFF};
-  // clang-format on
-  header.insert(header.end(), 12, 0x00);  // 10 zeros, version, end flag
-  const std::uint16_t crc = TapeCrc(header.data() + 1, header.size() - 1);  // from 6A on
-  header.push_back(crc & 0xFF);
-  header.push_back(crc >> 8);
-  EXPECT_EQ(r.header.bytes, header);
-  EXPECT_EQ(r.header.leader_cycles, 10240);
-  EXPECT_EQ(r.data.leader_cycles, 5120);
-  EXPECT_EQ(r.data.bytes[5], (len + 255) / 256);
-  EXPECT_EQ(PayloadOfDataBlock(r.data.bytes), payload);
-}
-
-INSTANTIATE_TEST_SUITE_P(Lengths, TapeBlocks, testing::Values(1, 256, 257, 65280));
-
-TEST(TapeBlocks, NamesAndRefusals) {
+// Payloads of one byte, one sector, one more and the largest; names cut to 16 safe characters;
+// too long a payload and an unknown sample size refused.
+TEST(TapeBlocks, HeaderAndSectorsCarryThePayloadNamesAndRefusals) {
+  for (const std::size_t len : {1, 256, 257, 65280}) {
+    Bytes payload(len);
+    for (std::size_t i = 0; i < len; ++i) payload[i] = static_cast<std::uint8_t>(i ^ (i >> 8));
+    const TapeBlocksResult r = BuildTapeBlocks(payload, "CAT");
+    ASSERT_TRUE(r.ok);
+    // clang-format off
+    Bytes header = {0x00, 0x6A, 0xFF, 0x11, 0x00, 0x01, 0x00, 1 + 3 + 16, 3, 'C', 'A', 'T', 0x00,
+                    0x01, static_cast<std::uint8_t>(len & 0xFF),
+                    static_cast<std::uint8_t>(len >> 8), 0xFF};
+    // clang-format on
+    header.insert(header.end(), 12, 0x00);  // 10 zeros, version, end flag
+    const std::uint16_t crc = TapeCrc(header.data() + 1, header.size() - 1);  // from 6A on
+    header.push_back(crc & 0xFF), header.push_back(crc >> 8);
+    EXPECT_EQ(r.header.bytes, header) << len;
+    EXPECT_EQ(std::pair(r.header.leader_cycles, r.data.leader_cycles), std::pair(10240, 5120));
+    EXPECT_EQ(r.data.bytes[5], (len + 255) / 256);
+    EXPECT_EQ(PayloadOfDataBlock(r.data.bytes), payload);
+  }
   EXPECT_EQ(TapeName("a\xC3\xA9z\n-0123456789abcdefgh"), "a__z_-0123456789");
   EXPECT_FALSE(BuildTapeBlocks(Bytes(65281, 0), "X").ok);
   EXPECT_FALSE(BuildTapeWav(Bytes(65281, 0), "X").ok);
@@ -239,42 +232,30 @@ std::vector<ReadBlock> ReadTape(const Bytes& wav, int* rate) {
   return blocks;
 }
 
-struct WavCase {
-  const char* name;
-  WavOptions options;
-};
-
-class TapeWav : public testing::TestWithParam<WavCase> {};
-
-TEST_P(TapeWav, ReadsBackToTheBlocksAndPayload) {
+// Square waves of 16 bits and sine waves of 8 bits at 48 kHz, the same bytes on every call.
+TEST(TapeWav, ReadsBackToTheBlocksAndPayload) {
   const ScreenBytes screen = MakeScreen(Pattern::kEveryByte);
   const TvcProgramResult program =
       BuildTvcProgram(TvcMode::kGraphics4, {0, 80, 68, 85}, screen.data(), screen.size());
   ASSERT_TRUE(program.ok);
-  const WavResult wav = BuildTapeWav(program.payload, "PICTURE", GetParam().options);
-  ASSERT_TRUE(wav.ok) << wav.message;
-  int rate = 0;
-  const std::vector<ReadBlock> blocks = ReadTape(wav.bytes, &rate);
-  EXPECT_EQ(rate, GetParam().options.sample_rate);
-  ASSERT_EQ(blocks.size(), 2u);
   const TapeBlocksResult expected = BuildTapeBlocks(program.payload, "PICTURE");
-  // The first leader cycle after silence has no measurable period.
-  EXPECT_NEAR(blocks[0].leader, 10240, 1);
-  EXPECT_NEAR(blocks[1].leader, 5120, 1);
-  EXPECT_EQ(blocks[0].bytes, expected.header.bytes);
-  EXPECT_EQ(blocks[1].bytes, expected.data.bytes);
-  EXPECT_EQ(PayloadOfDataBlock(blocks[1].bytes), program.payload);
-  EXPECT_NEAR(wav.seconds, static_cast<double>(wav.samples) / rate, 1e-9);
-  // Same bytes on every call.
-  EXPECT_EQ(BuildTapeWav(program.payload, "PICTURE", GetParam().options).bytes, wav.bytes);
+  for (const WavOptions options :
+       {WavOptions{44100, 16, WaveShape::kSquare}, WavOptions{48000, 8, WaveShape::kSine}}) {
+    const WavResult wav = BuildTapeWav(program.payload, "PICTURE", options);
+    ASSERT_TRUE(wav.ok) << wav.message;
+    int rate = 0;
+    const std::vector<ReadBlock> blocks = ReadTape(wav.bytes, &rate);
+    EXPECT_EQ(rate, options.sample_rate);
+    ASSERT_EQ(blocks.size(), 2u);
+    // The first leader cycle after silence has no measurable period.
+    EXPECT_NEAR(blocks[0].leader, 10240, 1);
+    EXPECT_NEAR(blocks[1].leader, 5120, 1);
+    EXPECT_EQ(blocks[0].bytes, expected.header.bytes);
+    EXPECT_EQ(blocks[1].bytes, expected.data.bytes);
+    EXPECT_NEAR(wav.seconds, static_cast<double>(wav.samples) / rate, 1e-9);
+    EXPECT_EQ(BuildTapeWav(program.payload, "PICTURE", options).bytes, wav.bytes);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Formats, TapeWav,
-                         testing::Values(WavCase{"Square16", {44100, 16, WaveShape::kSquare}},
-                                         WavCase{"Sine8At48k", {48000, 8, WaveShape::kSine}}),
-                         [](const testing::TestParamInfo<WavCase>& info) {
-                           return std::string(info.param.name);
-                         });
 
 // The timing of the signal itself: a tape of N bytes lasts the sum of its cycles.
 TEST(TapeWavTiming, DurationIsTheSumOfTheCycles) {
