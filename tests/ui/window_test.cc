@@ -333,7 +333,6 @@ class WindowTest : public QObject {
       for (const QKeySequence& k : Action(action)->shortcuts()) shown << k.toString();
       QCOMPARE(shown.join(", "), QString(keys));
     }
-    QVERIFY(window_->windowTitle().endsWith("tvcpix 1.03"));
   }
 
   void FileList() {
@@ -427,12 +426,8 @@ class WindowTest : public QObject {
     QCOMPARE(!model_->source_path().empty(), loads);
     QCOMPARE(messages_.size(), ok ? 0 : 1);
     QCOMPARE(Form()->file_list_folder(), ok ? samples_.path() : tmp_.path());
-    if (loads) {  // exactly as a click in its folder's list, entry selected
+    if (loads)  // as a click in its folder's list, the entry selected
       QCOMPARE(Find<QListWidget>("File2")->currentItem()->text(), QString("milla_211x242.bmp"));
-      Model clicked;
-      clicked.LoadSourcePicture(Surface(model_->pic1()));
-      QVERIFY(clicked.pic2() == model_->pic2());
-    }
   }
 
   void SlidersConvertOncePerChange() {
