@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numeric>
 #include <random>
 #include <string>
@@ -20,10 +21,32 @@
 #include "dither/linear_light.h"
 #include "dither/palette_search.h"
 #include "dither/perceptual_methods.h"
-#include "tests/support/palettes.h"
 
 namespace tvcpix {
 namespace {
+
+// The same bytes on every run of a random picture, only palette colours, and a flat palette
+// colour left as it is (odd sizes, so partial tiles and rows are met).
+void ExpectPaletteDither(const std::function<void(Surface&)>& dither, const Palette& p) {
+  std::mt19937 rng(7);
+  Surface a("P", 61, 37, 0);
+  for (std::size_t i = 0; i < a.size_bytes(); ++i) a.data()[i] = static_cast<std::uint8_t>(rng());
+  Surface b = a;
+  dither(a), dither(b);
+  EXPECT_TRUE(a == b) << "not repeatable";
+  for (int i = 0; i < a.width() * a.height(); ++i) {
+    const ColorValue c = PixelAt(a, i % a.width(), i / a.width());
+    ASSERT_TRUE(std::any_of(p.entries().begin(), p.entries().end(),
+                            [c](const PaletteEntry& e) { return ColorFromEntry(e) == c; }))
+        << "pixel " << i << " is no palette colour";
+  }
+  for (const PaletteEntry& e : p.entries()) {
+    Surface s("P", 33, 17, ColorFromEntry(e));
+    const Surface before = s;
+    dither(s);
+    EXPECT_TRUE(s == before) << "flat " << ColorFromEntry(e) << " changed";
+  }
+}
 
 const std::vector<int> kAll16 = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 
@@ -58,8 +81,8 @@ class PerceptualTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(PerceptualTest, PaletteColoursOnlyRepeatableAndFlatColoursKept) {
   const Palette palette = TvcPalette(GetParam().palette);
-  test::ExpectPaletteDither(
-      [&](Surface& s) { PerceptualDiffusion(s, palette, GetParam().options); }, palette);
+  ExpectPaletteDither([&](Surface& s) { PerceptualDiffusion(s, palette, GetParam().options); },
+                      palette);
 }
 
 // Columns of one grey each, 0..255 across; in linear light the mean light of each band of 16
@@ -146,7 +169,7 @@ class AspectOrderedTest : public ::testing::TestWithParam<AspectCase> {};
 TEST_P(AspectOrderedTest, PaletteColoursOnlyRepeatableAndFlatColoursKept) {
   const Palette palette = TvcPalette(GetParam().palette);
   const PixelAspect aspect = PixelAspectOf(GetParam().mode);
-  test::ExpectPaletteDither([&](Surface& s) { AspectOrderedDither(s, palette, aspect); }, palette);
+  ExpectPaletteDither([&](Surface& s) { AspectOrderedDither(s, palette, aspect); }, palette);
 }
 
 // A flat grey between black and white, over whole tiles: the mix of 16 picks puts the mean
@@ -214,7 +237,7 @@ class PerceptualMethodTest : public ::testing::TestWithParam<MethodCase> {};
 TEST_P(PerceptualMethodTest, PaletteColoursOnlyRepeatableAndFlatColoursKept) {
   const MethodCase& c = GetParam();
   const Palette palette = TvcPalette(c.palette);
-  test::ExpectPaletteDither(
+  ExpectPaletteDither(
       [&](Surface& s) { RunPerceptualMethod(c.method, c.mode, kDefaultStrength, palette, s); },
       palette);
 }

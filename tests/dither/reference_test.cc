@@ -19,13 +19,36 @@
 #include "dither/method.h"
 #include "dither/noise_source.h"
 #include "dither/ordered.h"
+#include "dither/palette_search.h"
 #include "dither/pattern.h"
 #include "dither/pattern_set.h"
 #include "dither/threshold.h"
-#include "tests/support/palettes.h"
 
 namespace tvcpix {
 namespace {
+
+// The palettes a conversion uses: the start tables, swatches without black (dark grey is what a
+// swatch holds before any pick) and even reds, where every odd red lies halfway between two
+// entries.
+struct NamedPalette {
+  const char* name;
+  Palette palette;
+};
+
+std::vector<NamedPalette> DitherPalettes() {
+  std::vector<NamedPalette> out = {
+      {"Start2", TvcPalette({0, 15})},
+      {"Start4", TvcPalette({0, 15, 9, 10})},
+      {"Table16", TvcPalette({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15})},
+      {"Swatches4", {}},
+      {"EvenReds100", {}}};
+  const ColorValue swatches[4] = {MakeColor(64, 64, 64), MakeColor(255, 255, 0),
+                                  MakeColor(0, 145, 145), MakeColor(255, 0, 255)};
+  PaletteFromSwatches(out[3].palette, swatches, 4);
+  out[4].palette.Resize(100);
+  for (int i = 0; i < 100; ++i) out[4].palette.Set(i, {0, 0, static_cast<std::uint8_t>(2 * i), 0});
+  return out;
+}
 
 using M = DitherMethod;
 
@@ -119,7 +142,7 @@ class ErrorDiffusionTest : public testing::TestWithParam<std::tuple<int, int>> {
 TEST_P(ErrorDiffusionTest, MatchesTheReference) {
   const auto [kernel, palette_index] = GetParam();
   const RefKernel& k = kKernels[kernel];
-  const Palette palette = test::DitherPalettes()[static_cast<std::size_t>(palette_index)].palette;
+  const Palette palette = DitherPalettes()[static_cast<std::size_t>(palette_index)].palette;
   std::mt19937 rng(100 + 8 * palette_index + kernel);
   for (const auto& [w, h] : kSizes)
     for (const bool flat : {false, true}) {
@@ -139,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
                      testing::Range(0, 5)),
     [](const testing::TestParamInfo<std::tuple<int, int>>& info) {
       return std::string(kKernels[std::get<0>(info.param)].name) + "_" +
-             test::DitherPalettes()[static_cast<std::size_t>(std::get<1>(info.param))].name;
+             DitherPalettes()[static_cast<std::size_t>(std::get<1>(info.param))].name;
     });
 
 // The ordered passes written out plainly, one channel at a time.
@@ -244,7 +267,7 @@ class ThresholdTest : public testing::TestWithParam<int> {};
 // The snap pass and "Treshold" are the same per-pixel replacement; "Treshold+Noise" goes on with
 // the sequence from one run to the next.
 TEST_P(ThresholdTest, SnapTresholdAndNoiseMatchTheReference) {
-  const Palette palette = test::DitherPalettes()[static_cast<std::size_t>(GetParam())].palette;
+  const Palette palette = DitherPalettes()[static_cast<std::size_t>(GetParam())].palette;
   std::mt19937 rng(6 + GetParam());
   for (const auto& [w, h] : kSizes) {
     SCOPED_TRACE(testing::Message() << w << "x" << h);
@@ -266,7 +289,7 @@ TEST_P(ThresholdTest, SnapTresholdAndNoiseMatchTheReference) {
 INSTANTIATE_TEST_SUITE_P(Palettes, ThresholdTest, testing::Range(0, 5),
                          [](const testing::TestParamInfo<int>& info) {
                            return std::string(
-                               test::DitherPalettes()[static_cast<std::size_t>(info.param)].name);
+                               DitherPalettes()[static_cast<std::size_t>(info.param)].name);
                          });
 
 ColorValue Color(const PaletteEntry& e) { return ColorFromEntry(e); }

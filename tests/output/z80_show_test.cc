@@ -132,22 +132,6 @@ std::vector<RunCase> RunCases() {
 
 INSTANTIATE_TEST_SUITE_P(ModesAndPackings, ShowRoutineRun, testing::ValuesIn(RunCases()), CaseName);
 
-// The harness has teeth: a routine that pages video RAM in without telling BASIC's copy at
-// 0x0003 loses it to the first interrupt.
-TEST(ShowRoutineHarness, RoutineThatSkipsTheMapCopyFailsUnderInterrupts) {
-  const ScreenBytes screen = MakeScreen(Pattern::kLongRuns);
-  const TvcProgramResult program =
-      BuildTvcProgram(TvcMode::kGraphics16, {}, screen.data(), screen.size());
-  ASSERT_TRUE(program.ok);
-  std::vector<std::uint8_t> broken = program.payload;
-  const std::size_t at = kShowRoutineAddress - kBasicProgramStart;
-  ASSERT_EQ(broken[at + 2], 0x32);  // LD (0003h),A
-  broken[at + 3] = 0x04;            // now LD (0004h),A
-  TvcMachine m;
-  m.RunProgram(broken, kShowRoutineAddress, 4 * kMaxTstates, 997);
-  EXPECT_NE(m.bank(TvcMachine::kVid), screen);
-}
-
 // The listing's mnemonics are what the bytes disassemble to.
 TEST(ShowRoutineListing, MnemonicsMatchTheDisassembly) {
   for (const ShowKind kind : {ShowKind::kCopy, ShowKind::kUnpack, ShowKind::kUnpackBits}) {
