@@ -101,16 +101,12 @@ Bytes BuildBmp(const Bmp& b) {
   return f;
 }
 
-ColorValue PaletteColor(int i) {
-  return MakeColor(i * 37 % 256, 255 - i * 11 % 256, i * 73 % 256);
-}
+ColorValue PaletteColor(int i) { return MakeColor(i * 37 % 256, 255 - i * 11 % 256, i * 73 % 256); }
 int Index(int x, int y, int n) { return (x * 3 + y * 5 + x * y) % n; }
 int R5(int x, int y) { return (x * 9 + y) % 32; }
 int G6(int x, int y) { return (y * 13 + x * 5) % 64; }
 int B5(int x, int y) { return (x * y + 31) % 32; }
-ColorValue Rgb(int x, int y) {
-  return MakeColor(x * 40 + 3, y * 50 + 7, (x * y * 13) % 256);
-}
+ColorValue Rgb(int x, int y) { return MakeColor(x * 40 + 3, y * 50 + 7, (x * y * 13) % 256); }
 
 // A layout's stored value and shown colour at (x, y): indices into n palette entries; 16 bits
 // 5-6-5 with masks and 5-5-5 without, fields widened by shifting into the high bits; 32 bits
@@ -184,8 +180,7 @@ Bytes Claimed(std::int32_t width, std::int32_t height, int bits = 24) {
 // A baseline JPEG of 3 x 2 or 2 x 1 flat 8 x 8 blocks (1 or 4 components) with quantiser 1 and
 // only DC coefficients, so each decoded sample is exactly value(component, bx, by). With four
 // components an Adobe marker says the samples are inverted CMYK, as print software writes them.
-Bytes FlatJpeg(int n, const std::function<int(int, int, int)>& value,
-                      const Bytes& app1 = {}) {
+Bytes FlatJpeg(int n, const std::function<int(int, int, int)>& value, const Bytes& app1 = {}) {
   const int bw = n == 1 ? 3 : 2, bh = n == 1 ? 2 : 1;
   Bytes j = {0xFF, 0xD8};
   j.reserve(1024);  // GCC 12 otherwise warns of a bogus out-of-bounds copy below
@@ -319,7 +314,7 @@ std::vector<LoadCase> LoadCases() {
   cases.push_back(
       {"tall.bmp", [] { return Encode("BMP", 1, 65535); }, 1, 65535, Fixed(GradientAt)});
   // JPEGs Qt wrote, with Qt's pixels: with bytes after the end marker (as cameras write them),
-  // and as wide as JPEG allows (other forms: direct_decode_test.cc).
+  // and as wide as JPEG allows (other forms: the direct decoder tests below).
   const auto qt_reads = [](const Bytes& bytes) { return AsQtReads(bytes); };
   cases.push_back({"trailer.jpg",
                    [] {

@@ -7,8 +7,8 @@ extern "C" {
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <regex>
 #include <string>
 #include <variant>
@@ -67,7 +67,7 @@ TEST_P(ShowRoutineRun, VideoRamEqualsTheScreenAndBasicCarriesOn) {
   ASSERT_TRUE(program.ok) << program.message;
   ASSERT_EQ(program.layout.packing, c.packing);
 
-  // The golden loader (tvc_cassette_test.cc) calls the routine; BASIC's variables go right
+  // The golden loader (tape_test.cc) calls the routine; BASIC's variables go right
   // after its closing 00, so everything up to the routine is zeros.
   const std::vector<std::uint8_t> basic = BuildLoaderBasic(c.mode, codes, kShowRoutineAddress);
   const std::size_t routine_at = kShowRoutineAddress - kBasicProgramStart;
@@ -103,8 +103,8 @@ TEST_P(ShowRoutineRun, VideoRamEqualsTheScreenAndBasicCarriesOn) {
     for (std::size_t i = 0; i < program.payload.size(); ++i) {
       const std::size_t addr = kBasicProgramStart + i;
       if (static_cast<int>(addr >> 14) == b)
-        before[addr & 0x3FFF] =
-            addr >= kShowRoutineAddress && addr < own_end ? after[addr & 0x3FFF] : program.payload[i];
+        before[addr & 0x3FFF] = addr >= kShowRoutineAddress && addr < own_end ? after[addr & 0x3FFF]
+                                                                              : program.payload[i];
     }
     if (b == 0) {
       before[3] = after[3];  // checked above
