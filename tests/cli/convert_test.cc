@@ -1,66 +1,73 @@
-// tvcpix-cli's conversions: the files it writes against the window's result, tones and the
-// noise sequence, a saved screen opened again, and failures per input.
+// tvcpix-cli's conversions: the settings in every spelling and the usage errors, the files it
+// writes against the window's result, tones and the noise sequence, a saved screen opened again,
+// the perceptual methods' names and "auto" palettes, the exports and "view", batches that write
+// and print exactly what one input at a time does, and failures per input.
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <regex>
 
-#include "core/color_count.h"
 #include "engine/input_file.h"
-#include "tests/cli/cli_fixture.h"
+#include "tests/support/tool_run.h"
 
 namespace tvcpix {
 namespace {
 
 using test::Bytes;
-using test::CliParamTest;
-using test::CliTest;
 using test::Parse;
 using test::ReadBytes;
 using test::Reference;
+using test::ScratchParamTest;
 using test::ToolResult;
 using test::WritePicture;
 namespace fs = std::filesystem;
+using test::Picture;
 
-struct SettingsCase {
-  const char* name;
-  const char* settings;
-};
-using ConvertTest = CliParamTest<SettingsCase>;
+using CliTest = test::ScratchTest;
 
-// The three files and the line are the window's for the same picture and settings.
-TEST_P(ConvertTest, WritesTheModelsResult) {
-  WritePicture(Path("in.bmp"), 70, 46, 3);
-  std::vector<std::string> args = Words(GetParam().settings + std::string(" -o D/out D/in.bmp"));
-  const ToolResult r = ScratchTest::Run(args);
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.err, "");
-  const CliOptions o = Parse(args);
-  const Model ref = Reference(Path("in.bmp"), o);
-  EXPECT_EQ(r.out, Path("out") + ": " + std::to_string(CountColors(ref.pic2())) + " colours\n");
-  EXPECT_TRUE(ReadBytes(Path("out.bmp")) == test::BmpBytes(ref.pic2()));
-  const Bytes bin = BuildScreenImage(ref.preview(o.mode), o.mode, ref.palette());
-  const auto header = TimHeader(o.mode, ref.palette());
-  Bytes tim(header.begin(), header.end());
-  tim.insert(tim.end(), bin.begin(), bin.end());
-  EXPECT_TRUE(ReadBytes(Path("out.bin")) == bin);
-  EXPECT_TRUE(ReadBytes(Path("out.tim")) == tim);
+// The spellings of the settings, and the start palettes without palette options.
+TEST_F(CliTest, SettingsAreParsedInEverySpelling) {
+  const struct {
+    const char* line;
+    TvcMode mode;
+    DitherMethod method;
+    std::array<int, 4> palette4;
+    std::array<int, 2> palette2;
+    bool resize;
+  } cases[] = {{"-m 16 -d bayer4x4 --no-resize", TvcMode::kGraphics16, DitherMethod::kBayer4x4,
+                kStartPalette4Indices, kStartPalette2Indices, false},
+               {"-m4 -d STUCKI --palette4 1,14,8,6",
+                TvcMode::kGraphics4,
+                DitherMethod::kStucky,
+                {1, 14, 8, 6},
+                kStartPalette2Indices,
+                true},
+               {"--mode=2 --dither=atkinson --palette2=9,14",
+                TvcMode::kGraphics2,
+                DitherMethod::kAtkinson,
+                kStartPalette4Indices,
+                {9, 14},
+                true}};
+  for (const auto& c : cases) {
+    const CliOptions o = Parse(Words(std::string(c.line) + " -O D/o a"));
+    EXPECT_EQ(std::tuple(o.mode, o.method, o.palette4, o.palette2, o.resize),
+              std::tuple(c.mode, c.method, c.palette4, c.palette2, c.resize))
+        << c.line;
+  }
 }
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Settings, ConvertTest, testing::Values(
-    SettingsCase{"Graphics16", "-m 16"},
-    SettingsCase{"Bayer4x4NoResize", "-d bayer4x4 --no-resize"},
-    SettingsCase{"Graphics4StuckiPalette", "-m4 -d STUCKI --palette4 1,14,8,6"},
-    SettingsCase{"Graphics2AtkinsonPalette", "--mode=2 -d atkinson --palette2=9,14"}),
-    test::CaseName<SettingsCase>);
-// clang-format on
-
-TEST_F(CliTest, PaletteOptionsGiveTheIndicesAndDefaultToTheStartPalettes) {
-  const CliOptions o = Parse(Words("--palette4 1,14,8,6 --palette2=9,14 -O D/o a"));
-  EXPECT_EQ(std::pair(o.palette4, o.palette2),
-            std::pair(std::array{1, 14, 8, 6}, std::array{9, 14}));
-  const CliOptions d = Parse(Words("-O D/o a"));
-  EXPECT_EQ(std::pair(d.palette4, d.palette2),
-            std::pair(kStartPalette4Indices, kStartPalette2Indices));
+// The three files and the line are the window's for the same picture and settings.
+TEST_F(CliTest, WritesTheModelsResult) {
+  WritePicture(Path("in.bmp"), 70, 46, 3);
+  const std::vector<std::string> args =
+      Words("-m4 -d stucki --palette4 1,14,8,6 --no-resize -o D/out D/in.bmp");
+  const ToolResult r = Run(args);
+  ASSERT_EQ(r.code, 0) << r.err;
+  Model ref = Reference(Path("in.bmp"), Parse(args));
+  EXPECT_EQ(r.out + r.err, Path("out") + ": " + ref.result_colors_caption() + " colours\n");
+  ASSERT_TRUE(ref.SaveAs(Path("ref")).ok);
+  for (const char* ext : {".bmp", ".bin", ".tim"})
+    EXPECT_TRUE(ReadBytes(Path("out") + ext) == ReadBytes(Path("ref") + ext)) << ext;
 }
 
 // "Treshold+Noise" draws anew in every conversion, so the result shows how many came before it:
@@ -70,7 +77,7 @@ TEST_F(CliTest, ToneConversionsAdvanceTheNoiseSequence) {
   WritePicture(Path("noise.bmp"), 64, 48, 9);
   const std::vector<std::string> args =
       Words("-d tresholdnoise --gamma 45 --brightness 60 -q -o D/n D/noise.bmp");
-  const ToolResult r = ScratchTest::Run(args);
+  const ToolResult r = Run(args);
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "");  // -q
   Model ref = Reference(Path("noise.bmp"), Parse(args));
@@ -84,8 +91,8 @@ TEST_F(CliTest, ToneConversionsAdvanceTheNoiseSequence) {
 // enlarged screen, loaded into a fresh model and saved.
 TEST_F(CliTest, SavedScreenConvertsAgainAsTheWindowLoadsIt) {
   WritePicture(Path("in.bmp"), 90, 60, 4);
-  ASSERT_EQ(Run("-m 4 -d floyd -o D/out D/in.bmp").code, 0);
-  const ToolResult r = Run("D/out.tim -o D/again");
+  ASSERT_EQ(RunLine("-m 4 -d floyd -o D/out D/in.bmp").code, 0);
+  const ToolResult r = RunLine("D/out.tim -o D/again");
   ASSERT_EQ(r.code, 0) << r.err;
   InputFile opened;
   ASSERT_TRUE(OpenInputFile(Path("out.tim"), DecodeWithQt, &opened).ok);
@@ -102,7 +109,7 @@ struct FailureCase {
   const char* line;
   std::string reason;  // found after "tvcpix-cli: <self.bmp>: "; "D/" is the scratch folder
 };
-using FailedInputTest = CliParamTest<FailureCase>;
+using FailedInputTest = ScratchParamTest<FailureCase>;
 
 // Never over its input, into a missing folder or past a failed write: the input fails, naming
 // the file and reason (and what was already replaced), the input stays, and the next input
@@ -113,7 +120,7 @@ TEST_P(FailedInputTest, NamesTheFileAndTheReason) {
   WritePicture(Path("next.bmp"), 32, 32, 2);
   const Bytes before = ReadBytes(Path("self.bmp"));
   fs::create_directories(Path("out/self.bin"));  // a folder where the .bin belongs
-  const ToolResult r = Run(line);
+  const ToolResult r = RunLine(line);
   EXPECT_EQ(r.code, 1);
   const std::string self = "tvcpix-cli: " + Path("self.bmp") + ": ";
   std::string why = reason;  // "D/" again the scratch folder
@@ -141,6 +148,180 @@ INSTANTIATE_TEST_SUITE_P(Inputs, FailedInputTest, testing::Values(
                 "D/out/self.bin: " + std::string(std::strerror(EISDIR)) +
                     " (already replaced: D/out/self.bmp)\n"}),
     test::CaseName<FailureCase>);
+// clang-format on
+
+TEST_F(CliTest, NamesAndNumbersOfTheNewMethodsAndTheirHelp) {
+  for (const auto& [text, method] :
+       std::vector<std::pair<std::string, DitherMethod>>{{"perceptual", DitherMethod::kPerceptual},
+                                                         {"18", DitherMethod::kPerceptual},
+                                                         {"Screen", DitherMethod::kScreen},
+                                                         {"19", DitherMethod::kScreen},
+                                                         {"aspect", DitherMethod::kScreen},
+                                                         {"best", DitherMethod::kBest},
+                                                         {"20", DitherMethod::kBest}})
+    EXPECT_EQ(ParseMethod(text), method) << text;
+  const ToolResult help = RunLine("--help");
+  EXPECT_EQ(help.code, 0);
+  for (const char* line : {"18 perceptual", "19 screen", "20 best", "--strength N"})
+    EXPECT_NE(help.out.find(line), std::string::npos) << line;
+}
+
+// The palette found is printed; given by hand, it writes the same files and the same line
+// (without the palette, which only "auto" names).
+TEST_F(CliTest, AutoPaletteIsNamedOnTheLineAndHeldByTheFiles) {
+  test::WritePicture(Path("in.bmp"), 120, 90, 5);
+  for (const std::string option : {"-m 4 --palette4", "-m 2 --palette2"}) {
+    const ToolResult r = RunLine(option + " auto -d perceptual -o D/a D/in.bmp");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string prefix = Path("a") + ": ";
+    const std::size_t at = r.out.find(", palette ");
+    ASSERT_TRUE(r.out.rfind(prefix, 0) == 0 && at != std::string::npos) << r.out;
+    const std::string indices = r.out.substr(at + 10, r.out.size() - at - 11);
+    const ToolResult manual = RunLine(option + " " + indices + " -d perceptual -o D/m D/in.bmp");
+    ASSERT_EQ(manual.code, 0) << manual.err;
+    EXPECT_EQ(manual.out,
+              Path("m") + ": " + r.out.substr(prefix.size(), at - prefix.size()) + "\n");
+    for (const char* ext : {".bmp", ".bin", ".tim"})
+      EXPECT_EQ(ReadBytes(Path("a") + ext), ReadBytes(Path("m") + ext)) << ext;
+  }
+}
+
+// The bytes of every hexadecimal item ("$3F" or "0x3F,") in the text.
+Bytes HexItems(const std::string& text, const std::string& pattern) {
+  Bytes bytes;
+  const std::regex item(pattern);
+  for (std::sregex_iterator it(text.begin(), text.end(), item), end; it != end; ++it)
+    bytes.push_back(static_cast<std::uint8_t>(std::stoi((*it)[1].str(), nullptr, 16)));
+  return bytes;
+}
+
+using ExportTest = test::ScratchParamTest<const char*>;
+
+TEST_P(ExportTest, ExportsAndViewsHoldTheSavedScreen) {
+  const std::string mode = GetParam();
+  test::WritePicture(Path("pic.bmp"), 150, 110, 3);
+  ASSERT_EQ(RunLine("-m " + mode +
+                    " -d stucki -o D/s --asm D/s.asm --c-header D/s.h --png D/s.png D/pic.bmp")
+                .code,
+            0);
+  const Bytes bin = ReadBytes(Path("s.bin")), tim = ReadBytes(Path("s.tim"));
+  EXPECT_TRUE(HexItems(test::ReadText(Path("s.asm")), "(?:db |,)\\$([0-9A-F]{2})") == bin);
+  EXPECT_TRUE(HexItems(test::ReadText(Path("s.h")), "0x([0-9A-F]{2}),") == bin);
+  const Surface view = Picture(Path("s.png"));  // the result view, as the BMP holds it
+  EXPECT_TRUE(view == Picture(Path("s.bmp")));
+  DecodedScreen screen;
+  ASSERT_TRUE(DecodeTim(tim.data(), tim.size(), &screen).ok);
+  const ToolResult r = RunLine("view D/s.tim -o D/v.png");
+  EXPECT_EQ(r.out, Path("v.png") + ": " + InfoOf(screen.mode).caption + ", " +
+                       std::to_string(screen.screen.width()) + " x 240\n");
+  EXPECT_TRUE(Picture(Path("v.png")) == screen.screen);
+  ASSERT_EQ(RunLine("view --enlarged D/s.tim -o D/e.png").code, 0);
+  EXPECT_TRUE(Picture(Path("e.png")) == view);  // start palettes hold only levels 0 and 255
+  ASSERT_EQ(RunLine("view D/s.bin -o D/b.png --mode " + mode).code, 0);
+  EXPECT_TRUE(ReadBytes(Path("b.png")) == ReadBytes(Path("v.png")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ExportTest, testing::Values("2", "4", "16"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                           return "Graphics" + std::string(info.param);
+                         });
+
+struct BatchCase {
+  const char* name;
+  const char* settings;
+};
+using BatchTest = test::ScratchParamTest<BatchCase>;
+
+// Good inputs, a copy, a broken one, a missing one and two sharing a base: parallel runs write
+// and print exactly what a sequential run does, and the copy gives the same files as its original.
+TEST_P(BatchTest, ParallelRunsEqualSequentialAndSingleRuns) {
+  const std::string settings = GetParam().settings;
+  fs::create_directories(Path("x")), fs::create_directories(Path("y"));
+  for (int i = 0; i < 4; ++i)
+    WritePicture(Path("p" + std::to_string(i) + ".bmp"), 40 + 23 * i, 90 - 11 * i, i);
+  fs::copy_file(Path("p0.bmp"), Path("copy.bmp"));
+  fs::copy_file(std::string(TVCPIX_SAMPLES_DIR) + "/coffee_600x400.jpg", Path("coffee.jpg"));
+  test::WriteBytes(Path("bad.bmp"), Bytes{'B', 'M', 0, 1, 2});
+  WritePicture(Path("x/same.bmp"), 30, 30, 7);
+  WritePicture(Path("y/same.bmp"), 30, 30, 8);
+  const std::string inputs =
+      " -O D/out D/p0.bmp D/x/same.bmp D/coffee.jpg D/p1.bmp D/bad.bmp D/p2.bmp D/missing.bmp "
+      "D/copy.bmp D/y/same.bmp D/p3.bmp";
+  const std::regex summary("tvcpix-cli: 6 converted, 4 failed in [0-9.]+ s \\((\\d) threads?\\)\n");
+  std::map<std::string, std::map<std::string, Bytes>> files;
+  std::map<std::string, ToolResult> runs;
+  for (const char* jobs : {"1", "3"}) {
+    ToolResult& r = runs[jobs] = RunLine(settings + " -j " + jobs + inputs);
+    EXPECT_EQ(r.code, 1);
+    std::smatch m;
+    EXPECT_TRUE(std::regex_search(r.err, m, summary) && m[1] == jobs) << r.err;
+    r.err = std::regex_replace(r.err, summary, "");
+    for (const auto& e : fs::directory_iterator(Path("out")))
+      files[jobs][e.path().filename()] = ReadBytes(e.path());
+    fs::remove_all(Path("out"));
+  }
+  EXPECT_EQ(runs["3"].out, runs["1"].out);
+  EXPECT_EQ(runs["3"].err, runs["1"].err);  // no progress into a file either
+  EXPECT_TRUE(files["3"] == files["1"]);
+  EXPECT_EQ(files["1"].size(), 18u);  // six pictures, three files each
+  EXPECT_TRUE(files["1"]["copy.bmp"] == files["1"]["p0.bmp"]);
+  const std::regex line_base("[^\n]*/([^/\n:]+): [^\n]*\n");  // one line per input, in order
+  EXPECT_EQ(std::regex_replace(runs["1"].out, line_base, "$1 "), "p0 coffee p1 p2 copy p3 ");
+  for (const char* failed : {"x/same.bmp", "bad.bmp", "missing.bmp", "y/same.bmp"})
+    EXPECT_NE(runs["1"].err.find("tvcpix-cli: " + Path(failed) + ": "), std::string::npos)
+        << failed;
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, BatchTest,
+                         testing::Values(BatchCase{"NoiseGraphics4", "-d Treshold+Noise -m 4"},
+                                         BatchCase{"TonesPerceptual",
+                                                   "--gamma 40 --brightness 55 -d perceptual"}),
+                         test::CaseName<BatchCase>);
+
+struct UsageCase {
+  const char* name;
+  const char* line;       // "D/..." is a path in the scratch folder, '' an empty word
+  const char* says = "";  // a part of the message
+};
+using UsageErrorTest = test::ScratchParamTest<UsageCase>;
+
+TEST_P(UsageErrorTest, ExitsWithTwoAndWritesNothing) {
+  test::WritePicture(Path("a.bmp"), 20, 20, 1);
+  test::WriteBytes(Path("a.tim"), test::Bytes(16400, 0));
+  const test::ToolResult r = RunLine(GetParam().line);
+  EXPECT_EQ(r.code, kExitUsage);
+  EXPECT_EQ(r.out + r.err.substr(0, 12), "tvcpix-cli: ");
+  EXPECT_NE(r.err.find(GetParam().says), std::string::npos) << r.err;
+  EXPECT_EQ(Listing(dir_.string()), (std::set<std::string>{"a.bmp", "a.tim"}));
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(CommandLines, UsageErrorTest, testing::Values(
+    UsageCase{"NoArguments", ""}, UsageCase{"NoInput", "-O D/o"}, UsageCase{"NoOutput", "D/a.bmp"},
+    UsageCase{"BothOutputs", "-o D/x -O D/y D/a.bmp"},
+    UsageCase{"OneBaseTwoInputs", "-o D/x D/a.bmp D/a.bmp"},
+    UsageCase{"EmptyBase", "-o '' D/a.bmp"}, UsageCase{"UnknownOption", "-x -O D/o D/a.bmp"},
+    UsageCase{"MissingValue", "-O D/o D/a.bmp --mode"}, UsageCase{"Mode8", "-O D/o -m 8 D/a.bmp"},
+    UsageCase{"UnknownMethod", "-O D/o -d finest D/a.bmp", "unknown dithering method"},
+    UsageCase{"MethodPastTheLast", "-O D/o -d 21 D/a.bmp", "use 1..20"},
+    UsageCase{"Palette4Index16", "-O D/o --palette4 0,1,2,16 D/a.bmp"},
+    UsageCase{"Palette2Letters", "-O D/o --palette2 a,b D/a.bmp"},
+    UsageCase{"AutoMisspelt", "-O D/o -m 4 --palette4 Auto D/a.bmp", "palette"},
+    UsageCase{"Gamma101", "-O D/o --gamma 101 D/a.bmp"},
+    UsageCase{"StrengthWithFloyd", "-O D/o -d floyd --strength 50 D/a.bmp",
+              "applies only to the perceptual"},
+    UsageCase{"StrengthWithTheDefault", "-O D/o --strength 50 D/a.bmp", "not to 'Pattern TVC'"},
+    UsageCase{"StrengthOutOfRange", "-O D/o -d perceptual --strength 101 D/a.bmp",
+              "invalid --strength"},
+    UsageCase{"StrengthNotANumber", "-O D/o -d screen --strength x D/a.bmp", "invalid --strength"},
+    UsageCase{"NoResizeWithValue", "-O D/o --no-resize=1 D/a.bmp"},
+    UsageCase{"ZeroJobs", "-j 0 -O D/o D/a.bmp"},
+    UsageCase{"ExportWithTwoInputs", "-o D/s --asm D/s.asm D/a.bmp D/a.bmp"},
+    UsageCase{"TwoExportsOneFile", "-o D/s --png D/x --asm D/./x D/a.bmp"},
+    UsageCase{"ViewWithoutOutput", "view D/a.tim"},
+    UsageCase{"ViewTimWithMode", "view D/a.tim -m 4 -o D/x.png"},
+    UsageCase{"ViewWithMethod", "view D/a.bin --dither floyd -o D/x.png"}),
+    test::CaseName<UsageCase>);
 // clang-format on
 
 }  // namespace

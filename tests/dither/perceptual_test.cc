@@ -1,50 +1,68 @@
-// Tests of the linear-light tables and the perceptual error diffusion: palette-only output,
-// determinism, flat palette colours kept, and mean brightness kept on grey ramps.
+// The perceptual methods: the linear-light tables, the perceptual error diffusion, "Screen"
+// (the ordered method laid out for the TVC's pixel shapes), their entry point and the search on
+// the filtered error: palette colours only, determinism, flat palette colours kept, mean light
+// kept, the strength, and the search never worse than the diffusion it starts from.
 #include "dither/perceptual.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
+#include <functional>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "core/palette.h"
-#include "core/surface.h"
+#include "core/color_count.h"
+#include "dither/aspect_ordered.h"
+#include "dither/filtered_error.h"
+#include "dither/filtered_search.h"
 #include "dither/linear_light.h"
 #include "dither/palette_search.h"
+#include "dither/perceptual_methods.h"
 
 namespace tvcpix {
 namespace {
+
+// The same bytes on every run of a random picture, only palette colours, and a flat palette
+// colour left as it is (odd sizes, so partial tiles and rows are met).
+void ExpectPaletteDither(const std::function<void(Surface&)>& dither, const Palette& p) {
+  std::mt19937 rng(7);
+  Surface a("P", 61, 37, 0);
+  for (std::size_t i = 0; i < a.size_bytes(); ++i) a.data()[i] = static_cast<std::uint8_t>(rng());
+  Surface b = a;
+  dither(a), dither(b);
+  EXPECT_TRUE(a == b) << "not repeatable";
+  for (int i = 0; i < a.width() * a.height(); ++i) {
+    const ColorValue c = PixelAt(a, i % a.width(), i / a.width());
+    ASSERT_TRUE(std::any_of(p.entries().begin(), p.entries().end(),
+                            [c](const PaletteEntry& e) { return ColorFromEntry(e) == c; }))
+        << "pixel " << i << " is no palette colour";
+  }
+  for (const PaletteEntry& e : p.entries()) {
+    Surface s("P", 33, 17, ColorFromEntry(e));
+    const Surface before = s;
+    dither(s);
+    EXPECT_TRUE(s == before) << "flat " << ColorFromEntry(e) << " changed";
+  }
+}
+
+const std::vector<int> kAll16 = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 
 TEST(LinearLightTest, TableFollowsTheSrgbCurveAndInvertsExactly) {
   for (int v = 0; v < 256; ++v) {
     const double c = v / 255.0;
     const double expected = c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    EXPECT_NEAR(SrgbToLinear(static_cast<std::uint8_t>(v)), expected * kLinearOne, 0.5001) << v;
+    const auto u = static_cast<std::uint8_t>(v);
+    EXPECT_NEAR(SrgbToLinear(u), expected * kLinearOne, 0.5001) << v;
     if (v > 0) {
-      EXPECT_LT(SrgbToLinear(static_cast<std::uint8_t>(v - 1)),
-                SrgbToLinear(static_cast<std::uint8_t>(v)));
+      EXPECT_LT(SrgbToLinear(static_cast<std::uint8_t>(v - 1)), SrgbToLinear(u));
     }
-    EXPECT_EQ(LinearToSrgb(SrgbToLinear(static_cast<std::uint8_t>(v))), v);
+    EXPECT_EQ(LinearToSrgb(SrgbToLinear(u)), v);
   }
   EXPECT_EQ(LinearToSrgb(-5), 0);
   EXPECT_EQ(LinearToSrgb(kLinearOne + 5), 255);
-}
-
-Surface RandomPicture(int w, int h, unsigned seed) {
-  Surface s("P", w, h, 0);
-  std::mt19937 rng(seed);
-  for (std::size_t i = 0; i < s.size_bytes(); ++i) s.data()[i] = static_cast<std::uint8_t>(rng());
-  return s;
-}
-
-bool InPalette(const Palette& palette, const std::uint8_t* p) {
-  for (const PaletteEntry& e : palette.entries())
-    if (e.blue == p[0] && e.green == p[1] && e.red == p[2]) return true;
-  return false;
 }
 
 struct Case {
@@ -55,103 +73,245 @@ struct Case {
 
 PerceptualOptions With(bool serpentine, bool linear, int strength, bool encoded = false) {
   PerceptualOptions o;
-  o.serpentine = serpentine;
-  o.linear = linear;
-  o.strength = strength;
-  o.match_encoded = encoded;
+  o.serpentine = serpentine, o.linear = linear, o.strength = strength, o.match_encoded = encoded;
   return o;
 }
 
 class PerceptualTest : public ::testing::TestWithParam<Case> {};
 
-TEST_P(PerceptualTest, EveryPixelIsAPaletteColourAndRunsRepeatExactly) {
+TEST_P(PerceptualTest, PaletteColoursOnlyRepeatableAndFlatColoursKept) {
   const Palette palette = TvcPalette(GetParam().palette);
-  const Surface source = RandomPicture(61, 37, 7);
-  Surface a = source, b = source;
-  PerceptualDiffusion(a, palette, GetParam().options);
-  PerceptualDiffusion(b, palette, GetParam().options);
-  EXPECT_TRUE(a == b);
-  for (int y = 0; y < a.height(); ++y)
-    for (int x = 0; x < a.width(); ++x)
-      ASSERT_TRUE(InPalette(palette, a.row(y) + 3 * x)) << x << "," << y;
+  ExpectPaletteDither([&](Surface& s) { PerceptualDiffusion(s, palette, GetParam().options); },
+                      palette);
 }
 
-TEST_P(PerceptualTest, FlatPaletteColourStaysThatColour) {
-  const Palette palette = TvcPalette(GetParam().palette);
-  for (const PaletteEntry& e : palette.entries()) {
-    Surface s("P", 40, 30, 0);
-    s.Fill(ColorFromEntry(e));
-    const Surface before = s;
-    PerceptualDiffusion(s, palette, GetParam().options);
-    EXPECT_TRUE(s == before) << int(e.red) << "," << int(e.green) << "," << int(e.blue);
-  }
-}
+// Columns of one grey each, 0..255 across; in linear light the mean light of each band of 16
+// columns stays within 2 % of white of the source's. Known limit: palettes that reach grey only
+// through chromatic mixes short of the full table (the start palette's blue and red) lose the
+// green they cannot give to the clamp of the carried error and come out up to 5 % too light;
+// an sRGB or weakened error keeps no light at all. Those cases are not held to it.
 
-// Columns of one grey each, 0..255 across; in linear light the mean light of each band of
-// 16 columns must come out within 2 % of full scale of the source's (the error travels
-// sideways and down, so a band of 16 x 64 pixels averages out all but the edges).
-TEST_P(PerceptualTest, GreyRampKeepsItsMeanBrightness) {
-  const PerceptualOptions& o = GetParam().options;
-  if (!o.linear || o.strength != 100) GTEST_SKIP() << "the light is kept only in linear light";
-  // Known limit: with colours that reach grey only through chromatic mixes (the start
-  // palette's blue and red), the clamp of the carried error drops the green the palette
-  // cannot give, and greys come out up to 5 % of white too light. Only palettes with black,
-  // white and no chromatic colour short of the 16-colour table are held to 2 %.
+using RampTest = PerceptualTest;
+
+TEST_P(RampTest, GreyRampKeepsItsMeanLight) {
   const Palette palette = TvcPalette(GetParam().palette);
-  const bool greys =
-      std::all_of(palette.entries().begin(), palette.entries().end(),
-                  [](const PaletteEntry& e) { return e.red == e.green && e.green == e.blue; });
-  if (!greys && palette.size() != 16) GTEST_SKIP() << "chromatic palette short of the table";
   Surface s("P", 256, 64, 0);
-  for (int y = 0; y < 64; ++y)
-    for (int x = 0; x < 256; ++x) s.SetPixel(x, y, MakeColor(x, x, x));
+  for (int i = 0; i < 256 * 64; ++i)
+    s.SetPixel(i % 256, i / 256, MakeColor(i % 256, i % 256, i % 256));
   const Surface source = s;
-  PerceptualDiffusion(s, palette, o);
+  PerceptualDiffusion(s, palette, GetParam().options);
   const auto light = [](const std::uint8_t* p) {
     return Luminance(SrgbToLinear(p[2]), SrgbToLinear(p[1]), SrgbToLinear(p[0]));
   };
   for (int band = 0; band < 16; ++band) {
     double in = 0, out = 0;
-    for (int y = 0; y < 64; ++y) {
-      for (int x = 16 * band; x < 16 * band + 16; ++x) {
-        in += light(source.row(y) + 3 * x);
-        out += light(s.row(y) + 3 * x);
-      }
+    for (int i = 0; i < 16 * 64; ++i) {
+      const int x = 16 * band + i % 16, y = i / 16;
+      in += light(source.row(y) + 3 * x), out += light(s.row(y) + 3 * x);
     }
     EXPECT_NEAR(out / (16 * 64), in / (16 * 64), 0.02 * kLinearOne) << "band " << band;
   }
 }
 
-const std::vector<int> kBlackWhite = {0, 15};
-const std::vector<int> kStart4 = {0, 15, 9, 10};
-const std::vector<int> kAll16 = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
-const std::vector<int> kDull4 = {0, 2, 4, 7};
+const std::vector<Case> kKeepLight = {{"Two", {0, 15}, {}},
+                                      {"TwoRaster", {0, 15}, With(false, true, 100)},
+                                      {"FourGreys", {0, 7, 8, 15}, {}},
+                                      {"Sixteen", kAll16, {}}};
+std::string Name(const ::testing::TestParamInfo<Case>& info) { return info.param.name; }
 
+INSTANTIATE_TEST_SUITE_P(KeepLight, PerceptualTest, ::testing::ValuesIn(kKeepLight), Name);
+INSTANTIATE_TEST_SUITE_P(KeepLight, RampTest, ::testing::ValuesIn(kKeepLight), Name);
 INSTANTIATE_TEST_SUITE_P(
-    Palettes, PerceptualTest,
-    ::testing::Values(Case{"Two", kBlackWhite, {}},
-                      Case{"TwoRaster", kBlackWhite, With(false, true, 100)},
-                      Case{"Four", kStart4, {}}, Case{"FourDull", kDull4, {}},
-                      Case{"FourGreys", {0, 7, 8, 15}, {}},
-                      Case{"FourEncodedMatch", kStart4, With(true, true, 100, true)},
-                      Case{"Sixteen", kAll16, {}},
+    Others, PerceptualTest,
+    ::testing::Values(Case{"Four", {0, 15, 9, 10}, {}}, Case{"FourDull", {0, 2, 4, 7}, {}},
+                      Case{"FourEncodedMatch", {0, 15, 9, 10}, With(true, true, 100, true)},
                       Case{"SixteenSrgbHalfStrength", kAll16, With(true, false, 50)},
                       Case{"SixteenNoError", kAll16, With(true, true, 0)}),
-    [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
+    Name);
 
 TEST(PerceptualEdgeTest, NoErrorMeansPlainNearestMatch) {
   const Palette palette = TvcPalette(kAll16);
-  Surface s = RandomPicture(20, 10, 3);
+  Surface s("P", 20, 10, 0);
+  std::mt19937 rng(3);
+  for (std::size_t i = 0; i < s.size_bytes(); ++i) s.data()[i] = static_cast<std::uint8_t>(rng());
   const Surface source = s;
   PerceptualDiffusion(s, palette, With(false, true, 0));
   const LinearPalette lp(palette, kLumaWeighted);
-  for (int y = 0; y < s.height(); ++y) {
-    for (int x = 0; x < s.width(); ++x) {
-      const std::uint8_t* p = source.row(y) + 3 * x;
-      const PaletteEntry& e =
-          lp.entry(lp.Nearest(SrgbToLinear(p[2]), SrgbToLinear(p[1]), SrgbToLinear(p[0])));
-      EXPECT_EQ(ColorFromEntry(e), PixelAt(s, x, y)) << x << "," << y;
+  for (int i = 0; i < 200; ++i) {
+    const std::uint8_t* p = source.row(i / 20) + 3 * (i % 20);
+    const int k = lp.Nearest(SrgbToLinear(p[2]), SrgbToLinear(p[1]), SrgbToLinear(p[0]));
+    EXPECT_EQ(ColorFromEntry(lp.entry(k)), PixelAt(s, i % 20, i / 20)) << i;
+  }
+}
+
+// Every tile ranks each of its 256 cells once; tall pixels use the wide tile transposed.
+TEST(ThresholdTileTest, RanksEveryCellOnceAndTallIsWideTransposed) {
+  for (const TvcMode mode : {TvcMode::kGraphics2, TvcMode::kGraphics4, TvcMode::kGraphics16}) {
+    const auto tile = ThresholdTile(PixelAspectOf(mode));
+    std::vector<int> seen(tile.begin(), tile.end()), all(256);
+    std::sort(seen.begin(), seen.end());
+    std::iota(all.begin(), all.end(), 0);
+    EXPECT_EQ(seen, all) << static_cast<int>(mode);
+  }
+  const auto wide = ThresholdTile({4, 2}), tall = ThresholdTile({1, 2});
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(tall[i], wide[16 * (i % 16) + i / 16]) << i;
+  EXPECT_NE(ThresholdTile({2, 2}), wide);
+}
+
+struct AspectCase {
+  std::string name;
+  TvcMode mode;
+  std::vector<int> palette;
+};
+
+class AspectOrderedTest : public ::testing::TestWithParam<AspectCase> {};
+
+TEST_P(AspectOrderedTest, PaletteColoursOnlyRepeatableAndFlatColoursKept) {
+  const Palette palette = TvcPalette(GetParam().palette);
+  const PixelAspect aspect = PixelAspectOf(GetParam().mode);
+  ExpectPaletteDither([&](Surface& s) { AspectOrderedDither(s, palette, aspect); }, palette);
+}
+
+// A flat grey between black and white, over whole tiles: the mix of 16 picks puts the mean
+// light within half a pick (1/32 of white) of the grey's, plus the step to the plan cache's
+// level (at most four bytes away). Known limit: the start palette reaches grey only through
+// blue and red besides black and white, and its picks come out up to 5 % of white too light
+// (the green no pick can give is clamped away), so it is not held to this.
+
+using FlatGreyTest = AspectOrderedTest;
+
+TEST_P(FlatGreyTest, KeepsItsMeanLight) {
+  const Palette palette = TvcPalette(GetParam().palette);
+  for (int v = 0; v < 256; v += 15) {
+    Surface s("P", 32, 32, MakeColor(v, v, v));
+    AspectOrderedDither(s, palette, PixelAspectOf(GetParam().mode));
+    double out = 0;
+    for (int i = 0; i < 1024; ++i) {
+      const std::uint8_t* p = s.row(i / 32) + 3 * (i % 32);
+      out += Luminance(SrgbToLinear(p[2]), SrgbToLinear(p[1]), SrgbToLinear(p[0]));
     }
+    const auto level = [](int x) { return SrgbToLinear(static_cast<std::uint8_t>(x)); };
+    const int cell_step = level(std::min(v + 4, 255)) - level(std::max(v - 4, 0));
+    EXPECT_NEAR(out / 1024, level(v), kLinearOne / 32.0 + cell_step / 2.0 + 1) << "grey " << v;
+  }
+}
+
+const std::vector<AspectCase> kGreyPalettes = {
+    {"Graphics2", TvcMode::kGraphics2, {0, 15}},
+    {"Graphics4Greys", TvcMode::kGraphics4, {0, 7, 8, 15}},
+    {"Graphics16", TvcMode::kGraphics16, kAll16}};
+std::string AspectName(const ::testing::TestParamInfo<AspectCase>& info) { return info.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(Modes, AspectOrderedTest, ::testing::ValuesIn(kGreyPalettes), AspectName);
+INSTANTIATE_TEST_SUITE_P(StartPalette, AspectOrderedTest,
+                         ::testing::Values(AspectCase{
+                             "Graphics4", TvcMode::kGraphics4, {0, 15, 9, 10}}),
+                         AspectName);
+INSTANTIATE_TEST_SUITE_P(Modes, FlatGreyTest, ::testing::ValuesIn(kGreyPalettes), AspectName);
+
+// A colourful picture: hue across, brightness down.
+Surface Colourful(int w, int h) {
+  Surface s("P", w, h, 0);
+  for (int i = 0; i < w * h; ++i) {
+    const int x = i % w, y = i / w;
+    s.SetPixel(x, y, MakeColor(x * 255 / w, (255 - x * 255 / w) * y / h, (x * 7 + y * 13) & 255));
+  }
+  return s;
+}
+
+struct MethodCase {
+  DitherMethod method;
+  TvcMode mode;
+  std::vector<int> palette;  // indices of the 16-colour table
+  bool linear;               // the ramp's mean taken in linear light (else in sRGB values)
+  double tolerance;          // largest difference of a ramp band's mean from the source's
+};
+
+std::string CaseName(const ::testing::TestParamInfo<MethodCase>& info) {
+  return MethodCaption(info.param.method) + std::string("G") +
+         std::to_string(InfoOf(info.param.mode).colours);
+}
+
+class PerceptualMethodTest : public ::testing::TestWithParam<MethodCase> {};
+
+TEST_P(PerceptualMethodTest, PaletteColoursOnlyRepeatableAndFlatColoursKept) {
+  const MethodCase& c = GetParam();
+  const Palette palette = TvcPalette(c.palette);
+  ExpectPaletteDither(
+      [&](Surface& s) { RunPerceptualMethod(c.method, c.mode, kDefaultStrength, palette, s); },
+      palette);
+}
+
+// A grey ramp left to right; each eighth of it keeps its mean within the case's tolerance,
+// measured where the method carries its error: in linear light for the diffusion of Graphics
+// 16, in sRGB values for that of Graphics 2 and 4 and for "Screen". Those pass on only 60 % of
+// the error, so near black and white the mix thins out (a band at 18 % grey comes out near
+// 3 %); Graphics 16 passes on only 15 % of the error's light, so its greys stay near the
+// table's three grey levels (up to 15 % of white off); "Screen" plans whole tiles.
+TEST_P(PerceptualMethodTest, GreyRampKeepsItsMeanPerBand) {
+  const MethodCase& c = GetParam();
+  const int w = 128, h = 32;
+  Surface s("P", w, h, 0);
+  for (int i = 0; i < w * h; ++i)
+    s.SetPixel(i % w, i / w, MakeColor(2 * (i % w), 2 * (i % w), 2 * (i % w)));
+  const Surface source = s;
+  RunPerceptualMethod(c.method, c.mode, kDefaultStrength, TvcPalette(c.palette), s);
+  const auto mean = [&c](const Surface& p, int x0, int x1) {
+    double sum = 0;
+    for (int i = 0; i < h * (x1 - x0); ++i) {
+      const ColorValue v = PixelAt(p, x0 + i % (x1 - x0), i / (x1 - x0));
+      sum += c.linear ? Luminance(SrgbToLinear(RedOf(v)), SrgbToLinear(GreenOf(v)),
+                                  SrgbToLinear(BlueOf(v))) /
+                            double{kLinearOne}
+                      : (RedOf(v) + GreenOf(v) + BlueOf(v)) / (3 * 255.0);
+    }
+    return sum / (h * (x1 - x0));
+  };
+  for (int x0 = 0; x0 < w; x0 += w / 8)
+    EXPECT_NEAR(mean(s, x0, x0 + w / 8), mean(source, x0, x0 + w / 8), c.tolerance) << x0;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Methods, PerceptualMethodTest,
+    ::testing::Values(
+        MethodCase{DitherMethod::kPerceptual, TvcMode::kGraphics16, kAll16, true, 0.16},
+        MethodCase{DitherMethod::kPerceptual, TvcMode::kGraphics4, {0, 15, 9, 10}, false, 0.16},
+        MethodCase{DitherMethod::kPerceptual, TvcMode::kGraphics2, {0, 15}, false, 0.16},
+        MethodCase{DitherMethod::kScreen, TvcMode::kGraphics16, kAll16, false, 0.05},
+        MethodCase{DitherMethod::kScreen, TvcMode::kGraphics4, {0, 7, 8, 15}, false, 0.05},
+        MethodCase{DitherMethod::kScreen, TvcMode::kGraphics2, {0, 15}, false, 0.05}),
+    CaseName);
+
+// The search only takes toggles that lower its own estimate, and that estimate follows the
+// filtered error closely enough that the meter never sees the result worse than its start.
+// No passes leave the start; a start of another size is left alone.
+TEST(FilteredSearchTest, NeverWorseThanTheDiffusionItStartsFrom) {
+  const Surface source = Colourful(96, 64);
+  for (const auto& [mode, indices] : {std::pair(TvcMode::kGraphics16, kAll16),
+                                      {TvcMode::kGraphics4, {0, 15, 9, 10}},
+                                      {TvcMode::kGraphics2, {0, 15}}}) {
+    const Palette palette = TvcPalette(indices);
+    Surface start = source;
+    RunPerceptualMethod(DitherMethod::kPerceptual, mode, kDefaultStrength, palette, start);
+    Surface best = start, unmoved = start, other("P", 10, 10, 0);
+    RefineByFilteredError(source, palette, PixelAspectOf(mode), best);
+    const FilteredErrorMeter meter(source, PixelAspectOf(mode));
+    EXPECT_LT(meter.Measure(best), meter.Measure(start)) << static_cast<int>(mode);
+    RefineByFilteredError(source, palette, PixelAspectOf(mode), unmoved, 0);
+    RefineByFilteredError(source, palette, PixelAspectOf(mode), other);
+    EXPECT_TRUE(unmoved == start && other == Surface("P", 10, 10, 0));
+  }
+}
+
+// Strength 0 passes no error on: a flat grey keeps one (the nearest) colour; 100 mixes two.
+TEST(PerceptualStrengthTest, ZeroKeepsFlatGreyAndFullStrengthMixesIt) {
+  const Palette palette = TvcPalette({0, 15});
+  for (DitherMethod m : {DitherMethod::kPerceptual, DitherMethod::kScreen}) {
+    Surface flat("P", 32, 32, MakeColor(100, 100, 100)), mixed = flat;
+    RunPerceptualMethod(m, TvcMode::kGraphics2, 0, palette, flat);
+    RunPerceptualMethod(m, TvcMode::kGraphics2, 100, palette, mixed);
+    EXPECT_EQ(std::pair(CountColors(flat), CountColors(mixed)), std::pair(1, 2))
+        << MethodCaption(m);
   }
 }
 

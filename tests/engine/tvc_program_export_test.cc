@@ -38,78 +38,63 @@ Bytes MadeTim(TvcMode mode, const PaletteCodes& codes) {
   return tim;
 }
 
-class TvcExportCli : public ScratchTest {};
+using TvcExportCli = ScratchTest;
 
-TEST_F(TvcExportCli, SavedScreenGoesOntoTapeByteForByte) {
+// A saved screen goes onto tape as saved: only the exports are written, the routine leaves video
+// RAM equal to the file's image (the hidden last 1,024 bytes too) in the .tim's own mode, and
+// the tape audio holds the same program under the file's stem. A picture's export is the
+// program of the screen saved with it; -q prints nothing; without -o only the export is written.
+TEST_F(TvcExportCli, ScreensAndPicturesGoOntoTapeAsSaved) {
   const Bytes tim = MadeTim(TvcMode::kGraphics4, {0x00, 0x55, 0x44, 0x11});
   WriteBytes(Path("shot.tim"), tim);
   const ToolResult r =
       Run({"--cas", Path("shot.cas"), "--wav", Path("Shot Two.wav"), Path("shot.tim")});
   ASSERT_EQ(r.code, 0) << r.err;
-  // Only the exports: no BASE files without -o or -O.
   EXPECT_EQ(Listing(dir_.string()),
             (std::set<std::string>{"shot.tim", "shot.cas", "Shot Two.wav"}));
   const std::regex line(".*: Graphics 4, (un)?packed [0-9]+ bytes, tape [0-9]+\\.[0-9] s\n");
   EXPECT_TRUE(std::regex_match(r.out.substr(0, r.out.find('\n') + 1), line)) << r.out;
-
   const Bytes payload = PayloadOfCas(ReadBytes(Path("shot.cas")));
-  const Bytes image(tim.begin() + kTimHeaderBytes, tim.end());
   TvcMachine m;  // the routine run as "X=USR(6912)" calls it
   ASSERT_TRUE(m.RunProgram(payload, kShowRoutineAddress, 10000000));
-  EXPECT_EQ(m.bank(TvcMachine::kVid), image);
-  // "10 GRAPHICS 4": the .tim's own mode.
-  EXPECT_EQ(Bytes(payload.begin(), payload.begin() + 6),
+  EXPECT_EQ(m.bank(TvcMachine::kVid), Bytes(tim.begin() + kTimHeaderBytes, tim.end()));
+  EXPECT_EQ(Bytes(payload.begin(), payload.begin() + 6),  // "10 GRAPHICS 4"
             (Bytes{0x06, 0x0A, 0x00, 0xEE, '4', 0xFF}));
-  // The tape audio holds the same program under the file's stem as its name.
   EXPECT_EQ(ReadBytes(Path("Shot Two.wav")), BuildTapeWav(payload, "Shot Two").bytes);
-}
 
-TEST_F(TvcExportCli, PictureExportIsTheConvertedResult) {
   const std::string sample = std::string(TVCPIX_SAMPLES_DIR) + "/rose_70x46.bmp";
-  ASSERT_EQ(Run({"-q", "-m", "16", "-o", Path("rose"), "--cas", Path("rose.cas"), sample}).code, 0);
-  const Bytes tim = ReadBytes(Path("rose.tim"));
+  const ToolResult quiet = Run({"-q", "-o", Path("rose"), "--cas", Path("rose.cas"), sample});
+  ASSERT_EQ(std::pair(quiet.code, quiet.out), std::pair(0, std::string())) << quiet.err;
   TimScreen saved;
-  ASSERT_TRUE(ScreenFromTim(tim.data(), tim.size(), &saved).ok);
+  const Bytes rose = ReadBytes(Path("rose.tim"));
+  ASSERT_TRUE(ScreenFromTim(rose.data(), rose.size(), &saved).ok);
   EXPECT_EQ(
       PayloadOfCas(ReadBytes(Path("rose.cas"))),
       BuildTvcProgram(saved.mode, saved.codes, saved.image.data(), saved.image.size()).payload);
-  // -q prints nothing; the same run without -o writes the same program and nothing else.
-  const ToolResult quiet = Run({"-m", "16", "--cas", Path("again.cas"), sample});
-  ASSERT_EQ(quiet.code, 0);
+  ASSERT_EQ(Run({"--cas", Path("again.cas"), sample}).code, 0);
   EXPECT_EQ(ReadBytes(Path("again.cas")), ReadBytes(Path("rose.cas")));
   EXPECT_FALSE(fs::exists(Path("again.tim")));
 }
 
-struct Refusal {
-  std::vector<std::string> args;  // "@" stands for the scratch folder
-  int code;
-  const char* says;
-};
-
-class TvcExportCliRefusal : public ScratchTest, public testing::WithParamInterface<Refusal> {};
-
-TEST_P(TvcExportCliRefusal, RefusesAndWritesNothing) {
+// Refused, with the exit code and the reason, and nothing written.
+TEST_F(TvcExportCli, RefusesAndWritesNothing) {
   WriteBytes(Path("s.tim"), MadeTim(TvcMode::kGraphics16, {}));
   WriteBytes(Path("t.tim"), MadeTim(TvcMode::kGraphics2, {0x00, 0x55, 0, 0}));
-  std::vector<std::string> args;
-  for (std::string a : GetParam().args) args.push_back(a[0] == '@' ? Path(a.substr(1)) : a);
-  const ToolResult r = Run(args);
-  EXPECT_EQ(r.code, GetParam().code);
-  EXPECT_NE(r.err.find(GetParam().says), std::string::npos) << r.err;
-  EXPECT_EQ(Listing(dir_.string()), (std::set<std::string>{"s.tim", "t.tim"}));
+  const std::tuple<const char*, int, const char*> cases[] = {
+      {"--cas D/s.tim D/s.tim", 1, "would replace the input"},
+      {"--wav D/x.wav --cas D/x.wav D/s.tim", 2, "is also"},
+      {"--cas D/x.cas D/s.tim D/t.tim", 2, "single INPUT"},
+      {"-o D/x --cas D/x.tim D/s.tim", 2, "is also the file"},
+      {"--cas '' D/s.tim", 2, "non-empty FILE"},
+      {"D/s.tim", 2, "no output given"},
+      {"--cas D/no/x.cas D/s.tim", 1, "cannot write"}};
+  for (const auto& [line, code, says] : cases) {
+    const ToolResult r = RunLine(line);
+    EXPECT_EQ(r.code, code) << line;
+    EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
+    EXPECT_EQ(Listing(dir_.string()), (std::set<std::string>{"s.tim", "t.tim"})) << line;
+  }
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Cases, TvcExportCliRefusal,
-    testing::Values(Refusal{{"--cas", "@s.tim", "@s.tim"}, 1, "would replace the input"},
-                    Refusal{{"--wav", "@x.wav", "--cas", "@x.wav", "@s.tim"}, 2, "is also"},
-                    Refusal{{"--cas", "@x.cas", "@s.tim", "@t.tim"}, 2, "single INPUT"},
-                    Refusal{{"-o", "@x", "--cas", "@x.tim", "@s.tim"}, 2, "is also the file"},
-                    Refusal{{"--cas", "", "@s.tim"}, 2, "non-empty FILE"}, Refusal{{"@s.tim"},
-                    2, "no output given"},
-                    Refusal{{"--cas", "@no/x.cas", "@s.tim"}, 1, "cannot write"}));
-// clang-format on
 
 TEST(ExportSuffix, NamesTheFormat) {
   using F = TvcExportFormat;
@@ -120,34 +105,22 @@ TEST(ExportSuffix, NamesTheFormat) {
   for (const auto& [path, format] : cases) EXPECT_EQ(TvcExportFormatOf(path), format) << path;
 }
 
-class ResultExport : public ScratchTest {
- protected:
-  static Surface Picture() {
-    Surface s("Pic1", 90, 60, 0);
-    for (int y = 0; y < 60; ++y)
-      for (int x = 0; x < 90; ++x) s.SetPixel(x, y, MakeColor(x * 2, y * 4, (x * y) & 255));
-    return s;
-  }
-};
-
-TEST_F(ResultExport, RefusesBeforeAConversionAndOtherSuffixes) {
-  Model model;
-  const Result early = ExportResultForTvc(model, Path("x.cas"));
-  EXPECT_FALSE(early.ok);
-  EXPECT_NE(early.message.find("no picture"), std::string::npos);
-  model.LoadSourcePicture(Picture());
-  const Result png = ExportResultForTvc(model, Path("x.png"));
-  EXPECT_FALSE(png.ok);
-  EXPECT_NE(png.message.find(".cas"), std::string::npos);
-  EXPECT_TRUE(Listing(dir_.string()).empty());
-}
-
-// Each mode's export is the program of the screen the model saves; the tape takes the stem.
-TEST_F(ResultExport, WritesTheModelsScreenAsCasOrWav) {
+// Before a conversion and with another suffix the export is refused and writes nothing; each
+// mode's export is the program of the screen the model saves; the tape takes the stem.
+TEST_F(TvcExportCli, ModelExportIsTheProgramOfItsSavedScreen) {
+  Surface picture("Pic1", 90, 60, 0);
+  for (int i = 0; i < 90 * 60; ++i)
+    picture.SetPixel(i % 90, i / 90, MakeColor(i % 90 * 2, i / 90 * 4, (i % 90 * (i / 90)) & 255));
+  Model early;
+  const Result none = ExportResultForTvc(early, Path("x.cas"));
+  EXPECT_TRUE(!none.ok && none.message.find("no picture") != std::string::npos) << none.message;
   for (const TvcMode mode : {TvcMode::kGraphics2, TvcMode::kGraphics4, TvcMode::kGraphics16}) {
     Model model;
     model.SetMode(mode);
-    model.LoadSourcePicture(Picture());
+    model.LoadSourcePicture(Surface(picture));
+    const Result png = ExportResultForTvc(model, Path("x.png"));
+    EXPECT_TRUE(!png.ok && png.message.find(".cas") != std::string::npos) << png.message;
+    EXPECT_TRUE(Listing(dir_.string()).empty());
     ASSERT_TRUE(model.SaveAs(Path("saved")).ok);
     const Bytes tim = ReadBytes(Path("saved.tim"));
     TimScreen saved;
@@ -160,6 +133,8 @@ TEST_F(ResultExport, WritesTheModelsScreenAsCasOrWav) {
     EXPECT_EQ(payload, program.payload) << ModeArg(mode);
     EXPECT_EQ(std::tuple(stats.file_bytes, stats.payload_bytes, stats.layout.packing),
               std::tuple(file.size(), payload.size(), program.layout.packing));
+    fs::remove(Path("saved.bmp")), fs::remove(Path("saved.bin")), fs::remove(Path("saved.tim"));
+    fs::remove(Path("Pic.CAS"));
     if (mode != TvcMode::kGraphics4) continue;
     ASSERT_TRUE(ExportResultForTvc(model, Path("pic.wav"), &wav_stats).ok);
     const WavResult audio = BuildTapeWav(payload, "pic");
@@ -167,6 +142,7 @@ TEST_F(ResultExport, WritesTheModelsScreenAsCasOrWav) {
     EXPECT_EQ(std::pair(wav_stats.file_bytes, wav_stats.tape_seconds),
               std::pair(audio.bytes.size(), audio.seconds));
     EXPECT_NEAR(stats.tape_seconds, wav_stats.tape_seconds, 0.5);  // the name is not timed apart
+    fs::remove(Path("pic.wav"));
   }
 }
 

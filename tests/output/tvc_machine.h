@@ -1,7 +1,7 @@
 // A small model of the TVC for running the export's Z80 routine on libz80ex: four RAM banks,
-// video RAM and ROMs paged by port 0x02, a record of port writes,
-// and, optionally, IM 1 interrupts whose handler does what the ROM's does to the paging: it
-// maps something else in, then restores the map from BASIC's copy at 0x0003.
+// video RAM and ROMs paged by port 0x02, a record of port writes, and optionally IM 1
+// interrupts whose handler does what the ROM's does to the paging: it maps something else in,
+// then restores the map from BASIC's copy at 0x0003.
 #ifndef TVCPIX_TESTS_OUTPUT_TVC_MACHINE_H_
 #define TVCPIX_TESTS_OUTPUT_TVC_MACHINE_H_
 
@@ -23,6 +23,10 @@ class TvcMachine {
   enum Bank { kU0, kU1, kU2, kU3, kVid, kSys, kCart, kExt, kBanks };
   static constexpr std::uint16_t kStackTop = 0x16AC;  // where BASIC's stack sits
   static constexpr std::uint16_t kSentinel = 0xDEAD;  // return address of the USR call
+  // The registers BASIC leaves and the routine must give back.
+  static constexpr std::pair<Z80_REG_T, int> kKept[] = {
+      {regIFF1, 1},     {regIM, 1},       {regIX, 0x1234},  {regIY, 0x5678},
+      {regAF_, 0x9ABC}, {regBC_, 0xDEF0}, {regDE_, 0x1357}, {regHL_, 0x2468}};
 
   TvcMachine() {
     for (auto& bank : banks_) bank.assign(0x4000, 0);
@@ -44,48 +48,22 @@ class TvcMachine {
                                  : kPage3[(map_ >> 6) & 3];
     return {bank, static_cast<std::uint16_t>(address & 0x3FFF)};
   }
-  std::uint8_t Peek(std::uint16_t address) const {
+  std::uint8_t& At(std::uint16_t address) {
     const auto [bank, offset] = Decode(address);
     return banks_[bank][offset];
   }
-  void Poke(std::uint16_t address, std::uint8_t value) {
-    const auto [bank, offset] = Decode(address);
-    banks_[bank][offset] = value;
-  }
   std::vector<std::uint8_t>& bank(int b) { return banks_[b]; }
 
-  // The state BASIC leaves when X=USR(address) calls a routine: map 0x70 at port 0x02 and at
-  // 0x0003, interrupts on, IM 1, the return address on the stack, and kKept in the registers
-  // the routine must give back.
-  static constexpr std::pair<Z80_REG_T, int> kKept[] = {
-      {regIFF1, 1},     {regIM, 1},       {regIX, 0x1234},  {regIY, 0x5678},
-      {regAF_, 0x9ABC}, {regBC_, 0xDEF0}, {regDE_, 0x1357}, {regHL_, 0x2468}};
-  void StartUsr(std::uint16_t address) {
-    map_ = 0x70;
-    Poke(0x0003, 0x70);
-    Poke(kStackTop - 1, kSentinel >> 8);
-    Poke(kStackTop - 2, kSentinel & 0xFF);
-    z80ex_set_reg(cpu_, regSP, kStackTop - 2);
-    z80ex_set_reg(cpu_, regPC, address);
-    z80ex_set_reg(cpu_, regIFF2, 1);
-    for (const auto& [reg, value] : kKept) z80ex_set_reg(cpu_, reg, static_cast<Z80EX_WORD>(value));
-  }
-
-  // Loads a program at BASIC's start, fills video RAM with garbage and calls address; an
-  // interrupt every interrupt_every T-states (0: none). False when it does not return in time.
+  // Loads a program at BASIC's start, fills video RAM with garbage and calls address from the
+  // state X=USR(address) leaves: map 0x70 at port 0x02 and at 0x0003, interrupts on, IM 1, the
+  // return address on the stack, kKept in the registers. An interrupt every interrupt_every
+  // T-states (0: none). False when the routine does not return within max_tstates.
   bool RunProgram(const std::vector<std::uint8_t>& payload, std::uint16_t address, long max_tstates,
                   long interrupt_every = 0) {
     for (std::size_t i = 0; i < payload.size(); ++i)
-      Poke(static_cast<std::uint16_t>(kBasicProgramStart + i), payload[i]);
+      At(static_cast<std::uint16_t>(kBasicProgramStart + i)) = payload[i];
     for (std::size_t i = 0; i < 0x4000; ++i)
       banks_[kVid][i] = static_cast<std::uint8_t>(0xA5 ^ (i * 31));
-    if (interrupt_every > 0) InstallInterruptHandler();
-    StartUsr(address);
-    return RunUntilReturn(max_tstates, interrupt_every);
-  }
-
-  // The handler at 0x0038 (U0 in both maps the routine uses), used when interrupts are raised.
-  void InstallInterruptHandler() {
     const std::uint8_t handler[] = {
         0xF5,              // PUSH AF
         0x3E, 0x70,        // LD A,70h       the ROM's handler maps its own pages in
@@ -96,19 +74,21 @@ class TvcMachine {
         0xFB,              // EI
         0xED, 0x4D,        // RETI
     };
-    for (std::size_t i = 0; i < sizeof handler; ++i) banks_[kU0][0x38 + i] = handler[i];
-  }
-
-  // Runs until the routine returns to the sentinel; every interrupt_every T-states (0: never)
-  // an interrupt is raised. Returns false when max_tstates pass first.
-  bool RunUntilReturn(long max_tstates, long interrupt_every = 0) {
-    long next_interrupt = interrupt_every;
-    while (tstates_ < max_tstates) {
+    if (interrupt_every > 0)  // at 0x0038, in U0 under both maps the routine uses
+      std::copy(std::begin(handler), std::end(handler), banks_[kU0].begin() + 0x38);
+    map_ = 0x70;
+    At(0x0003) = 0x70;
+    At(kStackTop - 1) = kSentinel >> 8, At(kStackTop - 2) = kSentinel & 0xFF;
+    z80ex_set_reg(cpu_, regSP, kStackTop - 2);
+    z80ex_set_reg(cpu_, regPC, address);
+    z80ex_set_reg(cpu_, regIFF2, 1);
+    for (const auto& [reg, value] : kKept) z80ex_set_reg(cpu_, reg, static_cast<Z80EX_WORD>(value));
+    for (long next_interrupt = interrupt_every; tstates_ < max_tstates;) {
       if (z80ex_get_reg(cpu_, regPC) == kSentinel && z80ex_last_op_type(cpu_) == 0) return true;
       tstates_ += z80ex_step(cpu_);
       if (interrupt_every > 0 && tstates_ >= next_interrupt && z80ex_last_op_type(cpu_) == 0) {
         const int taken = z80ex_int(cpu_);
-        if (taken > 0) ++interrupts_;
+        interrupts_ += taken > 0;
         tstates_ += taken;
         next_interrupt += interrupt_every;
       }
@@ -127,16 +107,14 @@ class TvcMachine {
 
  private:
   static Z80EX_BYTE MemRead(Z80EX_CONTEXT*, Z80EX_WORD addr, int, void* self) {
-    return static_cast<TvcMachine*>(self)->Peek(addr);
+    return static_cast<TvcMachine*>(self)->At(addr);
   }
   static void MemWrite(Z80EX_CONTEXT*, Z80EX_WORD addr, Z80EX_BYTE value, void* self) {
     auto* m = static_cast<TvcMachine*>(self);
-    const auto [bank, offset] = m->Decode(addr);
-    if (bank >= kSys) {
+    if (m->Decode(addr).first >= kSys)
       ++m->rom_writes_;
-      return;
-    }
-    m->banks_[bank][offset] = value;
+    else
+      m->At(addr) = value;
   }
   static Z80EX_BYTE PortRead(Z80EX_CONTEXT*, Z80EX_WORD, void*) { return 0xFF; }
   static void PortWrite(Z80EX_CONTEXT*, Z80EX_WORD port, Z80EX_BYTE value, void* self) {

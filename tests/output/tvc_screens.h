@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -33,17 +34,9 @@ inline const char* ModeArg(TvcMode mode) {
 inline const TimScreen& ConvertedSample(const std::string& sample, TvcMode mode) {
   static std::map<std::string, TimScreen> cache;
   const std::string key = sample + "/" + ModeArg(mode);
-  const auto found = cache.find(key);
-  if (found != cache.end()) return found->second;
-
+  if (cache.count(key) != 0) return cache[key];
   namespace fs = std::filesystem;
-  std::string pattern = (fs::temp_directory_path() / "tvcpix_tvc_XXXXXX").string();
-  TimScreen& screen = cache[key];
-  if (mkdtemp(pattern.data()) == nullptr) {
-    ADD_FAILURE() << "no scratch folder";
-    return screen;
-  }
-  const fs::path base = fs::path(pattern) / "shot";
+  const fs::path base = fs::temp_directory_path() / ("tvcpix_tvc_" + std::to_string(getpid()));
   const std::string command = std::string("timeout -s KILL 60 " TVCPIX_CLI_PATH " -q -m ") +
                               ModeArg(mode) + " -o '" + base.string() + "' '" + TVCPIX_SAMPLES_DIR +
                               "/" + sample + "'";
@@ -51,11 +44,11 @@ inline const TimScreen& ConvertedSample(const std::string& sample, TvcMode mode)
   std::ifstream in(base.string() + ".tim", std::ios::binary);
   const std::vector<std::uint8_t> tim((std::istreambuf_iterator<char>(in)),
                                       std::istreambuf_iterator<char>());
-  fs::remove_all(pattern);
+  for (const char* ext : {".bmp", ".bin", ".tim"}) fs::remove(base.string() + ext);
+  TimScreen& screen = cache[key];
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
-      !ScreenFromTim(tim.data(), tim.size(), &screen).ok) {
+      !ScreenFromTim(tim.data(), tim.size(), &screen).ok)
     ADD_FAILURE() << "tvcpix-cli could not convert " << sample;
-  }
   return screen;
 }
 
@@ -63,9 +56,8 @@ inline const TimScreen& ConvertedSample(const std::string& sample, TvcMode mode)
 enum class Pattern { kZeros, kNoise, kLongRuns, kEveryByte, kHiddenTail, kFarRepeats };
 
 inline std::string PatternName(Pattern p) {
-  const char* const names[] = {"Zeros",     "Noise",      "LongRuns",
-                               "EveryByte", "HiddenTail", "FarRepeats"};
-  return names[static_cast<int>(p)];
+  return std::array{"Zeros", "Noise", "LongRuns", "EveryByte", "HiddenTail", "FarRepeats"}
+      [static_cast<std::size_t>(p)];
 }
 
 inline ScreenBytes MakeScreen(Pattern p) {
@@ -87,10 +79,9 @@ inline ScreenBytes MakeScreen(Pattern p) {
       break;
     case Pattern::kEveryByte:  // 0..255 in order, then shuffled copies: every token byte value
       for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<std::uint8_t>(i);
-      for (std::size_t i = 4096; i < s.size(); i += 256) {
+      for (std::size_t i = 4096; i < s.size(); i += 256)
         std::shuffle(s.begin() + static_cast<std::ptrdiff_t>(i),
                      s.begin() + static_cast<std::ptrdiff_t>(i + 256), rng);
-      }
       break;
     case Pattern::kHiddenTail:  // blank picture but bytes in the never-shown last 1,024
       for (std::size_t i = 15360; i < s.size(); ++i) s[i] = static_cast<std::uint8_t>(i * 7 + 1);

@@ -1,11 +1,13 @@
-// Window tests of the main window and the pattern editor, driven by real mouse and key events.
-#include "ui/form1.h"
-
+// Window tests of the main window, the form in it and the pattern editor, driven by real mouse
+// and key events: the layout, every menu command and shortcut, the file list, sliders,
+// swatches, the probe and magnifier, undo and redo, the copied command line, saving and
+// exporting safely, opening from the command line and the Perceptual panel.
 #include <QtTest>
 #include <QtWidgets>
-#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <tuple>
@@ -13,7 +15,10 @@
 #include "dither/pattern_set.h"
 #include "engine/model.h"
 #include "engine/pattern_editor.h"
+#include "ui/form1.h"
 #include "ui/form2.h"
+#include "ui/main_window.h"
+#include "ui/perceptual_panel.h"
 #include "ui/surface_view.h"
 
 namespace tvcpix {
@@ -157,14 +162,17 @@ class WindowTest : public QObject {
  private:
   template <typename T = QWidget>
   T* Find(const QString& name) {
-    T* w = form_->findChild<T*>(name);
+    T* w = window_->findChild<T*>(name);
     if (w == nullptr) w = editor_->findChild<T*>(name);
     if (w == nullptr) qFatal("no control %s", qPrintable(name));
     return w;
   }
+  QAction* Action(const QString& name) { return Find<QAction>(name); }
+  Form1* Form() { return window_->form(); }
   QWidget* InEditor(const char* name) { return editor_->findChild<QWidget*>(name); }
   QString Text(const QString& name) { return Find<QLabel>(name)->text(); }
   QString EditorCount() { return qobject_cast<QLabel*>(InEditor("Label7"))->text(); }
+  void Key(QKeySequence keys) { QTest::keySequence(window_.get(), keys); }
   void Click(QWidget* w, Qt::MouseButton button = Qt::LeftButton, QPoint at = QPoint()) {
     QTest::mouseClick(w, button, Qt::NoModifier, at.isNull() ? w->rect().center() : at);
   }
@@ -194,6 +202,12 @@ class WindowTest : public QObject {
       names << item->text();
     return names;
   }
+  QString Copy(const QString& name) {  // a sample picture in the scratch folder
+    const QString to = samples_.filePath(name);
+    QFile::remove(to);
+    QFile::copy(QString(TVCPIX_SAMPLES_DIR) + "/" + name, to);
+    return to;
+  }
   const PatternFlags& Flags() { return model_->pattern_flags(); }
   int Excluded() { return int(std::count(Flags().excluded.begin(), Flags().excluded.end(), 1)); }
   // The editor shows the model's picture; swatches M(k), white-outlined when switched off.
@@ -216,19 +230,58 @@ class WindowTest : public QObject {
         .arg(Find<QLineEdit>(QString("Text%1").arg(n))->text());
   }
   static QString Thrice(int v) { return QString("%1 %1 %1").arg(v); }
+  void MakeWindow() {
+    window_.reset();  // the windows go before the model they show
+    editor_.reset();
+    model_ = std::make_unique<Model>();
+    editor_ = std::make_unique<Form2>(model_.get());
+    window_ = std::make_unique<MainWindow>(model_.get(), editor_.get());
+    Form()->show_message = [this](QMessageBox::Icon, const QString& text) { messages_ << text; };
+    Form()->ask_yes_no = [this](const QString& text) { return (questions_ << text, answer_); };
+    Form()->choose_save_path = [this](const QString& start) {
+      return (starts_ << start, save_paths_.isEmpty() ? QString() : save_paths_.takeFirst());
+    };
+    Form()->choose_folder = [this](const QString&) { return samples_.path(); };
+    window_->choose_open_file = [this](const QString&) { return open_path_; };
+    window_->choose_export_path = [this](const QString& start, QString* filter) {
+      starts_ << start;
+      *filter = export_filter_;
+      return save_paths_.isEmpty() ? QString() : save_paths_.takeFirst();
+    };
+    window_->show_text = [this](const QString& title, const QString&) { messages_ << title; };
+    Form()->set_program_folder(program_.path());
+    window_->show();                    // the editor with it
+    window_->FitTo(QSize(1912, 1040));  // a desktop screen, not the offscreen default
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+  }
+  // With TVCPIX_SCREENSHOTS=DIR the window is grabbed to DIR/name, to look at by eye.
+  void ShotIfAsked(const QString& name) {
+    const QString dir = qEnvironmentVariable("TVCPIX_SCREENSHOTS");
+    if (!dir.isEmpty()) QVERIFY(window_->grab().save(QDir(dir).filePath(name)));
+  }
 
   QTemporaryDir tmp_;
-  QString pictures_;  // the folder the list shows
+  QString pictures_;        // the folder of made pictures the list shows at the start
+  QDir samples_, program_;  // copies of sample pictures; the program's folder
   std::unique_ptr<Model> model_;
   std::unique_ptr<Form2> editor_;
-  std::unique_ptr<Form1> form_;
+  std::unique_ptr<MainWindow> window_;
   QStringList messages_, questions_, save_paths_, starts_;  // starts_: where the dialog opened
+  QString open_path_, export_filter_;
   bool answer_ = false;
 
  private slots:
   void initTestCase() {
+    // Settings go to a scratch folder, never the user's.
+    QCoreApplication::setOrganizationName("tvcpix-test");
+    QCoreApplication::setApplicationName("tvcpix-test");
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, tmp_.filePath("settings"));
     pictures_ = tmp_.filePath("pictures");
+    samples_ = QDir(tmp_.filePath("samples"));
+    program_ = QDir(tmp_.filePath("program"));
     const QDir dir(pictures_);
+    QVERIFY(QDir().mkpath(samples_.path()) && QDir().mkpath(program_.path()));
     QVERIFY(QDir().mkpath(pictures_) && dir.mkdir("folder.bmp"));
     QVERIFY(Bands(64, 48).save(dir.filePath("b_small.bmp")));
     QVERIFY(Bands().save(dir.filePath("a_bands.BMP"), "BMP"));
@@ -238,30 +291,23 @@ class WindowTest : public QObject {
   }
 
   void init() {
-    form_.reset();  // the windows go before the model they show
-    editor_.reset();
-    model_ = std::make_unique<Model>();
-    editor_ = std::make_unique<Form2>(model_.get());
-    form_ = std::make_unique<Form1>(model_.get(), editor_.get());
-    for (QStringList* list : {&messages_, &questions_, &save_paths_, &starts_}) list->clear();
+    window_.reset();  // it keeps its settings when it goes
+    QSettings().clear();
+    for (QDir* dir : {&samples_, &program_})
+      for (const QString& name : dir->entryList(QDir::Files)) dir->remove(name);
+    for (QStringList* l : {&messages_, &questions_, &save_paths_, &starts_}) l->clear();
     answer_ = false;
-    form_->show_message = [this](QMessageBox::Icon, const QString& text) { messages_ << text; };
-    form_->ask_yes_no = [this](const QString& text) { return (questions_ << text, answer_); };
-    form_->choose_save_path = [this](const QString& start) {
-      return (starts_ << start, save_paths_.isEmpty() ? QString() : save_paths_.takeFirst());
-    };
-    form_->SetFileListFolder(pictures_);
-    form_->show();
-    editor_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-    QVERIFY(QTest::qWaitForWindowExposed(editor_.get()));
+    export_filter_ = "TVC cassette (*.cas)";
+    MakeWindow();
+    Form()->SetFileListFolder(pictures_);
   }
 
   void LayoutAndStart() {
-    QVERIFY(form_->windowTitle() == "tvcpix 1.03" && editor_->windowTitle() == "TVC Pattern");
-    QVERIFY(form_->size() == QSize(1197, 730) && form_->minimumSize() == form_->maximumSize() &&
+    Key(QKeySequence("Ctrl+P"));  // the editor
+    QVERIFY(Form()->windowTitle() == "tvcpix 1.03" && editor_->windowTitle() == "TVC Pattern");
+    QVERIFY(Form()->size() == QSize(1197, 730) && Form()->minimumSize() == Form()->maximumSize() &&
             editor_->size() == QSize(333, 414));
-    QWidget* const w[] = {form_.get(), editor_.get()};
+    QWidget* const w[] = {Form(), editor_.get()};
     for (const QString& row : LayoutTable()) {
       const auto found = w[row.contains(" Form2 ")]->findChildren<QWidget*>(row.split(' ')[0]);
       QVERIFY2(found.size() == 1, qPrintable(row));
@@ -270,8 +316,23 @@ class WindowTest : public QObject {
     for (int i = 0; i < 16; ++i)  // the start: swatches filled, nothing converted, views grey
       QCOMPARE(BackColor(Find(QString("Label1(%1)").arg(i))), ToQColor(model_->label1(i)));
     for (const QPoint p : {QPoint(8, 8), QPoint(519, 487), QPoint(828, 208), QPoint(1039, 487)})
-      QCOMPARE(form_->grab().toImage().pixelColor(p), kGrey);
+      QCOMPARE(Form()->grab().toImage().pixelColor(p), kGrey);
     QVERIFY(BackColor(Find("Label4")) == kGrey && model_->convert_count() == 0);
+  }
+
+  void MenusCarryTheShortcuts() {
+    // clang-format off
+    const std::pair<const char*, const char*> menus[] = {
+        {"actionOpen", "Ctrl+O"}, {"actionOpenFolder", "Ctrl+Shift+O"}, {"actionSave", "Ctrl+S"},
+        {"actionSaveAs", "Ctrl+Shift+S"}, {"actionExport", "Ctrl+E"}, {"actionQuit", "Ctrl+Q"},
+        {"actionUndo", "Ctrl+Z"}, {"actionRedo", "Ctrl+Shift+Z, Ctrl+Y"},
+        {"actionPatternEditor", "Ctrl+P"}};
+    // clang-format on
+    for (const auto& [action, keys] : menus) {
+      QStringList shown;
+      for (const QKeySequence& k : Action(action)->shortcuts()) shown << k.toString();
+      QCOMPARE(shown.join(", "), QString(keys));
+    }
   }
 
   void FileList() {
@@ -280,8 +341,7 @@ class WindowTest : public QObject {
             QDir::currentPath() == pictures_);
     // Focus makes the list pick a current entry; that must not load it.
     auto* list = Find<QListWidget>("File2");
-    form_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+    Find("Command5")->setFocus();
     list->setFocus(Qt::TabFocusReason);
     QTest::qWait(20);
     QVERIFY(list->currentRow() == 0 && model_->convert_count() == 0);
@@ -317,6 +377,59 @@ class WindowTest : public QObject {
     }
   }
 
+  // Open, the list, the caption and status line, recent files kept across a restart.
+  void OpenShowsAndRemembers() {
+    open_path_ = Copy("rose_70x46.bmp");
+    Key(QKeySequence("Ctrl+O"));
+    QCOMPARE(QString::fromStdString(model_->source_path()), open_path_);
+    QCOMPARE(window_->windowTitle(), QString("rose_70x46.bmp - tvcpix 1.03"));
+    QCOMPARE(Form()->file_list_folder(), samples_.path());
+    QVERIFY(Find<QLabel>("StatusFile")->text().contains("70 × 46"));
+    QCOMPARE(Find<QLabel>("StatusMode")->text(), QString("Graphics 16, Pattern TVC"));
+    QVERIFY(Find<QLabel>("StatusTime")->text().endsWith(" ms"));
+    // The probe reads source and result colours and the pattern under the pointer.
+    QTest::mouseMove(Find("Pic2"), QPoint(100, 100));
+    const QString probe = Find<QLabel>("StatusProbe")->text();
+    QVERIFY2(probe.startsWith("source #") && probe.contains(" TVC #") &&
+                 probe.endsWith("pattern " + QString::fromStdString(model_->probe_caption())),
+             qPrintable(probe));
+    // Ctrl+Shift+O is the folder chooser now.
+    Form()->SetFileListFolder(tmp_.path());
+    Key(QKeySequence("Ctrl+Shift+O"));
+    QCOMPARE(Form()->file_list_folder(), samples_.path());
+    // A new start: the recent file and the folder, but every setting as designed.
+    Click("Option2(1)");
+    MakeWindow();
+    QCOMPARE(window_->recent_files(), QStringList{open_path_});
+    QCOMPARE(Form()->file_list_folder(), samples_.path());
+    QVERIFY(model_->mode() == TvcMode::kGraphics16 && model_->source_path().empty());
+    Action("actionRecent1")->trigger();
+    QCOMPARE(QString::fromStdString(model_->source_path()), open_path_);
+  }
+
+  void OpeningFromTheCommandLine_data() {
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<bool>("loads");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("file") << "samples/milla_211x242.bmp" << true << true;
+    QTest::newRow("folder") << "samples" << false << true;
+    QTest::newRow("missing") << "no-such.jpg" << false << false;
+  }
+  void OpeningFromTheCommandLine() {
+    QFETCH(QString, argument);
+    QFETCH(bool, loads);
+    QFETCH(bool, ok);
+    Copy("milla_211x242.bmp");
+    Form()->SetFileListFolder(tmp_.path());
+    QDir::setCurrent(tmp_.path());
+    QCOMPARE(window_->OpenArguments({argument}), ok);
+    QCOMPARE(!model_->source_path().empty(), loads);
+    QCOMPARE(messages_.size(), ok ? 0 : 1);
+    QCOMPARE(Form()->file_list_folder(), ok ? samples_.path() : tmp_.path());
+    if (loads)  // as a click in its folder's list, the entry selected
+      QCOMPARE(Find<QListWidget>("File2")->currentItem()->text(), QString("milla_211x242.bmp"));
+  }
+
   void SlidersConvertOncePerChange() {
     // (bar, key, presses, value, conversions); Qt's horizontal bars would invert the arrows.
     for (const auto& [n, key, presses, value, changes] : {std::tuple(1, Qt::Key_Right, 1, 51, 1),
@@ -347,6 +460,27 @@ class WindowTest : public QObject {
     QVERIFY(Slider(3) == paged && model_->convert_count() == before + 1);
   }
 
+  // The sliders say what acts; "Set" says what it did; Combine is remembered.
+  void ToneSlidersDoNotLie() {
+    open_path_ = Copy("coffee_600x400.jpg");
+    Key(QKeySequence("Ctrl+O"));
+    auto* text1 = Find<QLineEdit>("Text1");
+    const QColor normal = text1->palette().color(QPalette::Disabled, QPalette::Text);
+    QTest::keyClick(Find("HScroll1"), Qt::Key_PageUp);
+    QTest::keyClick(Find("HScroll2"), Qt::Key_PageDown);
+    QVERIFY(text1->palette().color(QPalette::Disabled, QPalette::Text) != normal);
+    QVERIFY2(text1->toolTip().contains("does not act") && text1->toolTip().contains("Gamma"),
+             qPrintable(text1->toolTip()));
+    QCOMPARE(Find<QLineEdit>("Text2")->palette().color(QPalette::Disabled, QPalette::Text), normal);
+    Click("Command6");
+    QVERIFY2(window_->statusBar()->currentMessage().contains("Gamma 40"),
+             qPrintable(window_->statusBar()->currentMessage()));
+    Action("actionCombineTones")->trigger();
+    QVERIFY(model_->combine_tones() && QSettings().value("combineTones").toBool());
+    MakeWindow();
+    QVERIFY(model_->combine_tones() && Action("actionCombineTones")->isChecked());
+  }
+
   void SwatchesAndFramesFollowTheMode() {
     const ColorValue red = model_->label1(12), old4 = model_->label2(2), old2 = model_->label3(0);
     auto on = [this](const char* frame) { return Find(frame)->isEnabled(); };
@@ -367,40 +501,31 @@ class WindowTest : public QObject {
     QCOMPARE(BackColor(Find("Label3(1)")), ToQColor(model_->label1(3)));
   }
 
+  // "Save" writes the three files into the program's folder, replacing them unasked; "Save As"
+  // cancelled writes nothing, into a missing folder fails with the reason, and over any of
+  // the three files asks once, No keeping the user's file.
   void SaveAndSaveAs() {
-    const QDir program(tmp_.filePath("program")), out(tmp_.filePath("chosen"));
-    QVERIFY(QDir().mkpath(program.path()) && QDir().mkpath(out.path()));
-    Click("Command7");  // "Save As" cancelled writes nothing and shows nothing
+    const QDir out(tmp_.filePath("chosen"));
+    QVERIFY(QDir().mkpath(out.path()));
+    Click("Command7");
     QVERIFY(starts_.size() == 1 && messages_.isEmpty() && questions_.isEmpty() && out.isEmpty());
-    form_->set_program_folder(program.path());
     ClickFile("b_small.bmp");
-    for (int twice = 0; twice < 2; ++twice) Click("Command3");  // the second replaces, unasked
+    for (int twice = 0; twice < 2; ++twice) Click("Command3");
     QVERIFY2(messages_.isEmpty() && questions_.isEmpty(), qPrintable(messages_.join("\n")));
-    const QByteArray tim = ReadAll(program.filePath("out24.tim"));
-    QVERIFY(tim.size() == 16400 && tim.mid(16) == ReadAll(program.filePath("out24.bin")));
-    QCOMPARE(Rgb888(QImage(program.filePath("out24.bmp"))),
+    const QByteArray tim = ReadAll(program_.filePath("out24.tim"));
+    QVERIFY(tim.size() == 16400 && tim.mid(16) == ReadAll(program_.filePath("out24.bin")));
+    QCOMPARE(Rgb888(QImage(program_.filePath("out24.bmp"))),
              Rgb888(Find<PictureView>("Pic2")->ToImage()));
     // The list and the current directory move to the folder; the new screen is listed.
-    QCOMPARE(QDir::currentPath(), program.absolutePath());
+    QCOMPARE(QDir::currentPath(), program_.absolutePath());
     QCOMPARE(Listed(), QStringList({"out24.bmp", "out24.tim"}));
-    // An unwritable program folder: the per-user one, made on demand, and a message saying so.
-    form_->set_program_folder(tmp_.filePath("no-such-program-folder"));
-    const QString fallback = QDir(tmp_.filePath("home/Pictures/tvcpix")).absolutePath();
-    form_->set_fallback_folder(fallback);
-    Click("Command3");
-    QVERIFY(QFileInfo::exists(fallback + "/out24.tim") && QDir::currentPath() == fallback);
-    QVERIFY(messages_.size() == 1 && messages_.takeFirst().contains(fallback));
-    // "Save As" into a missing folder: "Error #" with errno and text, then the file's line.
+    // "Error #" with errno and text, then the file's line.
     const QString lost = tmp_.filePath("no-such-folder/holiday");
     save_paths_ << lost;
     Click("Command7");
     QCOMPARE(messages_.takeFirst(), QString("Error #%1 - %2\n%3.bmp: %2 (no file was replaced)")
                                         .arg(ENOENT)
                                         .arg(std::strerror(ENOENT), lost));
-    // The dialog starts beside the loaded picture, its name suggested.
-    QVERIFY(starts_.last() == QDir(pictures_).filePath("b_small") &&
-            form_->file_list_folder() == fallback);
-    // Any of the three names existing: one question, default No keeps the user's file.
     const QString base = out.filePath("holiday");
     QVERIFY(WriteAll(base + ".bin", "the user's own file"));
     for (const bool yes : {false, true}) {
@@ -413,6 +538,91 @@ class WindowTest : public QObject {
     }
     QVERIFY(messages_.isEmpty() && model_->output_base_path() == base.toStdString() &&
             QDir::currentPath() == out.path());
+  }
+
+  void SaveAsCases_data() {
+    QTest::addColumn<QString>("typed");    // relative to the samples folder
+    QTest::addColumn<QString>("written");  // the base written, or empty
+    QTest::addColumn<QString>("message");  // a word of the message, or empty
+    // clang-format off
+    QTest::newRow("typed upper case BIN") << "astro.BIN" << "astro" << "";
+    QTest::newRow("plain") << "astro" << "astro" << "";
+    QTest::newRow("over the source") << "parrot_495x498.jpg.bmp" << "" << "";
+    QTest::newRow("source by its own name") << "photo" << "" << "being converted";
+    // clang-format on
+  }
+  void SaveAsCases() {
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+    QFETCH(QString, message);
+    // A source named like an output (photo.bmp) must never be replaced.
+    const QString source = Copy("parrot_495x498.jpg");
+    const QString photo = samples_.filePath("photo.bmp");
+    QVERIFY(QFile::copy(QString(TVCPIX_SAMPLES_DIR) + "/milla_211x242.bmp", photo));
+    const QString from = typed == "photo" ? photo : source;
+    QVERIFY(Form()->LoadPictureFile(from));
+    const QByteArray before = ReadAll(from);
+    save_paths_ << samples_.filePath(typed);
+    Key(QKeySequence("Ctrl+Shift+S"));
+    // The dialog starts beside the loaded picture, its name suggested.
+    QCOMPARE(starts_.value(0), QFileInfo(from).dir().filePath(QFileInfo(from).completeBaseName()));
+    if (written.isEmpty() && typed != "photo") {
+      QVERIFY(messages_.isEmpty() && questions_.isEmpty());  // a new name: nothing over the source
+      QVERIFY(QFileInfo::exists(samples_.filePath("parrot_495x498.jpg.tim")));
+    } else if (!message.isEmpty()) {
+      QVERIFY2(messages_.size() == 1 && messages_[0].contains(message),
+               qPrintable(messages_.join('|')));
+      QCOMPARE(ReadAll(photo), before);
+      QVERIFY(!QFileInfo::exists(samples_.filePath("photo.bin")));
+    } else {
+      for (const char* ext : {".bmp", ".bin", ".tim"})
+        QVERIFY(QFileInfo::exists(samples_.filePath(written + ext)));
+      QVERIFY(!QFileInfo::exists(samples_.filePath(typed + ".bin")) || typed == written);
+    }
+  }
+
+  // "Save" into an unwritable program folder: the per-user one, made on demand, where the list
+  // moves; one box per session saying so, then the status line.
+  void FallbackNoticeOnce() {
+    const QString fallback = QDir(tmp_.filePath("home/Pictures/tvcpix")).absolutePath();
+    Form()->set_program_folder(tmp_.filePath("missing-program-folder"));
+    Form()->set_fallback_folder(fallback);
+    for (int i = 0; i < 3; ++i) Key(QKeySequence("Ctrl+S"));
+    QVERIFY(messages_.size() == 1 && messages_[0].contains(fallback));
+    QVERIFY(window_->statusBar()->currentMessage().contains("cannot be written"));
+    QVERIFY(QFileInfo::exists(fallback + "/out24.tim") && QDir::currentPath() == fallback);
+  }
+
+  // Undo and redo restore views, captions, sliders and buttons, and name the step.
+  void UndoAndRedo() {
+    open_path_ = Copy("chelsea_451x300.bmp");
+    Key(QKeySequence("Ctrl+O"));
+    const QImage loaded = Shot(Find("Pic2"));
+    QTest::keyClick(Find("HScroll1"), Qt::Key_PageDown);  // 40
+    QTest::keyClick(Find("HScroll1"), Qt::Key_PageDown);  // 30: the same step
+    Click("Option1(2)");
+    Click("Option2(1)");
+    const QImage floyd4 = Shot(Find("Pic2"));
+    const QString colours = Text("Label7");
+    Key(QKeySequence("Ctrl+Z"));
+    Key(QKeySequence("Ctrl+Z"));
+    QCOMPARE(Action("actionUndo")->text(), QString("&Undo Brightness 30"));
+    QCOMPARE(Action("actionRedo")->text(), QString("&Redo Floyd"));
+    QVERIFY(Find<QRadioButton>("Option1(17)")->isChecked() && !Find("Frame4")->isEnabled());
+    Key(QKeySequence("Ctrl+Z"));
+    QCOMPARE(Slider(1), Thrice(50));
+    QCOMPARE(Shot(Find("Pic2")), loaded);
+    Key(QKeySequence("Ctrl+Y"));
+    Key(QKeySequence("Ctrl+Shift+Z"));
+    Key(QKeySequence("Ctrl+Y"));
+    QVERIFY(Find<QRadioButton>("Option2(1)")->isChecked() && Find("Frame4")->isEnabled());
+    QVERIFY(Text("Label7") == colours && !Action("actionRedo")->isEnabled());
+    QCOMPARE(Shot(Find("Pic2")), floyd4);
+    // Editor edits are steps too, and the editor follows their undo.
+    Click(InEditor("Command7"));  // "All Off"
+    QCOMPARE(Action("actionUndo")->text(), QString("&Undo All Off"));
+    Key(QKeySequence("Ctrl+Z"));
+    QVERIFY(EditorCount() != "0" && EditorCount() == model_->patterns_used_caption().c_str());
   }
 
   // Editor clicks: hits (also on a swatch's outline) and misses, left/right/middle, All On/Off.
@@ -491,16 +701,184 @@ class WindowTest : public QObject {
     QCOMPARE(Text("Label9"), QString("0"));
   }
 
-  // Closing the main window ends the program, even with the editor open, which closes too.
-  void ClosingTheMainWindowQuits() {
-    QTimer::singleShot(0, form_.get(), [this] { form_->close(); });
+  // The copied command, run, writes the files "Save" wrote; none where it cannot.
+  void CopyCommandLine() {
+    open_path_ = Copy("milla_211x242.bmp");
+    Key(QKeySequence("Ctrl+O"));
+    for (const char* name : {"Option2(1)", "Option1(11)", "Label1(12)", "Label2(1)"}) Click(name);
+    QTest::keyClick(Find("HScroll4"), Qt::Key_PageUp);
+    Key(QKeySequence("Ctrl+S"));
+    QApplication::clipboard()->clear();
+    Action("actionCopyCommandLine")->trigger();
+    const QString command = QApplication::clipboard()->text();
+    QVERIFY2(command.contains("--contrast 60") && command.contains("--palette4 0,12,9,10"),
+             qPrintable(command));
+    const QString base = program_.filePath("out24");
+    QByteArray saved[3];
+    for (int i = 0; i < 3; ++i) saved[i] = ReadAll(base + QString(".bmp.bin.tim").mid(4 * i, 4));
+    for (const char* ext : {".bmp", ".bin", ".tim"}) QFile::remove(base + ext);
+    // The window's command names "tvcpix-cli"; the test runs the one it was built with.
+    const QString run =
+        QString(command).replace(QRegularExpression("^tvcpix-cli"), TVCPIX_CLI_PATH);
+    QCOMPARE(std::system(qPrintable(run + " >/dev/null")), 0);
+    for (int i = 0; i < 3; ++i)
+      QCOMPARE(ReadAll(base + QString(".bmp.bin.tim").mid(4 * i, 4)), saved[i]);
+    // A pattern switched on the result view: nothing copied, the reason shown.
+    QTest::mouseClick(Find("Pic2"), Qt::LeftButton, {}, QPoint(50, 50));
+    QApplication::clipboard()->setText("before");
+    Action("actionCopyCommandLine")->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), QString("before"));
+    QVERIFY(messages_.size() == 1 && messages_[0].contains("patterns"));
+  }
+
+  void ExportForTvc_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("written");  // the file and its first bytes, or empty
+    QTest::addColumn<QByteArray>("start");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("questions");
+    const QString cas = "TVC cassette (*.cas)";
+    const QByteArray cas_start("\x11\x00", 2);
+    // clang-format off
+    QTest::newRow("cassette") << "screen" << cas << "screen.cas" << cas_start << "" << 0;
+    QTest::newRow("audio") << "screen" << "TVC tape audio (*.wav)" << "screen.wav"
+                           << QByteArray("RIFF") << "" << 0;
+    QTest::newRow("existing") << "old.cas" << cas << "old.cas" << cas_start << "" << 1;
+    QTest::newRow("over the source") << "source.cas" << cas << "" << QByteArray()
+                                     << "being converted" << 0;
+    // clang-format on
+  }
+  void ExportForTvc() {
+    QFETCH(QString, typed);
+    QFETCH(QString, filter);
+    QFETCH(QString, written);
+    QFETCH(QByteArray, start);
+    QFETCH(QString, message);
+    QFETCH(int, questions);
+    QVERIFY(WriteAll(samples_.filePath("old.cas"), ""));
+    const QString source = samples_.filePath("source.cas");
+    QVERIFY(QFile::copy(QString(TVCPIX_SAMPLES_DIR) + "/rose_70x46.bmp", source));
+    QVERIFY(Form()->LoadPictureFile(source));
+    answer_ = true;
+    export_filter_ = filter;
+    save_paths_ << samples_.filePath(typed);
+    Key(QKeySequence("Ctrl+E"));
+    QCOMPARE(starts_.value(0), samples_.filePath("source"));
+    QCOMPARE(questions_.size(), questions);
+    if (message.isEmpty()) {
+      QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('|')));
+      QVERIFY(ReadAll(samples_.filePath(written)).startsWith(start));
+      QVERIFY(window_->statusBar()->currentMessage().contains("written: Graphics 16, "));
+    } else {
+      QVERIFY2(messages_.size() == 1 && messages_[0].contains(message),
+               qPrintable(messages_.join('|')));
+    }
+    QCOMPARE(ReadAll(source), ReadAll(QString(TVCPIX_SAMPLES_DIR) + "/rose_70x46.bmp"));
+  }
+
+  // Tab goes list, refresh, sliders, ...; a focused swatch is picked with Space; every control
+  // explains itself.
+  void KeyboardAndTooltips() {
+    Find("File2")->setFocus();
+    QStringList order;
+    for (int i = 0; i < 4; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      order << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(order, QStringList({"Command5", "HScroll1", "HScroll2", "HScroll3"}));
+    Find("Label1(9)")->setFocus();
+    QTest::keyClick(Find("Label1(9)"), Qt::Key_Space);
+    QCOMPARE(model_->label4(), model_->label1(9));
+    for (QWidget* w : Form()->findChildren<QWidget*>())
+      if (!w->objectName().isEmpty() && !w->objectName().startsWith("Caption") &&
+          !w->objectName().startsWith("qt_"))
+        QVERIFY2(!w->toolTip().isEmpty(), qPrintable(w->objectName()));
+  }
+
+  // The perceptual methods beside the form: chosen there, their strength shown only for them,
+  // and the best palettes offered, applied as swatch clicks and taken back by Undo.
+  void PerceptualPanel() {
+    open_path_ = Copy("parrot_495x498.jpg");
+    Key(QKeySequence("Ctrl+O"));
+    auto* strength_box = Find("StrengthBox");
+    QVERIFY(!Find<QRadioButton>("Method18")->isChecked() && !strength_box->isVisible());
+    Click("Method18");
+    QCOMPARE(model_->method(), DitherMethod::kPerceptual);
+    for (int i = 1; i <= kMethodCount; ++i)
+      QVERIFY(!Find<QRadioButton>(QString("Option1(%1)").arg(i))->isChecked());
+    QVERIFY(strength_box->isVisible());
+    QVERIFY(Find<QLabel>("StrengthLabel")->text().endsWith("(default)"));
+    auto* slider = Find<QSlider>("StrengthSlider");
+    const int before = slider->value();
+    QTest::keyClick(slider, Qt::Key_PageUp);
+    QCOMPARE(model_->strength(), before + 10);
+    QCOMPARE(Find<QLabel>("StrengthLabel")->text(), QString("Strength %1").arg(before + 10));
+    QCOMPARE(QString::fromStdString(model_->undo_name()), QString("Strength %1").arg(before + 10));
+    QCOMPARE(Find<QLabel>("StatusMode")->text(), QString("Graphics 16, Perceptual"));
+    // Graphics 16 has no palette to choose.
+    QVERIFY(!Find("FindBestPalettes")->isEnabled());
+    Click("Option2(1)");
+    QVERIFY(Find("FindBestPalettes")->isEnabled());
+    const std::array<ColorValue, 4> start = {model_->label2(0), model_->label2(1),
+                                             model_->label2(2), model_->label2(3)};
+    const std::vector<RankedPalette> best = model_->BestPalettes();
+    QCOMPARE(int(best.size()), 3);
+    Key(QKeySequence("Ctrl+B"));
+    for (int n = 1; n <= 3; ++n) QVERIFY(Find(QString("PaletteChoice%1").arg(n))->isVisible());
+    QCOMPARE(model_->label2(0), start[0]);  // offered, not yet applied
+    ShotIfAsked("perceptual-panel-1920x1080.png");
+    Click("PaletteChoice2");
+    for (int i = 0; i < 4; ++i)
+      QCOMPARE(model_->label2(i), ColorFromEntry(Tvc16Color(best[1].indices[std::size_t(i)])));
+    QCOMPARE(Action("actionUndo")->text(), QString("&Undo Best palette"));
+    Key(QKeySequence("Ctrl+Z"));
+    for (int i = 0; i < 4; ++i) QCOMPARE(model_->label2(i), start[std::size_t(i)]);
+    // A faithful method hides the strength; the offers belong to the method they were made for.
+    Click("Option1(2)");
+    QVERIFY(!Find<QRadioButton>("Method18")->isChecked() && !strength_box->isVisible());
+    QVERIFY(!Find("PaletteChoice1")->isVisible());
+    // The whole form and the panel fit a 1366 x 768 screen's width.
+    window_->FitTo(QSize(1366 - 8, 768 - 40));
+    QVERIFY(window_->width() <= 1358);
+    QVERIFY(
+        !static_cast<QScrollArea*>(window_->centralWidget())->horizontalScrollBar()->isVisible());
+    ShotIfAsked("perceptual-panel-1366x768.png");
+  }
+
+  void EditorPlacement() {  // beside the window when the screen has room, else on it
+    const QRect main(0, 0, 1205, 790);
+    for (const auto& [screen, beside] :
+         {std::pair(QRect(0, 0, 1366, 768), false), {QRect(0, 0, 1920, 1080), true}}) {
+      bool fits = false;
+      const QPoint at = tvcpix::EditorPlacement(main, QSize(335, 440), screen, &fits);
+      QCOMPARE(fits, beside);
+      QVERIFY(screen.contains(QRect(at, QSize(335, 440))));
+      QVERIFY(!fits || !main.intersects(QRect(at, QSize(335, 440))));
+    }
+  }
+
+  // View: the editor reopens, the magnifier shows; Help answers; Quit closes both windows and
+  // ends the program.
+  void ViewHelpAndQuit() {
+    editor_->close();
+    Key(QKeySequence("Ctrl+P"));
+    QVERIFY(editor_->isVisible());
+    QVERIFY(Find("PicZ")->isHidden() && Find("PicZZ")->isHidden());
+    Action("actionMagnifier")->trigger();
+    QVERIFY(Find("PicZ")->isVisible() && Find("PicZZ")->isVisible() &&
+            Find("CaptionZ")->isVisible());
+    Action("actionGuide")->trigger();
+    Action("actionAbout")->trigger();
+    QCOMPARE(messages_, QStringList({"tvcpix guide", "About tvcpix"}));
+    QTimer::singleShot(0, window_.get(), [this] { Key(QKeySequence("Ctrl+Q")); });
     QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
     QCOMPARE(QCoreApplication::exec(), 0);
-    QVERIFY(!editor_->isVisible());
+    QVERIFY(!window_->isVisible() && !editor_->isVisible());
   }
 };
 
 }  // namespace tvcpix
 
 QTEST_MAIN(tvcpix::WindowTest)
-#include "form1_test.moc"
+#include "window_test.moc"
