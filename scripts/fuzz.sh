@@ -9,7 +9,7 @@
 #
 # New inputs that reach new code stay in build-fuzz/corpus-<target> for the next run; a failing
 # input is written to build-fuzz/artifacts/ (turn it into a regression test in
-# tests/decode/hostile_file_test.cc or tests/engine/model_test.cc).
+# tests/decode/picture_file_test.cc or tests/engine/model_test.cc).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
