@@ -39,6 +39,7 @@ conversions=(
   "g2-floyd          -m 2 -d floyd"
   "g2-news4x4        -m 2 -d news4x4"
   "g16-perceptual    -m 16 -d perceptual"
+  "g16-best          -m 16 -d best"
   "g4-perceptual-auto -m 4 -d perceptual --palette4 auto"
   "g2-perceptual-auto -m 2 -d perceptual --palette2 auto"
 )
