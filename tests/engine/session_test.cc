@@ -64,7 +64,7 @@ Op RandomOp(std::mt19937& rng, Op* before) {
   auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
   const int v = pick(1 << 30);
   // clang-format off
-  switch (pick(14)) {
+  switch (pick(17)) {
     case 0: case 1: return [v](Model& m) { m.MoveSlider(1 + v % 4, (v >> 3) % 101); };
     case 2: return [](Model& m) { m.Set(); };
     case 3: *before = [v](Model& m) { m.PickColor(v % 16); };
@@ -90,6 +90,12 @@ Op RandomOp(std::mt19937& rng, Op* before) {
       m.ApplyPalette(v % 2 ? TvcMode::kGraphics4 : TvcMode::kGraphics2,
                      v % 2 ? std::vector<int>{v % 16, (v >> 4) % 16, (v >> 8) % 16, 3}
                            : std::vector<int>{v % 16, (v >> 4) % 16}); };
+    case 13: *before = [v](Model& m) { m.ProbeMove(v % 700 - 100, (v >> 9) % 700 - 100); };
+             return [](Model& m) { m.Convert(); };
+    case 14: *before = [v](Model& m) { m.PickColor(v % 16); };
+             return [](Model& m) { m.Convert(); };
+    case 15: *before = [v](Model& m) { m.ProbeMove(v % 512, (v >> 9) % 480); };
+             return [v](Model& m) { m.SelectMode(static_cast<TvcMode>(v % 3)); };
     default: return [v](Model& m) { m.MoveSlider(1 + v % 2, 40 + v % 20); };
   }
   // clang-format on
