@@ -279,7 +279,11 @@ INSTANTIATE_TEST_SUITE_P(
         MethodCase{DitherMethod::kPerceptual, TvcMode::kGraphics2, {0, 15}, false, 0.16},
         MethodCase{DitherMethod::kScreen, TvcMode::kGraphics16, kAll16, false, 0.05},
         MethodCase{DitherMethod::kScreen, TvcMode::kGraphics4, {0, 7, 8, 15}, false, 0.05},
-        MethodCase{DitherMethod::kScreen, TvcMode::kGraphics2, {0, 15}, false, 0.05}),
+        MethodCase{DitherMethod::kScreen, TvcMode::kGraphics2, {0, 15}, false, 0.05},
+        // Best gives up the sparse dots near black and white (the metric sees them more
+        // than the light they lose), so its end bands miss by up to a fifth.
+        MethodCase{DitherMethod::kBest, TvcMode::kGraphics16, kAll16, true, 0.2},
+        MethodCase{DitherMethod::kBest, TvcMode::kGraphics2, {0, 15}, false, 0.2}),
     CaseName);
 
 // The search only takes toggles that lower its own estimate, and that estimate follows the

@@ -213,7 +213,8 @@ Model Loaded(TvcMode mode, DitherMethod method, const Surface& picture, int stre
 // The new methods follow the strength both ways in every mode; the faithful ones ignore it.
 TEST(PerceptualModelTest, OnlyTheNewMethodsReadTheStrength) {
   const Surface photo = Photo(160, 120, 3);
-  for (const DitherMethod method : {DitherMethod::kPerceptual, DitherMethod::kScreen})
+  for (const DitherMethod method :
+       {DitherMethod::kPerceptual, DitherMethod::kScreen, DitherMethod::kBest})
     for (const TvcMode mode : {TvcMode::kGraphics2, TvcMode::kGraphics4, TvcMode::kGraphics16}) {
       Model m = Loaded(mode, method, photo, 100);
       const Surface full = m.pic2();

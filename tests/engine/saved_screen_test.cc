@@ -64,7 +64,7 @@ TEST_P(RoundTripTest, ScreenShowsTheMatchedEntries) {
 INSTANTIATE_TEST_SUITE_P(EveryModeAndMethod, RoundTripTest,
                          testing::Combine(testing::Values(TvcMode::kGraphics2, TvcMode::kGraphics4,
                                                           TvcMode::kGraphics16),
-                                          testing::Range(1, kMethodCount + 1)),
+                                          testing::Range(1, kAllMethodCount + 1)),
                          test::ModeMethodName);
 
 // A result already holding something, to show a failure leaves it.
