@@ -308,7 +308,10 @@ TEST_F(LongSessionTest, ReuseNeverShowsInvariantsHoldAndMemoryStays) {
               int v) { v % 2 ? m.AssignColor4(v / 2 % 6 - 1) : m.AssignColor2(v / 2 % 4 - 1); }},
       {30, [](Model& m, int v) { m.SelectMode(static_cast<TvcMode>(v % 3)); }},
       {45,
-       [](Model& m, int v) { m.SelectMethod(static_cast<DitherMethod>(1 + v % kAllMethodCount)); }},
+       // Not "Best": it is "Perceptual" refined, with the same inputs and twenty times its time.
+       [](Model& m, int v) {
+         m.SelectMethod(static_cast<DitherMethod>(1 + v % (kAllMethodCount - 1)));
+       }},
       {15, [](Model& m, int v) { m.SelectStrength(v % 3 == 0 ? 100 : v % 101); }},
       {15,
        [](Model& m, int v) {
