@@ -16,10 +16,11 @@ void PutCrc(std::vector<std::uint8_t>* bytes, std::uint16_t crc) {
   bytes->push_back(static_cast<std::uint8_t>(crc >> 8));
 }
 
-// Writes samples of whole cycles; time is kept in 1/2^32 sample units.
+// Writes samples of whole cycles, or only counts them; time is kept in 1/2^32 sample units.
 class WaveWriter {
  public:
-  explicit WaveWriter(const WavOptions& options) : options_(options) {}
+  WaveWriter(const WavOptions& options, bool count_only)
+      : options_(options), count_only_(count_only) {}
 
   void Cycles(int hz, int count) {
     const std::uint64_t half = ((static_cast<std::uint64_t>(options_.sample_rate) << 32) +
@@ -38,11 +39,16 @@ class WaveWriter {
     while ((next_ << 32) < time_) Put(0);
   }
   const std::vector<std::int32_t>& samples() const { return samples_; }
+  std::uint64_t sample_count() const { return next_; }
 
  private:
   void Half(std::uint64_t length, int sign) {
     const std::uint64_t start = time_;
     time_ += length;
+    if (count_only_) {
+      while ((next_ << 32) < time_) ++next_;
+      return;
+    }
     while ((next_ << 32) < time_) {
       int magnitude = kAmplitude;
       if (options_.shape == WaveShape::kSine) {
@@ -55,16 +61,40 @@ class WaveWriter {
     }
   }
   void Put(int value) {
-    samples_.push_back(value);
+    if (!count_only_) samples_.push_back(value);
     ++next_;
   }
 
   static constexpr int kAmplitude = 1 << 14;  // of a 16-bit full scale of 1 << 15
   WavOptions options_;
+  bool count_only_;
   std::uint64_t time_ = 0;  // end of what is described so far
   std::uint64_t next_ = 0;  // the next sample's number
   std::vector<std::int32_t> samples_;
 };
+
+Result CheckWavFormat(const WavOptions& options) {
+  if (options.sample_rate >= 8000 && options.sample_rate <= 192000 &&
+      (options.bits == 8 || options.bits == 16))
+    return {};
+  return Result::Failure("unsupported WAV format: " + std::to_string(options.sample_rate) +
+                         " Hz, " + std::to_string(options.bits) + " bits");
+}
+
+// The whole signal: silence, each block behind its leader and sync, silence.
+void PlayBlocks(const TapeBlocksResult& blocks, WaveWriter& w) {
+  w.Silence(500);
+  bool first = true;
+  for (const TapeBlock* block : {&blocks.header, &blocks.data}) {
+    if (!first) w.Silence(1000);
+    first = false;
+    w.Cycles(kTapeLeaderHz, block->leader_cycles);
+    w.Cycles(kTapeSyncHz, 1);
+    for (const std::uint8_t b : block->bytes) w.Byte(b);
+    w.Cycles(kTapeLeaderHz, kTapeTrailerCycles);
+  }
+  w.Silence(500);
+}
 
 void PutLe(std::vector<std::uint8_t>* out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out->push_back(static_cast<std::uint8_t>(value >> (8 * i)));
@@ -98,12 +128,8 @@ std::string TapeName(const std::string& name) {
 TapeBlocksResult BuildTapeBlocks(const std::vector<std::uint8_t>& payload,
                                  const std::string& name) {
   TapeBlocksResult result;
-  const std::string problem = PayloadSizeProblem(payload.size());
-  if (!problem.empty()) {
-    result.ok = false;
-    result.message = problem;
-    return result;
-  }
+  static_cast<Result&>(result) = CheckPayloadSize(payload.size());
+  if (!result.ok) return result;
   const std::size_t len = payload.size();
   const std::string tape_name = TapeName(name);
 
@@ -143,32 +169,15 @@ TapeBlocksResult BuildTapeBlocks(const std::vector<std::uint8_t>& payload,
 WavResult BuildTapeWav(const std::vector<std::uint8_t>& payload, const std::string& name,
                        const WavOptions& options) {
   WavResult result;
-  if (options.sample_rate < 8000 || options.sample_rate > 192000 ||
-      (options.bits != 8 && options.bits != 16)) {
-    result.ok = false;
-    result.message = "unsupported WAV format: " + std::to_string(options.sample_rate) + " Hz, " +
-                     std::to_string(options.bits) + " bits";
-    return result;
-  }
+  static_cast<Result&>(result) = CheckWavFormat(options);
+  if (!result.ok) return result;
   const TapeBlocksResult blocks = BuildTapeBlocks(payload, name);
   if (!blocks.ok) {
-    result.ok = false;
-    result.message = blocks.message;
+    static_cast<Result&>(result) = blocks;
     return result;
   }
-
-  WaveWriter w(options);
-  w.Silence(500);
-  bool first = true;
-  for (const TapeBlock* block : {&blocks.header, &blocks.data}) {
-    if (!first) w.Silence(1000);
-    first = false;
-    w.Cycles(kTapeLeaderHz, block->leader_cycles);
-    w.Cycles(kTapeSyncHz, 1);
-    for (const std::uint8_t b : block->bytes) w.Byte(b);
-    w.Cycles(kTapeLeaderHz, kTapeTrailerCycles);
-  }
-  w.Silence(500);
+  WaveWriter w(options, /*count_only=*/false);
+  PlayBlocks(blocks, w);
 
   const std::vector<std::int32_t>& samples = w.samples();
   const std::uint32_t bytes_per_sample = static_cast<std::uint32_t>(options.bits / 8);
@@ -200,6 +209,16 @@ WavResult BuildTapeWav(const std::vector<std::uint8_t>& payload, const std::stri
   result.samples = samples.size();
   result.seconds = static_cast<double>(samples.size()) / options.sample_rate;
   return result;
+}
+
+double TapePlayingSeconds(const std::vector<std::uint8_t>& payload, const std::string& name,
+                          const WavOptions& options) {
+  if (!CheckWavFormat(options).ok) return 0;
+  const TapeBlocksResult blocks = BuildTapeBlocks(payload, name);
+  if (!blocks.ok) return 0;
+  WaveWriter w(options, /*count_only=*/true);
+  PlayBlocks(blocks, w);
+  return static_cast<double>(w.sample_count()) / options.sample_rate;
 }
 
 }  // namespace tvcpix

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "core/result.h"
+
 namespace tvcpix {
 
 constexpr int kTapeBit0Hz = 1812;
@@ -43,9 +45,7 @@ struct TapeBlock {
   std::vector<std::uint8_t> bytes;
 };
 
-struct TapeBlocksResult {
-  bool ok = true;
-  std::string message;
+struct TapeBlocksResult : Result {
   TapeBlock header;
   TapeBlock data;
 };
@@ -67,9 +67,7 @@ struct WavOptions {
   WaveShape shape = WaveShape::kSquare;
 };
 
-struct WavResult {
-  bool ok = true;
-  std::string message;
+struct WavResult : Result {
   std::vector<std::uint8_t> bytes;  // the whole ".wav" file
   std::size_t samples = 0;
   double seconds = 0;  // playing time of the whole file
@@ -81,6 +79,10 @@ struct WavResult {
 // on every machine. Sample rates 8,000..192,000 Hz.
 WavResult BuildTapeWav(const std::vector<std::uint8_t>& payload, const std::string& name,
                        const WavOptions& options = {});
+// BuildTapeWav's playing time (its `seconds`) without making the samples (the name counts: a
+// 1 bit is a shorter cycle than a 0); 0 for a payload or format it refuses.
+double TapePlayingSeconds(const std::vector<std::uint8_t>& payload, const std::string& name,
+                          const WavOptions& options = {});
 
 }  // namespace tvcpix
 

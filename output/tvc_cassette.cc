@@ -5,23 +5,20 @@
 
 namespace tvcpix {
 
-std::string PayloadSizeProblem(std::size_t size) {
-  if (size == 0) return "the program is empty";
+Result CheckPayloadSize(std::size_t size) {
+  if (size == 0) return Result::Failure("the program is empty");
   if (size > kMaxTvcPayload) {
-    return "the program has " + std::to_string(size) + " bytes, a TVC tape file holds at most " +
-           std::to_string(kMaxTvcPayload) + " (255 sectors of 256 bytes)";
+    return Result::Failure("the program has " + std::to_string(size) +
+                           " bytes, a TVC tape file holds at most " +
+                           std::to_string(kMaxTvcPayload) + " (255 sectors of 256 bytes)");
   }
-  return "";
+  return {};
 }
 
 CasResult BuildCasFile(const std::vector<std::uint8_t>& payload) {
   CasResult result;
-  const std::string problem = PayloadSizeProblem(payload.size());
-  if (!problem.empty()) {
-    result.ok = false;
-    result.message = problem;
-    return result;
-  }
+  static_cast<Result&>(result) = CheckPayloadSize(payload.size());
+  if (!result.ok) return result;
   const std::size_t len = payload.size();
   const std::size_t total = len + kCasHeaderBytes + kCasProgramHeaderBytes;
   std::vector<std::uint8_t>& b = result.bytes;

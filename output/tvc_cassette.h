@@ -7,14 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "core/result.h"
+
 namespace tvcpix {
 
 constexpr std::size_t kCasHeaderBytes = 128;
 constexpr std::size_t kCasProgramHeaderBytes = 16;
 
-struct CasResult {
-  bool ok = true;
-  std::string message;  // on failure: the reason, without a file name
+// On failure the message is the reason, without a file name.
+struct CasResult : Result {
   std::vector<std::uint8_t> bytes;
 };
 
@@ -24,8 +25,8 @@ struct CasResult {
 // bytes (what a tape data block of 255 sectors holds).
 CasResult BuildCasFile(const std::vector<std::uint8_t>& payload);
 
-// The reason a payload cannot go onto a tape or into a ".cas", or "" when it can.
-std::string PayloadSizeProblem(std::size_t size);
+// Whether a payload can go onto a tape or into a ".cas"; the reason when it cannot.
+Result CheckPayloadSize(std::size_t size);
 
 }  // namespace tvcpix
 

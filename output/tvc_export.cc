@@ -37,13 +37,9 @@ Result WriteTvcCas(const std::string& path, const TvcExportInput& input, TvcExpo
   const Result built = BuildProgram(input, options, &program);
   if (!built.ok) return built;
   const CasResult cas = BuildCasFile(program.payload);
-  if (!cas.ok) return Result::Failure(cas.message);
-  double seconds = 0;
-  if (stats != nullptr) {
-    // The same program played from tape: what a real TVC would wait for.
-    const WavResult audio = BuildTapeWav(program.payload, "");
-    if (audio.ok) seconds = audio.seconds;
-  }
+  if (!cas.ok) return cas;
+  // The same program played from tape: what a real TVC would wait for.
+  const double seconds = stats != nullptr ? TapePlayingSeconds(program.payload, "") : 0;
   return Write(path, cas.bytes, program, seconds, stats);
 }
 
@@ -54,7 +50,7 @@ Result WriteTvcWav(const std::string& path, const TvcExportInput& input,
   const Result built = BuildProgram(input, options, &program);
   if (!built.ok) return built;
   const WavResult audio = BuildTapeWav(program.payload, tape_name, wav);
-  if (!audio.ok) return Result::Failure(audio.message);
+  if (!audio.ok) return audio;
   return Write(path, audio.bytes, program, audio.seconds, stats);
 }
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "core/palette.h"
 #include "core/surface.h"
 #include "dither/aspect_ordered.h"
 #include "dither/error_diffusion.h"
@@ -81,8 +82,10 @@ Surface Preview(const Surface& pic5, TvcMode mode) {
 }
 
 std::vector<int> StartIndices(TvcMode mode) {
-  if (mode == TvcMode::kGraphics2) return {0, 15};
-  if (mode == TvcMode::kGraphics4) return {0, 15, 9, 10};
+  if (mode == TvcMode::kGraphics2)
+    return {kStartPalette2Indices.begin(), kStartPalette2Indices.end()};
+  if (mode == TvcMode::kGraphics4)
+    return {kStartPalette4Indices.begin(), kStartPalette4Indices.end()};
   return {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 }
 

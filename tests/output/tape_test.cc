@@ -253,6 +253,7 @@ TEST(TapeWav, ReadsBackToTheBlocksAndPayload) {
     EXPECT_EQ(blocks[0].bytes, expected.header.bytes);
     EXPECT_EQ(blocks[1].bytes, expected.data.bytes);
     EXPECT_NEAR(wav.seconds, static_cast<double>(wav.samples) / rate, 1e-9);
+    EXPECT_EQ(TapePlayingSeconds(program.payload, "PICTURE", options), wav.seconds);
     EXPECT_EQ(BuildTapeWav(program.payload, "PICTURE", options).bytes, wav.bytes);
   }
 }
