@@ -17,7 +17,6 @@ using test::Bytes;
 using test::Parse;
 using test::ReadBytes;
 using test::Reference;
-using test::ScratchParamTest;
 using test::ToolResult;
 using test::WritePicture;
 namespace fs = std::filesystem;
@@ -25,40 +24,44 @@ using test::Picture;
 
 using CliTest = test::ScratchTest;
 
-// The spellings of the settings, and the start palettes without palette options.
+// The spellings of the settings, the start palettes without palette options, the perceptual
+// methods' names and numbers, and the help that lists them.
 TEST_F(CliTest, SettingsAreParsedInEverySpelling) {
-  const struct {
-    const char* line;
-    TvcMode mode;
-    DitherMethod method;
-    std::array<int, 4> palette4;
-    std::array<int, 2> palette2;
-    bool resize;
-  } cases[] = {{"-m 16 -d bayer4x4 --no-resize", TvcMode::kGraphics16, DitherMethod::kBayer4x4,
-                kStartPalette4Indices, kStartPalette2Indices, false},
-               {"-m4 -d STUCKI --palette4 1,14,8,6",
-                TvcMode::kGraphics4,
-                DitherMethod::kStucky,
-                {1, 14, 8, 6},
-                kStartPalette2Indices,
-                true},
-               {"--mode=2 --dither=atkinson --palette2=9,14",
-                TvcMode::kGraphics2,
-                DitherMethod::kAtkinson,
-                kStartPalette4Indices,
-                {9, 14},
-                true}};
-  for (const auto& c : cases) {
-    const CliOptions o = Parse(Words(std::string(c.line) + " -O D/o a"));
+  using M = DitherMethod;
+  const auto p4 = kStartPalette4Indices;
+  const auto p2 = kStartPalette2Indices;
+  // clang-format off
+  const std::tuple<const char*, TvcMode, M, std::array<int, 4>, std::array<int, 2>, bool> cases[] = {
+      {"-m 16 -d bayer4x4 --no-resize", TvcMode::kGraphics16, M::kBayer4x4, p4, p2, false},
+      {"-m4 -d STUCKI --palette4 1,14,8,6", TvcMode::kGraphics4, M::kStucky, {1, 14, 8, 6}, p2, true},
+      {"--mode=2 --dither=atkinson --palette2=9,14", TvcMode::kGraphics2, M::kAtkinson, p4, {9, 14},
+       true}};
+  // clang-format on
+  for (const auto& [line, mode, method, palette4, palette2, resize] : cases) {
+    const CliOptions o = Parse(Words(std::string(line) + " -O D/o a"));
     EXPECT_EQ(std::tuple(o.mode, o.method, o.palette4, o.palette2, o.resize),
-              std::tuple(c.mode, c.method, c.palette4, c.palette2, c.resize))
-        << c.line;
+              std::tuple(mode, method, palette4, palette2, resize))
+        << line;
   }
+  for (const auto& [names, method] : {std::pair("perceptual 18", M::kPerceptual),
+                                      {"Screen 19 aspect", M::kScreen},
+                                      {"best 20", M::kBest}})
+    for (const std::string& name : Words(names)) EXPECT_EQ(ParseMethod(name), method) << name;
+  const ToolResult help = RunLine("--help");
+  EXPECT_EQ(help.code, 0);
+  for (const char* line : {"18 perceptual", "19 screen", "20 best", "--strength N"})
+    EXPECT_NE(help.out.find(line), std::string::npos) << line;
 }
 
-// The three files and the line are the window's for the same picture and settings.
-TEST_F(CliTest, WritesTheModelsResult) {
+// The three files and the line are the window's for the same picture and settings; the saved
+// screen given as the input comes back through the window's path: opened as the enlarged
+// screen, loaded into a fresh model and saved.
+TEST_F(CliTest, WritesTheModelsResultAndConvertsItAgain) {
   WritePicture(Path("in.bmp"), 70, 46, 3);
+  const auto same_files = [&](const std::string& a, const std::string& b) {
+    for (const char* ext : {".bmp", ".bin", ".tim"})
+      EXPECT_TRUE(ReadBytes(Path(a) + ext) == ReadBytes(Path(b) + ext)) << a << ext;
+  };
   const std::vector<std::string> args =
       Words("-m4 -d stucki --palette4 1,14,8,6 --no-resize -o D/out D/in.bmp");
   const ToolResult r = Run(args);
@@ -66,8 +69,16 @@ TEST_F(CliTest, WritesTheModelsResult) {
   Model ref = Reference(Path("in.bmp"), Parse(args));
   EXPECT_EQ(r.out + r.err, Path("out") + ": " + ref.result_colors_caption() + " colours\n");
   ASSERT_TRUE(ref.SaveAs(Path("ref")).ok);
-  for (const char* ext : {".bmp", ".bin", ".tim"})
-    EXPECT_TRUE(ReadBytes(Path("out") + ext) == ReadBytes(Path("ref") + ext)) << ext;
+  same_files("out", "ref");
+  const ToolResult again = RunLine("D/out.tim -o D/again");
+  ASSERT_EQ(again.code, 0) << again.err;
+  InputFile opened;
+  ASSERT_TRUE(OpenInputFile(Path("out.tim"), DecodeWithQt, &opened).ok);
+  Model model;
+  model.LoadSourcePicture(std::move(opened.picture));
+  ASSERT_TRUE(model.SaveAs(Path("window")).ok);
+  EXPECT_EQ(again.out, Path("again") + ": " + model.result_colors_caption() + " colours\n");
+  same_files("again", "window");
 }
 
 // "Treshold+Noise" draws anew in every conversion, so the result shows how many came before it:
@@ -87,83 +98,36 @@ TEST_F(CliTest, ToneConversionsAdvanceTheNoiseSequence) {
   EXPECT_TRUE(ReadBytes(Path("n.bmp")) == test::BmpBytes(ref.pic2()));
 }
 
-// A saved screen given as the input comes back through the window's path: opened as the
-// enlarged screen, loaded into a fresh model and saved.
-TEST_F(CliTest, SavedScreenConvertsAgainAsTheWindowLoadsIt) {
-  WritePicture(Path("in.bmp"), 90, 60, 4);
-  ASSERT_EQ(RunLine("-m 4 -d floyd -o D/out D/in.bmp").code, 0);
-  const ToolResult r = RunLine("D/out.tim -o D/again");
-  ASSERT_EQ(r.code, 0) << r.err;
-  InputFile opened;
-  ASSERT_TRUE(OpenInputFile(Path("out.tim"), DecodeWithQt, &opened).ok);
-  Model model;
-  model.LoadSourcePicture(std::move(opened.picture));
-  ASSERT_TRUE(model.SaveAs(Path("window")).ok);
-  EXPECT_EQ(r.out, Path("again") + ": " + model.result_colors_caption() + " colours\n");
-  for (const char* ext : {".bmp", ".bin", ".tim"})
-    EXPECT_TRUE(ReadBytes(Path("again") + ext) == ReadBytes(Path("window") + ext)) << ext;
-}
-
-struct FailureCase {
-  const char* name;
-  const char* line;
-  std::string reason;  // found after "tvcpix-cli: <self.bmp>: "; "D/" is the scratch folder
-};
-using FailedInputTest = ScratchParamTest<FailureCase>;
-
 // Never over its input, into a missing folder or past a failed write: the input fails, naming
 // the file and reason (and what was already replaced), the input stays, and the next input
 // still converts.
-TEST_P(FailedInputTest, NamesTheFileAndTheReason) {
-  const auto& [name, line, reason] = GetParam();
-  WritePicture(Path("self.bmp"), 32, 32, 1);
-  WritePicture(Path("next.bmp"), 32, 32, 2);
-  const Bytes before = ReadBytes(Path("self.bmp"));
-  fs::create_directories(Path("out/self.bin"));  // a folder where the .bin belongs
-  const ToolResult r = RunLine(line);
-  EXPECT_EQ(r.code, 1);
-  const std::string self = "tvcpix-cli: " + Path("self.bmp") + ": ";
-  std::string why = reason;  // "D/" again the scratch folder
-  for (std::size_t at = 0; (at = why.find("D/", at)) != std::string::npos;)
-    why.replace(at, 2, dir_.string() + "/"), at += dir_.string().size() + 1;
-  EXPECT_TRUE(r.err.rfind(self, 0) == 0 && r.err.find(why) != std::string::npos) << r.err;
-  const bool next = std::string(line).find("next") != std::string::npos;
-  EXPECT_EQ(r.out.substr(0, r.out.find(':')), next ? Path("out/next") : "");
-  EXPECT_TRUE(ReadBytes(Path("self.bmp")) == before);
-  if (next) {
-    EXPECT_EQ(Listing(Path("out")),
-              (std::set<std::string>{"self.bmp", "self.bin", "next.bmp", "next.bin", "next.tim"}));
+TEST_F(CliTest, FailedInputNamesTheFileAndTheReason) {
+  // The line, and the reason found after "tvcpix-cli: <self.bmp>: "; "D/" the scratch folder.
+  const std::pair<const char*, std::string> cases[] = {
+      {"-O D/. D/self.bmp", ""},
+      {"-o D/s --png D/self.bmp D/self.bmp", "would replace the input"},
+      {"-o D/no/such/base D/self.bmp", ""},
+      {"-o D/s --asm D/no/s.asm D/self.bmp", "cannot write D/no/s.asm: "},
+      {"-j 1 -O D/out D/self.bmp D/next.bmp",
+       "D/out/self.bin: " + std::string(std::strerror(EISDIR)) +
+           " (already replaced: D/out/self.bmp)\n"}};
+  for (const auto& [line, reason] : cases) {
+    fs::remove_all(dir_);
+    fs::create_directories(Path("out/self.bin"));  // a folder where the .bin belongs
+    WritePicture(Path("self.bmp"), 32, 32, 1);
+    WritePicture(Path("next.bmp"), 32, 32, 2);
+    const Bytes before = ReadBytes(Path("self.bmp"));
+    const ToolResult r = RunLine(line);
+    EXPECT_EQ(r.code, 1) << line;
+    const std::string self = "tvcpix-cli: " + Path("self.bmp") + ": ";
+    const std::string why = std::regex_replace(reason, std::regex("D/"), dir_.string() + "/");
+    EXPECT_TRUE(r.err.rfind(self, 0) == 0 && r.err.find(why) != std::string::npos) << r.err;
+    const bool next = std::string(line).find("next") != std::string::npos;
+    EXPECT_EQ(r.out.substr(0, r.out.find(':')), next ? Path("out/next") : "") << line;
+    EXPECT_TRUE(ReadBytes(Path("self.bmp")) == before) << line;
+    const std::set<std::string> out = {"self.bmp", "self.bin", "next.bmp", "next.bin", "next.tim"};
+    EXPECT_EQ(Listing(Path("out")), next ? out : std::set<std::string>{"self.bin"}) << line;
   }
-}
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Inputs, FailedInputTest, testing::Values(
-    FailureCase{"OutputsIntoTheInputsFolder", "-O D/. D/self.bmp", ""},
-    FailureCase{"PngWouldReplaceTheInput", "-o D/s --png D/self.bmp D/self.bmp",
-    "would replace the input"},
-    FailureCase{"MissingOutputFolder", "-o D/no/such/base D/self.bmp", ""},
-    FailureCase{"AsmIntoMissingFolder", "-o D/s --asm D/no/s.asm D/self.bmp",
-    "cannot write D/no/s.asm: "},
-    FailureCase{"FolderAtBinNextStillConverts", "-j 1 -O D/out D/self.bmp D/next.bmp",
-                "D/out/self.bin: " + std::string(std::strerror(EISDIR)) +
-                    " (already replaced: D/out/self.bmp)\n"}),
-    test::CaseName<FailureCase>);
-// clang-format on
-
-TEST_F(CliTest, NamesAndNumbersOfTheNewMethodsAndTheirHelp) {
-  for (const auto& [text, method] :
-       std::vector<std::pair<std::string, DitherMethod>>{{"perceptual", DitherMethod::kPerceptual},
-                                                         {"18", DitherMethod::kPerceptual},
-                                                         {"Screen", DitherMethod::kScreen},
-                                                         {"19", DitherMethod::kScreen},
-                                                         {"aspect", DitherMethod::kScreen},
-                                                         {"best", DitherMethod::kBest},
-                                                         {"20", DitherMethod::kBest}})
-    EXPECT_EQ(ParseMethod(text), method) << text;
-  const ToolResult help = RunLine("--help");
-  EXPECT_EQ(help.code, 0);
-  for (const char* line : {"18 perceptual", "19 screen", "20 best", "--strength N"})
-    EXPECT_NE(help.out.find(line), std::string::npos) << line;
 }
 
 // The palette found is printed; given by hand, it writes the same files and the same line
@@ -195,47 +159,33 @@ Bytes HexItems(const std::string& text, const std::string& pattern) {
   return bytes;
 }
 
-using ExportTest = test::ScratchParamTest<const char*>;
-
-TEST_P(ExportTest, ExportsAndViewsHoldTheSavedScreen) {
-  const std::string mode = GetParam();
+TEST_F(CliTest, ExportsAndViewsHoldTheSavedScreen) {
   test::WritePicture(Path("pic.bmp"), 150, 110, 3);
-  ASSERT_EQ(RunLine("-m " + mode +
-                    " -d stucki -o D/s --asm D/s.asm --c-header D/s.h --png D/s.png D/pic.bmp")
-                .code,
-            0);
-  const Bytes bin = ReadBytes(Path("s.bin")), tim = ReadBytes(Path("s.tim"));
-  EXPECT_TRUE(HexItems(test::ReadText(Path("s.asm")), "(?:db |,)\\$([0-9A-F]{2})") == bin);
-  EXPECT_TRUE(HexItems(test::ReadText(Path("s.h")), "0x([0-9A-F]{2}),") == bin);
-  const Surface view = Picture(Path("s.png"));  // the result view, as the BMP holds it
-  EXPECT_TRUE(view == Picture(Path("s.bmp")));
-  DecodedScreen screen;
-  ASSERT_TRUE(DecodeTim(tim.data(), tim.size(), &screen).ok);
-  const ToolResult r = RunLine("view D/s.tim -o D/v.png");
-  EXPECT_EQ(r.out, Path("v.png") + ": " + InfoOf(screen.mode).caption + ", " +
-                       std::to_string(screen.screen.width()) + " x 240\n");
-  EXPECT_TRUE(Picture(Path("v.png")) == screen.screen);
-  ASSERT_EQ(RunLine("view --enlarged D/s.tim -o D/e.png").code, 0);
-  EXPECT_TRUE(Picture(Path("e.png")) == view);  // start palettes hold only levels 0 and 255
-  ASSERT_EQ(RunLine("view D/s.bin -o D/b.png --mode " + mode).code, 0);
-  EXPECT_TRUE(ReadBytes(Path("b.png")) == ReadBytes(Path("v.png")));
+  for (const std::string mode : {"2", "4", "16"}) {
+    SCOPED_TRACE("Graphics " + mode);
+    const std::string exports = " -d stucki -o D/s --asm D/s.asm --c-header D/s.h --png D/s.png";
+    ASSERT_EQ(RunLine("-m " + mode + exports + " D/pic.bmp").code, 0);
+    const Bytes bin = ReadBytes(Path("s.bin")), tim = ReadBytes(Path("s.tim"));
+    EXPECT_TRUE(HexItems(test::ReadText(Path("s.asm")), "(?:db |,)\\$([0-9A-F]{2})") == bin);
+    EXPECT_TRUE(HexItems(test::ReadText(Path("s.h")), "0x([0-9A-F]{2}),") == bin);
+    const Surface view = Picture(Path("s.png"));  // the result view, as the BMP holds it
+    EXPECT_TRUE(view == Picture(Path("s.bmp")));
+    DecodedScreen screen;
+    ASSERT_TRUE(DecodeTim(tim.data(), tim.size(), &screen).ok);
+    const ToolResult r = RunLine("view D/s.tim -o D/v.png");
+    EXPECT_EQ(r.out, Path("v.png") + ": " + InfoOf(screen.mode).caption + ", " +
+                         std::to_string(screen.screen.width()) + " x 240\n");
+    EXPECT_TRUE(Picture(Path("v.png")) == screen.screen);
+    ASSERT_EQ(RunLine("view --enlarged D/s.tim -o D/e.png").code, 0);
+    EXPECT_TRUE(Picture(Path("e.png")) == view);  // start palettes hold only levels 0 and 255
+    ASSERT_EQ(RunLine("view D/s.bin -o D/b.png --mode " + mode).code, 0);
+    EXPECT_TRUE(ReadBytes(Path("b.png")) == ReadBytes(Path("v.png")));
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Modes, ExportTest, testing::Values("2", "4", "16"),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                           return "Graphics" + std::string(info.param);
-                         });
-
-struct BatchCase {
-  const char* name;
-  const char* settings;
-};
-using BatchTest = test::ScratchParamTest<BatchCase>;
 
 // Good inputs, a copy, a broken one, a missing one and two sharing a base: parallel runs write
 // and print exactly what a sequential run does, and the copy gives the same files as its original.
-TEST_P(BatchTest, ParallelRunsEqualSequentialAndSingleRuns) {
-  const std::string settings = GetParam().settings;
+TEST_F(CliTest, ParallelRunsEqualSequentialAndSingleRuns) {
   fs::create_directories(Path("x")), fs::create_directories(Path("y"));
   for (int i = 0; i < 4; ++i)
     WritePicture(Path("p" + std::to_string(i) + ".bmp"), 40 + 23 * i, 90 - 11 * i, i);
@@ -248,81 +198,66 @@ TEST_P(BatchTest, ParallelRunsEqualSequentialAndSingleRuns) {
       " -O D/out D/p0.bmp D/x/same.bmp D/coffee.jpg D/p1.bmp D/bad.bmp D/p2.bmp D/missing.bmp "
       "D/copy.bmp D/y/same.bmp D/p3.bmp";
   const std::regex summary("tvcpix-cli: 6 converted, 4 failed in [0-9.]+ s \\((\\d) threads?\\)\n");
-  std::map<std::string, std::map<std::string, Bytes>> files;
-  std::map<std::string, ToolResult> runs;
-  for (const char* jobs : {"1", "3"}) {
-    ToolResult& r = runs[jobs] = RunLine(settings + " -j " + jobs + inputs);
-    EXPECT_EQ(r.code, 1);
-    std::smatch m;
-    EXPECT_TRUE(std::regex_search(r.err, m, summary) && m[1] == jobs) << r.err;
-    r.err = std::regex_replace(r.err, summary, "");
-    for (const auto& e : fs::directory_iterator(Path("out")))
-      files[jobs][e.path().filename()] = ReadBytes(e.path());
-    fs::remove_all(Path("out"));
+  for (const std::string settings :
+       {"-d Treshold+Noise -m 4", "--gamma 40 --brightness 55 -d perceptual"}) {
+    SCOPED_TRACE(settings);
+    std::map<std::string, std::map<std::string, Bytes>> files;
+    std::map<std::string, ToolResult> runs;
+    for (const char* jobs : {"1", "3"}) {
+      ToolResult& r = runs[jobs] = RunLine(settings + " -j " + jobs + inputs);
+      EXPECT_EQ(r.code, 1);
+      std::smatch m;
+      EXPECT_TRUE(std::regex_search(r.err, m, summary) && m[1] == jobs) << r.err;
+      r.err = std::regex_replace(r.err, summary, "");
+      for (const auto& e : fs::directory_iterator(Path("out")))
+        files[jobs][e.path().filename()] = ReadBytes(e.path());
+      fs::remove_all(Path("out"));
+    }
+    EXPECT_EQ(runs["3"].out, runs["1"].out);
+    EXPECT_EQ(runs["3"].err, runs["1"].err);  // no progress into a file either
+    EXPECT_TRUE(files["3"] == files["1"]);
+    EXPECT_EQ(files["1"].size(), 18u);  // six pictures, three files each
+    EXPECT_TRUE(files["1"]["copy.bmp"] == files["1"]["p0.bmp"]);
+    const std::regex line_base("[^\n]*/([^/\n:]+): [^\n]*\n");  // one line per input, in order
+    EXPECT_EQ(std::regex_replace(runs["1"].out, line_base, "$1 "), "p0 coffee p1 p2 copy p3 ");
+    for (const char* failed : {"x/same.bmp", "bad.bmp", "missing.bmp", "y/same.bmp"})
+      EXPECT_NE(runs["1"].err.find("tvcpix-cli: " + Path(failed) + ": "), std::string::npos)
+          << failed;
   }
-  EXPECT_EQ(runs["3"].out, runs["1"].out);
-  EXPECT_EQ(runs["3"].err, runs["1"].err);  // no progress into a file either
-  EXPECT_TRUE(files["3"] == files["1"]);
-  EXPECT_EQ(files["1"].size(), 18u);  // six pictures, three files each
-  EXPECT_TRUE(files["1"]["copy.bmp"] == files["1"]["p0.bmp"]);
-  const std::regex line_base("[^\n]*/([^/\n:]+): [^\n]*\n");  // one line per input, in order
-  EXPECT_EQ(std::regex_replace(runs["1"].out, line_base, "$1 "), "p0 coffee p1 p2 copy p3 ");
-  for (const char* failed : {"x/same.bmp", "bad.bmp", "missing.bmp", "y/same.bmp"})
-    EXPECT_NE(runs["1"].err.find("tvcpix-cli: " + Path(failed) + ": "), std::string::npos)
-        << failed;
 }
 
-INSTANTIATE_TEST_SUITE_P(Settings, BatchTest,
-                         testing::Values(BatchCase{"NoiseGraphics4", "-d Treshold+Noise -m 4"},
-                                         BatchCase{"TonesPerceptual",
-                                                   "--gamma 40 --brightness 55 -d perceptual"}),
-                         test::CaseName<BatchCase>);
-
-struct UsageCase {
-  const char* name;
-  const char* line;       // "D/..." is a path in the scratch folder, '' an empty word
-  const char* says = "";  // a part of the message
-};
-using UsageErrorTest = test::ScratchParamTest<UsageCase>;
-
-TEST_P(UsageErrorTest, ExitsWithTwoAndWritesNothing) {
+// Exit code 2, a message naming the fault where one is given, and nothing written.
+TEST_F(CliTest, UsageErrorsExitWithTwoAndWriteNothing) {
   test::WritePicture(Path("a.bmp"), 20, 20, 1);
   test::WriteBytes(Path("a.tim"), test::Bytes(16400, 0));
-  const test::ToolResult r = RunLine(GetParam().line);
-  EXPECT_EQ(r.code, kExitUsage);
-  EXPECT_EQ(r.out + r.err.substr(0, 12), "tvcpix-cli: ");
-  EXPECT_NE(r.err.find(GetParam().says), std::string::npos) << r.err;
-  EXPECT_EQ(Listing(dir_.string()), (std::set<std::string>{"a.bmp", "a.tim"}));
+  // The command line ("D/..." a path in the scratch folder, '' an empty word), a part of the
+  // message.
+  // clang-format off
+  const std::pair<const char*, const char*> cases[] = {
+      {"", ""}, {"-O D/o", ""}, {"D/a.bmp", ""}, {"-o D/x -O D/y D/a.bmp", ""},
+      {"-o D/x D/a.bmp D/a.bmp", ""}, {"-o '' D/a.bmp", ""}, {"-x -O D/o D/a.bmp", ""},
+      {"-O D/o D/a.bmp --mode", ""}, {"-O D/o -m 8 D/a.bmp", ""},
+      {"-O D/o -d finest D/a.bmp", "unknown dithering method"},
+      {"-O D/o -d 21 D/a.bmp", "use 1..20"}, {"-O D/o --palette4 0,1,2,16 D/a.bmp", ""},
+      {"-O D/o --palette2 a,b D/a.bmp", ""}, {"-O D/o -m 4 --palette4 Auto D/a.bmp", "palette"},
+      {"-O D/o --gamma 101 D/a.bmp", ""},
+      {"-O D/o -d floyd --strength 50 D/a.bmp", "applies only to the perceptual"},
+      {"-O D/o --strength 50 D/a.bmp", "not to 'Pattern TVC'"},
+      {"-O D/o -d perceptual --strength 101 D/a.bmp", "invalid --strength"},
+      {"-O D/o -d screen --strength x D/a.bmp", "invalid --strength"},
+      {"-O D/o --no-resize=1 D/a.bmp", ""}, {"-j 0 -O D/o D/a.bmp", ""},
+      {"-o D/s --asm D/s.asm D/a.bmp D/a.bmp", ""}, {"-o D/s --png D/x --asm D/./x D/a.bmp", ""},
+      {"view D/a.tim", ""}, {"view D/a.tim -m 4 -o D/x.png", ""},
+      {"view D/a.bin --dither floyd -o D/x.png", ""}};
+  // clang-format on
+  for (const auto& [line, says] : cases) {
+    const test::ToolResult r = RunLine(line);
+    EXPECT_EQ(r.code, kExitUsage) << line;
+    EXPECT_EQ(r.out + r.err.substr(0, 12), "tvcpix-cli: ") << line;
+    EXPECT_NE(r.err.find(says), std::string::npos) << line << ": " << r.err;
+    EXPECT_EQ(Listing(dir_.string()), (std::set<std::string>{"a.bmp", "a.tim"})) << line;
+  }
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(CommandLines, UsageErrorTest, testing::Values(
-    UsageCase{"NoArguments", ""}, UsageCase{"NoInput", "-O D/o"}, UsageCase{"NoOutput", "D/a.bmp"},
-    UsageCase{"BothOutputs", "-o D/x -O D/y D/a.bmp"},
-    UsageCase{"OneBaseTwoInputs", "-o D/x D/a.bmp D/a.bmp"},
-    UsageCase{"EmptyBase", "-o '' D/a.bmp"}, UsageCase{"UnknownOption", "-x -O D/o D/a.bmp"},
-    UsageCase{"MissingValue", "-O D/o D/a.bmp --mode"}, UsageCase{"Mode8", "-O D/o -m 8 D/a.bmp"},
-    UsageCase{"UnknownMethod", "-O D/o -d finest D/a.bmp", "unknown dithering method"},
-    UsageCase{"MethodPastTheLast", "-O D/o -d 21 D/a.bmp", "use 1..20"},
-    UsageCase{"Palette4Index16", "-O D/o --palette4 0,1,2,16 D/a.bmp"},
-    UsageCase{"Palette2Letters", "-O D/o --palette2 a,b D/a.bmp"},
-    UsageCase{"AutoMisspelt", "-O D/o -m 4 --palette4 Auto D/a.bmp", "palette"},
-    UsageCase{"Gamma101", "-O D/o --gamma 101 D/a.bmp"},
-    UsageCase{"StrengthWithFloyd", "-O D/o -d floyd --strength 50 D/a.bmp",
-              "applies only to the perceptual"},
-    UsageCase{"StrengthWithTheDefault", "-O D/o --strength 50 D/a.bmp", "not to 'Pattern TVC'"},
-    UsageCase{"StrengthOutOfRange", "-O D/o -d perceptual --strength 101 D/a.bmp",
-              "invalid --strength"},
-    UsageCase{"StrengthNotANumber", "-O D/o -d screen --strength x D/a.bmp", "invalid --strength"},
-    UsageCase{"NoResizeWithValue", "-O D/o --no-resize=1 D/a.bmp"},
-    UsageCase{"ZeroJobs", "-j 0 -O D/o D/a.bmp"},
-    UsageCase{"ExportWithTwoInputs", "-o D/s --asm D/s.asm D/a.bmp D/a.bmp"},
-    UsageCase{"TwoExportsOneFile", "-o D/s --png D/x --asm D/./x D/a.bmp"},
-    UsageCase{"ViewWithoutOutput", "view D/a.tim"},
-    UsageCase{"ViewTimWithMode", "view D/a.tim -m 4 -o D/x.png"},
-    UsageCase{"ViewWithMethod", "view D/a.bin --dither floyd -o D/x.png"}),
-    test::CaseName<UsageCase>);
-// clang-format on
 
 }  // namespace
 }  // namespace tvcpix

@@ -2,15 +2,12 @@
 // from its Qt reader module: both run the real tool as a child process.
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 
 #include <cerrno>
 #include <map>
 
 #include "output/png.h"
 #include "tests/support/tool_run.h"
-
-extern char** environ;
 
 namespace tvcpix {
 namespace {
@@ -37,39 +34,35 @@ struct StopCase {
 
 class StopDuringSaveTest : public test::ScratchParamTest<StopCase> {
  protected:
-  // Starts the tool on args with SIGINT and SIGTERM at their defaults, whatever this process
-  // has, its output caught in the scratch folder, and from write hold_from on every write held
-  // and reported on the pipe read through *held.
+  // Starts the tool on args with SIGINT and SIGTERM at their defaults and unblocked, whatever
+  // this process has, its output caught in the scratch folder, and from write hold_from on
+  // every write held and reported on the pipe read through *held.
   pid_t Start(const std::vector<std::string>& args, int hold_from, int* held) {
     int fds[2] = {-1, -1};
     EXPECT_EQ(pipe2(fds, O_CLOEXEC), 0);
     *held = fds[0];
-    std::vector<std::string> words = {TVCPIX_CLI_PATH}, env;
+    std::vector<std::string> words = {TVCPIX_CLI_PATH},
+                             env = {"TVCPIX_TEST_HOLD_WRITE=" + std::to_string(hold_from) + " 3"};
     words.insert(words.end(), args.begin(), args.end());
     for (char** e = environ; *e != nullptr; ++e) env.push_back(*e);
-    env.push_back("TVCPIX_TEST_HOLD_WRITE=" + std::to_string(hold_from) + " 3");
     std::vector<char*> argv, envp;
     for (std::string& w : words) argv.push_back(w.data());
-    for (std::string& e : env) envp.push_back(e.data());
+    for (std::string& e : env) envp.push_back(e.data());  // the first setting wins
     argv.push_back(nullptr), envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    for (const auto& [fd, name] : {std::pair(1, ".stdout"), {2, ".stderr"}})
-      posix_spawn_file_actions_addopen(&actions, fd, Path(name).c_str(),
-                                       O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t set;
-    sigemptyset(&set);
-    posix_spawnattr_setsigmask(&attr, &set);
-    sigaddset(&set, SIGINT), sigaddset(&set, SIGTERM);
-    posix_spawnattr_setsigdefault(&attr, &set);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), envp.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
+    const std::string out = Path(".stdout"), err = Path(".stderr");
+    const pid_t pid = fork();  // the child makes only async-signal-safe calls before exec
+    if (pid == 0) {
+      dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+      dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+      dup2(fds[1], 3);
+      signal(SIGINT, SIG_DFL), signal(SIGTERM, SIG_DFL);
+      sigset_t none;
+      sigemptyset(&none);
+      sigprocmask(SIG_SETMASK, &none, nullptr);
+      execve(argv[0], argv.data(), envp.data());
+      _exit(127);
+    }
+    EXPECT_GT(pid, 0);
     close(fds[1]);
     return pid;
   }
