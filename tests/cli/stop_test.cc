@@ -32,56 +32,7 @@ struct StopCase {
   int holds;      // writes held at once when the signal comes
 };
 
-class StopDuringSaveTest : public test::ScratchParamTest<StopCase> {
- protected:
-  // Starts the tool on args with SIGINT and SIGTERM at their defaults and unblocked, whatever
-  // this process has, its output caught in the scratch folder, and from write hold_from on
-  // every write held and reported on the pipe read through *held.
-  pid_t Start(const std::vector<std::string>& args, int hold_from, int* held) {
-    int fds[2] = {-1, -1};
-    EXPECT_EQ(pipe2(fds, O_CLOEXEC), 0);
-    *held = fds[0];
-    std::vector<std::string> words = {TVCPIX_CLI_PATH},
-                             env = {"TVCPIX_TEST_HOLD_WRITE=" + std::to_string(hold_from) + " 3"};
-    words.insert(words.end(), args.begin(), args.end());
-    for (char** e = environ; *e != nullptr; ++e) env.push_back(*e);
-    std::vector<char*> argv, envp;
-    for (std::string& w : words) argv.push_back(w.data());
-    for (std::string& e : env) envp.push_back(e.data());  // the first setting wins
-    argv.push_back(nullptr), envp.push_back(nullptr);
-    const std::string out = Path(".stdout"), err = Path(".stderr");
-    const pid_t pid = fork();  // the child makes only async-signal-safe calls before exec
-    if (pid == 0) {
-      dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-      dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-      dup2(fds[1], 3);
-      signal(SIGINT, SIG_DFL), signal(SIGTERM, SIG_DFL);
-      sigset_t none;
-      sigemptyset(&none);
-      sigprocmask(SIG_SETMASK, &none, nullptr);
-      execve(argv[0], argv.data(), envp.data());
-      _exit(127);
-    }
-    EXPECT_GT(pid, 0);
-    close(fds[1]);
-    return pid;
-  }
-
-  // Waits for the child; one still running after 60 s is killed and fails the test.
-  test::ToolResult Finish(pid_t pid, int held) {
-    int status = 0;
-    for (int tenths = 0; waitpid(pid, &status, WNOHANG) == 0; ++tenths) {
-      if (tenths == 600) {
-        ADD_FAILURE() << "tvcpix-cli still runs; killed";
-        kill(pid, SIGKILL);
-      }
-      usleep(100'000);
-    }
-    close(held);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::ReadText(Path(".stdout")),
-            test::ReadText(Path(".stderr"))};
-  }
-};
+using StopDuringSaveTest = test::ScratchParamTest<StopCase>;
 
 // Every output path holds an older file first. Stopped while `holds` saves each have a complete
 // temporary file, the tool removes them all and ends with 128 + the signal: the files renamed
@@ -106,8 +57,34 @@ TEST_P(StopDuringSaveTest, RemovesTheTemporaryFilesAndKeepsWholeFiles) {
     test::WriteBytes(Path("out/" + name), old[name]);
   }
 
-  int held = -1;
-  const pid_t pid = Start(args("out"), c.hold_from, &held);
+  // The tool with SIGINT and SIGTERM at their defaults and unblocked, whatever this process
+  // has, its output caught in the scratch folder, and from write hold_from on every write held
+  // and reported on fd 3, read here through `held`.
+  int fds[2] = {-1, -1};
+  ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+  std::vector<std::string> words = args("out");
+  words.insert(words.begin(), TVCPIX_CLI_PATH);
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  const std::string out = Path(".stdout"), err = Path(".stderr");
+  setenv("TVCPIX_TEST_HOLD_WRITE", (std::to_string(c.hold_from) + " 3").c_str(), 1);
+  const pid_t pid = fork();  // the child makes only async-signal-safe calls before exec
+  if (pid == 0) {
+    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+    dup2(fds[1], 3);
+    signal(SIGINT, SIG_DFL), signal(SIGTERM, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  unsetenv("TVCPIX_TEST_HOLD_WRITE");
+  ASSERT_GT(pid, 0);
+  close(fds[1]);
+  const int held = fds[0];
   int got = 0;  // the holds reported before the signal
   for (char byte; got < c.holds;) {
     const ssize_t r = read(held, &byte, 1);
@@ -120,7 +97,12 @@ TEST_P(StopDuringSaveTest, RemovesTheTemporaryFilesAndKeepsWholeFiles) {
     temps += e.path().filename().string().find(".tmp-") != std::string::npos;
   EXPECT_EQ(temps, static_cast<std::size_t>(c.holds));  // the saves were in progress
   if (got == c.holds) kill(pid, c.signo);
-  const test::ToolResult r = Finish(pid, held);
+  int status = 0;  // a child still running after 60 s is killed and fails the test
+  for (int tenths = 0; waitpid(pid, &status, WNOHANG) == 0; ++tenths, usleep(100'000))
+    if (tenths == 600) kill(pid, SIGKILL), ADD_FAILURE() << "tvcpix-cli still runs; killed";
+  close(held);
+  const test::ToolResult r = {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                              test::ReadText(Path(".stdout")), test::ReadText(Path(".stderr"))};
 
   EXPECT_EQ(r.code, 128 + c.signo);
   EXPECT_NE(r.err.find(std::string("tvcpix-cli: stopped by ") +

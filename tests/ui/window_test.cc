@@ -83,13 +83,9 @@ QString Describe(const QWidget* w, const QString& row) {
   if (w->property("checkable").toBool())
     state += w->property("checked").toBool() ? " checked" : " unchecked";
   const QString p = w->parentWidget()->objectName(), parent = p == "Form1" ? "" : " " + p;
-  return QString("%1%2 %3,%4 %5x%6 '%7'%8")
-      .arg(w->objectName(), parent)
-      .arg(g.x())
-      .arg(g.y())
-      .arg(g.width())
-      .arg(g.height())
-      .arg(caption, state);
+  return QString::asprintf("%s%s %d,%d %dx%d '%s'%s", qPrintable(w->objectName()),
+                           qPrintable(parent), g.x(), g.y(), g.width(), g.height(),
+                           qPrintable(caption), qPrintable(state));
 }
 
 // The expected controls, each as Describe writes it.
@@ -189,7 +185,6 @@ class WindowTest : public QObject {
   }
   QString Copy(const QString& name) {  // a sample picture in the scratch folder
     const QString to = samples_.filePath(name);
-    QFile::remove(to);
     QFile::copy(QString(TVCPIX_SAMPLES_DIR) + "/" + name, to);
     return to;
   }
@@ -209,12 +204,14 @@ class WindowTest : public QObject {
     return shown == Rgb888(Find<PictureView>("Pic9")->ToImage());
   }
   QString Slider(int n) {  // bar n's value, the model's value and the text box
-    return QString("%1 %2 %3")
-        .arg(Find<QScrollBar>(QString("HScroll%1").arg(n))->value())
-        .arg(model_->slider(n))
-        .arg(Find<QLineEdit>(QString("Text%1").arg(n))->text());
+    return QString::asprintf("%d %d %s", Find<QScrollBar>(QString("HScroll%1").arg(n))->value(),
+                             model_->slider(n),
+                             qPrintable(Find<QLineEdit>(QString("Text%1").arg(n))->text()));
   }
   static QString Thrice(int v) { return QString("%1 %1 %1").arg(v); }
+  QString Chosen(const QString& start) {  // a save dialog: where it opened, what is typed
+    return (starts_ << start, save_paths_.isEmpty() ? QString() : save_paths_.takeFirst());
+  }
   void MakeWindow() {
     window_.reset();  // the windows go before the model they show
     editor_.reset();
@@ -223,15 +220,11 @@ class WindowTest : public QObject {
     window_ = std::make_unique<MainWindow>(model_.get(), editor_.get());
     Form()->show_message = [this](QMessageBox::Icon, const QString& text) { messages_ << text; };
     Form()->ask_yes_no = [this](const QString& text) { return (questions_ << text, answer_); };
-    Form()->choose_save_path = [this](const QString& start) {
-      return (starts_ << start, save_paths_.isEmpty() ? QString() : save_paths_.takeFirst());
-    };
+    Form()->choose_save_path = [this](const QString& start) { return Chosen(start); };
     Form()->choose_folder = [this](const QString&) { return samples_.path(); };
     window_->choose_open_file = [this](const QString&) { return open_path_; };
     window_->choose_export_path = [this](const QString& start, QString* filter) {
-      starts_ << start;
-      *filter = export_filter_;
-      return save_paths_.isEmpty() ? QString() : save_paths_.takeFirst();
+      return (*filter = export_filter_, Chosen(start));
     };
     window_->show_text = [this](const QString& title, const QString&) { messages_ << title; };
     Form()->set_program_folder(program_.path());
@@ -368,12 +361,12 @@ class WindowTest : public QObject {
     QCOMPARE(QString::fromStdString(model_->source_path()), open_path_);
     QCOMPARE(window_->windowTitle(), QString("rose_70x46.bmp - tvcpix 1.03"));
     QCOMPARE(Form()->file_list_folder(), samples_.path());
-    QVERIFY(Find<QLabel>("StatusFile")->text().contains("70 × 46"));
-    QCOMPARE(Find<QLabel>("StatusMode")->text(), QString("Graphics 16, Pattern TVC"));
-    QVERIFY(Find<QLabel>("StatusTime")->text().endsWith(" ms"));
+    QVERIFY(Text("StatusFile").contains("70 × 46"));
+    QCOMPARE(Text("StatusMode"), QString("Graphics 16, Pattern TVC"));
+    QVERIFY(Text("StatusTime").endsWith(" ms"));
     // The probe reads source and result colours and the pattern under the pointer.
     QTest::mouseMove(Find("Pic2"), QPoint(100, 100));
-    const QString probe = Find<QLabel>("StatusProbe")->text();
+    const QString probe = Text("StatusProbe");
     QVERIFY2(probe.startsWith("source #") && probe.contains(" TVC #") &&
                  probe.endsWith("pattern " + QString::fromStdString(model_->probe_caption())),
              qPrintable(probe));
@@ -767,14 +760,14 @@ class WindowTest : public QObject {
     for (int i = 1; i <= kMethodCount; ++i)
       QVERIFY(!Find<QRadioButton>(QString("Option1(%1)").arg(i))->isChecked());
     QVERIFY(strength_box->isVisible());
-    QVERIFY(Find<QLabel>("StrengthLabel")->text().endsWith("(default)"));
+    QVERIFY(Text("StrengthLabel").endsWith("(default)"));
     auto* slider = Find<QSlider>("StrengthSlider");
     const int before = slider->value();
     QTest::keyClick(slider, Qt::Key_PageUp);
     QCOMPARE(model_->strength(), before + 10);
-    QCOMPARE(Find<QLabel>("StrengthLabel")->text(), QString("Strength %1").arg(before + 10));
+    QCOMPARE(Text("StrengthLabel"), QString("Strength %1").arg(before + 10));
     QCOMPARE(QString::fromStdString(model_->undo_name()), QString("Strength %1").arg(before + 10));
-    QCOMPARE(Find<QLabel>("StatusMode")->text(), QString("Graphics 16, Perceptual"));
+    QCOMPARE(Text("StatusMode"), QString("Graphics 16, Perceptual"));
     // Graphics 16 has no palette to choose.
     QVERIFY(!Find("FindBestPalettes")->isEnabled());
     Click("Option2(1)");
