@@ -495,59 +495,88 @@ class WindowTest : public QObject {
     QVERIFY(QFileInfo::exists(fallback + "/out24.tim") && QDir::currentPath() == fallback);
   }
 
-  void SaveAs_data() {
-    QTest::addColumn<QString>("typed");    // in the samples folder; empty: cancelled
-    QTest::addColumn<bool>("yes");         // the answer to a question
-    QTest::addColumn<int>("asked");        // questions naming holiday.bin
-    QTest::addColumn<QString>("written");  // the base written, or empty
-    QTest::addColumn<QString>("message");  // (a part of) the one message, or empty
-    const QString lost = samples_.filePath("no-such-folder/holiday");
+  void SaveAsAndExport_data() {
+    QTest::addColumn<QString>("filter");    // the export's file type; empty: Save As
+    QTest::addColumn<QString>("from");      // the picture loaded
+    QTest::addColumn<QString>("typed");     // in the samples folder; empty: cancelled
+    QTest::addColumn<bool>("yes");          // the answer to a question
+    QTest::addColumn<QString>("asked");     // the file the one question names, or empty
+    QTest::addColumn<QString>("written");   // the files written, or empty
+    QTest::addColumn<QByteArray>("start");  // the first one's first bytes
+    QTest::addColumn<QString>("message");   // (a part of) the one message, or empty
+    const QString lost = samples_.filePath("no-such-folder/holiday"), parrot = "parrot_495x498.jpg",
+                  cas = "TVC cassette (*.cas)", three = "%1.bmp %1.bin %1.tim";
+    const QByteArray cas_start("\x11\x00", 2);
     // clang-format off
-    QTest::newRow("cancelled") << "" << true << 0 << "" << "";
-    QTest::newRow("plain") << "astro" << true << 0 << "astro" << "";
-    QTest::newRow("typed upper case BIN") << "astro.BIN" << true << 0 << "astro" << "";
-    QTest::newRow("source's name and .bmp") << "parrot_495x498.jpg.bmp" << true << 0
-                                            << "parrot_495x498.jpg" << "";
-    QTest::newRow("source by its own name") << "photo" << true << 0 << "" << "being converted";
-    QTest::newRow("missing folder") << "no-such-folder/holiday" << true << 0 << ""
-        << QString("Error #%1 - %2\n%3.bmp: %2 (no file was replaced)")
-               .arg(ENOENT).arg(std::strerror(ENOENT), lost);
-    QTest::newRow("over a file, No") << "holiday" << false << 1 << "" << "";
-    QTest::newRow("over a file, Yes") << "holiday" << true << 1 << "holiday" << "";
+    QTest::newRow("cancelled") << "" << parrot << "" << true << "" << "" << QByteArray() << "";
+    QTest::newRow("plain") << "" << parrot << "astro" << true << "" << three.arg("astro")
+                           << QByteArray("BM") << "";
+    QTest::newRow("typed upper case BIN") << "" << parrot << "astro.BIN" << true << ""
+                                          << three.arg("astro") << QByteArray("BM") << "";
+    QTest::newRow("source's name and .bmp") << "" << parrot << parrot + ".bmp" << true << ""
+                                            << three.arg(parrot) << QByteArray("BM") << "";
+    QTest::newRow("source by its own name") << "" << "photo.bmp" << "photo" << true << "" << ""
+                                            << QByteArray() << "being converted";
+    QTest::newRow("missing folder") << "" << parrot << "no-such-folder/holiday" << true << ""
+        << "" << QByteArray() << QString("Error #%1 - %2\n%3.bmp: %2 (no file was replaced)")
+                                     .arg(ENOENT).arg(std::strerror(ENOENT), lost);
+    QTest::newRow("over a file, No") << "" << parrot << "holiday" << false << "holiday.bin" << ""
+                                     << QByteArray() << "";
+    QTest::newRow("over a file, Yes") << "" << parrot << "holiday" << true << "holiday.bin"
+                                      << three.arg("holiday") << QByteArray("BM") << "";
+    QTest::newRow("cassette") << cas << "source.cas" << "screen" << true << "" << "screen.cas"
+                              << cas_start << "";
+    QTest::newRow("audio") << "TVC tape audio (*.wav)" << "source.cas" << "screen" << true << ""
+                           << "screen.wav" << QByteArray("RIFF") << "";
+    QTest::newRow("export over a file") << cas << "source.cas" << "old.cas" << true << "old.cas"
+                                        << "old.cas" << cas_start << "";
+    QTest::newRow("export over the source") << cas << "source.cas" << "source.cas" << true << ""
+                                            << "" << QByteArray() << "being converted";
     // clang-format on
   }
   // Suffixes typed are stripped; never over the source, even one named like an output
-  // (photo.bmp); one question before replacing any of the three files, No keeping the user's.
-  void SaveAs() {
+  // (photo.bmp, source.cas); one question before replacing a file, No keeping the user's.
+  void SaveAsAndExport() {
+    QFETCH(QString, filter);
+    QFETCH(QString, from);
     QFETCH(QString, typed);
     QFETCH(bool, yes);
-    QFETCH(int, asked);
+    QFETCH(QString, asked);
     QFETCH(QString, written);
+    QFETCH(QByteArray, start);
     QFETCH(QString, message);
-    const QString source = Copy("parrot_495x498.jpg"), photo = samples_.filePath("photo.bmp");
-    QVERIFY(QFile::copy(QString(TVCPIX_SAMPLES_DIR) + "/milla_211x242.bmp", photo));
-    QVERIFY(WriteAll(samples_.filePath("holiday.bin"), "the user's own file"));
-    const QString from = typed == "photo" ? photo : source;
-    const QByteArray loaded = ReadAll(from);
-    QVERIFY(Form()->LoadPictureFile(from));
+    Copy("parrot_495x498.jpg");
+    for (const auto& [name, as] :
+         {std::pair("milla_211x242.bmp", "photo.bmp"), {"rose_70x46.bmp", "source.cas"}})
+      QVERIFY(QFile::copy(QString(TVCPIX_SAMPLES_DIR) + "/" + name, samples_.filePath(as)));
+    QVERIFY(WriteAll(samples_.filePath("holiday.bin"), "the user's own file") &&
+            WriteAll(samples_.filePath("old.cas"), ""));
+    const QByteArray loaded = ReadAll(samples_.filePath(from));
+    QVERIFY(Form()->LoadPictureFile(samples_.filePath(from)));
     QStringList files = samples_.entryList(QDir::Files | QDir::Hidden);
     answer_ = yes;
+    export_filter_ = filter;
     if (!typed.isEmpty()) save_paths_ << samples_.filePath(typed);
-    Key("Ctrl+Shift+S");
+    Key(filter.isEmpty() ? "Ctrl+Shift+S" : "Ctrl+E");
     // The dialog starts beside the loaded picture, its name suggested.
-    QCOMPARE(starts_,
-             QStringList{QFileInfo(from).dir().filePath(QFileInfo(from).completeBaseName())});
-    QCOMPARE(questions_.filter("holiday.bin").size() + questions_.size(), 2 * asked);
+    QCOMPARE(starts_, QStringList{samples_.filePath(QFileInfo(from).completeBaseName())});
+    QCOMPARE(questions_.size(), asked.isEmpty() ? 0 : 1);
+    QVERIFY(questions_.join("").contains(asked));
     QVERIFY2(message.isEmpty() ? messages_.isEmpty()
                                : messages_.size() == 1 && messages_[0].contains(message),
              qPrintable(messages_.join('|')));
-    QCOMPARE(ReadAll(from), loaded);
+    QCOMPARE(ReadAll(samples_.filePath(from)), loaded);
     QCOMPARE(ReadAll(samples_.filePath("holiday.bin")) == "the user's own file",
-             written != "holiday");
+             !written.contains("holiday.bin"));
     if (!written.isEmpty()) {
-      QVERIFY(model_->output_base_path() == samples_.filePath(written).toStdString() &&
-              QDir::currentPath() == samples_.path());
-      for (const char* ext : {".bmp", ".bin", ".tim"}) files << written + ext;
+      QVERIFY(ReadAll(samples_.filePath(written.section(' ', 0, 0))).startsWith(start));
+      files << written.split(' ');
+      if (filter.isEmpty())  // the list moves to the folder saved into
+        QVERIFY(model_->output_base_path() ==
+                    samples_.filePath(written.section(" ", 0, 0).chopped(4)).toStdString() &&
+                QDir::currentPath() == samples_.path());
+      else
+        QVERIFY(window_->statusBar()->currentMessage().contains("written: Graphics 16, "));
     }
     files.removeDuplicates();
     files.sort();
@@ -687,46 +716,6 @@ class WindowTest : public QObject {
     Action("actionCopyCommandLine")->trigger();
     QCOMPARE(QApplication::clipboard()->text(), QString("before"));
     QVERIFY(messages_.size() == 1 && messages_[0].contains("patterns"));
-  }
-
-  void ExportForTvc_data() {
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<QString>("written");   // the file, or empty
-    QTest::addColumn<QByteArray>("start");  // its first bytes, or a part of the one message
-    QTest::addColumn<int>("questions");
-    const QString cas = "TVC cassette (*.cas)";
-    const QByteArray cas_start("\x11\x00", 2);
-    // clang-format off
-    QTest::newRow("cassette") << "screen" << cas << "screen.cas" << cas_start << 0;
-    QTest::newRow("audio") << "screen" << "TVC tape audio (*.wav)" << "screen.wav"
-                           << QByteArray("RIFF") << 0;
-    QTest::newRow("existing") << "old.cas" << cas << "old.cas" << cas_start << 1;
-    QTest::newRow("over the source") << "source.cas" << cas << "" << QByteArray("being converted")
-                                     << 0;
-    // clang-format on
-  }
-  void ExportForTvc() {
-    QFETCH(QString, typed);
-    QFETCH(QString, filter);
-    QFETCH(QString, written);
-    QFETCH(QByteArray, start);
-    QFETCH(int, questions);
-    QVERIFY(WriteAll(samples_.filePath("old.cas"), ""));
-    const QString source = samples_.filePath("source.cas");
-    QVERIFY(QFile::copy(QString(TVCPIX_SAMPLES_DIR) + "/rose_70x46.bmp", source));
-    QVERIFY(Form()->LoadPictureFile(source));
-    answer_ = true;
-    export_filter_ = filter;
-    save_paths_ << samples_.filePath(typed);
-    Key("Ctrl+E");
-    QVERIFY(starts_.value(0) == samples_.filePath("source") && questions_.size() == questions);
-    QVERIFY2(written.isEmpty()
-                 ? messages_.size() == 1 && messages_[0].contains(start)
-                 : messages_.isEmpty() && ReadAll(samples_.filePath(written)).startsWith(start) &&
-                       window_->statusBar()->currentMessage().contains("written: Graphics 16, "),
-             qPrintable(messages_.join('|')));
-    QCOMPARE(ReadAll(source), ReadAll(QString(TVCPIX_SAMPLES_DIR) + "/rose_70x46.bmp"));
   }
 
   // Tab goes list, refresh, sliders, ...; a focused swatch is picked with Space; every control
