@@ -485,54 +485,39 @@ class WindowTest : public QObject {
   }
 
   void SaveAsAndExport_data() {
-    QTest::addColumn<QString>("filter");    // the export's file type; empty: Save As
-    QTest::addColumn<QString>("from");      // the picture loaded
-    QTest::addColumn<QString>("typed");     // in the samples folder; empty: cancelled
-    QTest::addColumn<bool>("yes");          // the answer to a question
-    QTest::addColumn<QString>("asked");     // the file the one question names, or empty
-    QTest::addColumn<QString>("written");   // the files written, or empty
-    QTest::addColumn<QByteArray>("start");  // the first one's first bytes
-    QTest::addColumn<QString>("message");   // (a part of) the one message, or empty
+    QTest::addColumn<QString>("filter");   // the export's file type; empty: Save As
+    QTest::addColumn<QString>("typed");    // in the samples folder; empty: cancelled
+    QTest::addColumn<QString>("asked");    // the file the one question names, or empty
+    QTest::addColumn<QString>("written");  // the files written, or empty
+    QTest::addColumn<QString>("message");  // (a part of) the one message, or empty
     const QString lost = samples_.filePath("no-such-folder/holiday"), parrot = "parrot_495x498.jpg",
                   cas = "TVC cassette (*.cas)", three = "%1.bmp %1.bin %1.tim";
-    const QByteArray cas_start("\x11\x00", 2);
     // clang-format off
-    QTest::newRow("cancelled") << "" << parrot << "" << true << "" << "" << QByteArray() << "";
-    QTest::newRow("plain") << "" << parrot << "astro" << true << "" << three.arg("astro")
-                           << QByteArray("BM") << "";
-    QTest::newRow("typed upper case BIN") << "" << parrot << "astro.BIN" << true << ""
-                                          << three.arg("astro") << QByteArray("BM") << "";
-    QTest::newRow("source's name and .bmp") << "" << parrot << parrot + ".bmp" << true << ""
-                                            << three.arg(parrot) << QByteArray("BM") << "";
-    QTest::newRow("source by its own name") << "" << "photo.bmp" << "photo" << true << "" << ""
-                                            << QByteArray() << "being converted";
-    QTest::newRow("missing folder") << "" << parrot << "no-such-folder/holiday" << true << ""
-        << "" << QByteArray() << QString("Error #%1 - %2\n%3.bmp: %2 (no file was replaced)")
-                                     .arg(ENOENT).arg(std::strerror(ENOENT), lost);
-    QTest::newRow("over a file, No") << "" << parrot << "holiday" << false << "holiday.bin" << ""
-                                     << QByteArray() << "";
-    QTest::newRow("over a file, Yes") << "" << parrot << "holiday" << true << "holiday.bin"
-                                      << three.arg("holiday") << QByteArray("BM") << "";
-    QTest::newRow("cassette") << cas << "source.cas" << "screen" << true << "" << "screen.cas"
-                              << cas_start << "";
-    QTest::newRow("audio") << "TVC tape audio (*.wav)" << "source.cas" << "screen" << true << ""
-                           << "screen.wav" << QByteArray("RIFF") << "";
-    QTest::newRow("export over a file") << cas << "source.cas" << "old.cas" << true << "old.cas"
-                                        << "old.cas" << cas_start << "";
-    QTest::newRow("export over the source") << cas << "source.cas" << "source.cas" << true << ""
-                                            << "" << QByteArray() << "being converted";
+    QTest::newRow("cancelled") << "" << "" << "" << "" << "";
+    QTest::newRow("plain") << "" << "astro" << "" << three.arg("astro") << "";
+    QTest::newRow("typed upper case BIN") << "" << "astro.BIN" << "" << three.arg("astro") << "";
+    QTest::newRow("source's name and .bmp") << "" << parrot + ".bmp" << "" << three.arg(parrot)
+                                            << "";
+    QTest::newRow("source by its own name") << "" << "photo" << "" << "" << "being converted";
+    QTest::newRow("missing folder") << "" << "no-such-folder/holiday" << "" << ""
+        << QString("Error #%1 - %2\n%3.bmp: %2 (no file was replaced)")
+               .arg(ENOENT).arg(std::strerror(ENOENT), lost);
+    QTest::newRow("over a file, No") << "" << "holiday" << "holiday.bin" << "" << "";
+    QTest::newRow("over a file, Yes") << "" << "holiday" << "holiday.bin" << three.arg("holiday")
+                                      << "";
+    QTest::newRow("cassette") << cas << "screen" << "" << "screen.cas" << "";
+    QTest::newRow("audio") << "TVC tape audio (*.wav)" << "screen" << "" << "screen.wav" << "";
+    QTest::newRow("export over a file") << cas << "old.cas" << "old.cas" << "old.cas" << "";
+    QTest::newRow("export over the source") << cas << "source.cas" << "" << "" << "being converted";
     // clang-format on
   }
   // Suffixes typed are stripped; never over the source, even one named like an output
   // (photo.bmp, source.cas); one question before replacing a file, No keeping the user's.
   void SaveAsAndExport() {
     QFETCH(QString, filter);
-    QFETCH(QString, from);
     QFETCH(QString, typed);
-    QFETCH(bool, yes);
     QFETCH(QString, asked);
     QFETCH(QString, written);
-    QFETCH(QByteArray, start);
     QFETCH(QString, message);
     Copy("parrot_495x498.jpg");
     for (const auto& [name, as] :
@@ -540,10 +525,13 @@ class WindowTest : public QObject {
       QVERIFY(QFile::copy(QString(TVCPIX_SAMPLES_DIR) + "/" + name, samples_.filePath(as)));
     QVERIFY(WriteAll(samples_.filePath("holiday.bin"), "the user's own file") &&
             WriteAll(samples_.filePath("old.cas"), ""));
-    const QByteArray loaded = ReadAll(samples_.filePath(from));
-    QVERIFY(Form()->LoadPictureFile(samples_.filePath(from)));
+    const QString from = samples_.filePath(!filter.isEmpty()  ? "source.cas"
+                                           : typed == "photo" ? "photo.bmp"
+                                                              : "parrot_495x498.jpg");
+    const QByteArray loaded = ReadAll(from);
+    QVERIFY(Form()->LoadPictureFile(from));
     QStringList files = samples_.entryList(QDir::Files | QDir::Hidden);
-    answer_ = yes;
+    answer_ = written.contains(asked);  // Yes exactly where the file asked about is written
     export_filter_ = filter;
     if (!typed.isEmpty()) save_paths_ << samples_.filePath(typed);
     Key(filter.isEmpty() ? "Ctrl+Shift+S" : "Ctrl+E");
@@ -554,15 +542,18 @@ class WindowTest : public QObject {
     QVERIFY2(message.isEmpty() ? messages_.isEmpty()
                                : messages_.size() == 1 && messages_[0].contains(message),
              qPrintable(messages_.join('|')));
-    QCOMPARE(ReadAll(samples_.filePath(from)), loaded);
+    QCOMPARE(ReadAll(from), loaded);
     QCOMPARE(ReadAll(samples_.filePath("holiday.bin")) == "the user's own file",
              !written.contains("holiday.bin"));
     if (!written.isEmpty()) {
-      QVERIFY(ReadAll(samples_.filePath(written.section(' ', 0, 0))).startsWith(start));
+      const QString first = written.section(' ', 0, 0);  // its first bytes name its type
+      const QByteArray magic = first.endsWith(".bmp")   ? "BM"
+                               : first.endsWith(".wav") ? "RIFF"
+                                                        : QByteArray("\x11\x00", 2);
+      QVERIFY(ReadAll(samples_.filePath(first)).startsWith(magic));
       files << written.split(' ');
       if (filter.isEmpty())  // the list moves to the folder saved into
-        QVERIFY(model_->output_base_path() ==
-                    samples_.filePath(written.section(" ", 0, 0).chopped(4)).toStdString() &&
+        QVERIFY(model_->output_base_path() == samples_.filePath(first.chopped(4)).toStdString() &&
                 QDir::currentPath() == samples_.path());
       else
         QVERIFY(window_->statusBar()->currentMessage().contains("written: Graphics 16, "));
