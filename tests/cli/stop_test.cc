@@ -105,12 +105,11 @@ TEST_P(StopDuringSaveTest, RemovesTheTemporaryFilesAndKeepsWholeFiles) {
                               test::ReadText(Path(".stdout")), test::ReadText(Path(".stderr"))};
 
   EXPECT_EQ(r.code, 128 + c.signo);
-  EXPECT_NE(r.err.find(std::string("tvcpix-cli: stopped by ") +
-                       (c.signo == SIGINT ? "SIGINT" : "SIGTERM") + "; removed " +
-                       std::to_string(c.holds) + " unfinished temporary file" +
-                       (c.holds > 1 ? "s" : "") + "\n"),
-            std::string::npos)
-      << r.err;
+  const std::string stopped = std::string("tvcpix-cli: stopped by ") +
+                              (c.signo == SIGINT ? "SIGINT" : "SIGTERM") + "; removed " +
+                              std::to_string(c.holds) + " unfinished temporary file" +
+                              (c.holds > 1 ? "s\n" : "\n");
+  EXPECT_NE(r.err.find(stopped), std::string::npos) << r.err;
   const std::map<std::string, Bytes> after = Files(Path("out"));
   EXPECT_EQ(after.size(), complete.size());  // no temporary file left
   int renamed = 0;
