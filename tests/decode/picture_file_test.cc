@@ -186,8 +186,8 @@ ColorValue Oriented(int orientation, int x, int y) {
   const int v = Level(at[orientation - 1].first, at[orientation - 1].second);
   return MakeColor(v, v, v);
 }
-Bytes Exif(int orientation) {  // an Exif segment with only the orientation tag
-  Bytes b = Literal("\xFF\xE1\0\42Exif\0\0II*\0\10\0\0\0\1\0\22\1\3\0\1\0\0\0");
+Bytes Exif(int orientation) {  // an Exif segment's data with only the orientation tag
+  Bytes b = Literal("Exif\0\0II*\0\10\0\0\0\1\0\22\1\3\0\1\0\0\0");
   b.insert(b.end(), {static_cast<std::uint8_t>(orientation), 0, 0, 0, 0, 0, 0, 0});
   return b;
 }
@@ -219,25 +219,21 @@ Bytes MakeJpeg(const JpegForm& form, int width, int height, unsigned seed,
   unsigned char* out = nullptr;
   unsigned long out_size = 0;
   jpeg_mem_dest(&info, &out, &out_size);
-  info.image_width = static_cast<JDIMENSION>(width);
+  info.image_width = static_cast<JDIMENSION>(width), info.input_components = n;
   info.image_height = static_cast<JDIMENSION>(height);
-  info.input_components = form.components;
   info.in_color_space = n == 1 ? JCS_GRAYSCALE : n == 4 ? JCS_CMYK : JCS_RGB;
   jpeg_set_defaults(&info);
   if (std::string(form.name) == "stored_rgb") jpeg_set_colorspace(&info, JCS_RGB);
   jpeg_set_quality(&info, sample ? 100 : 87, TRUE);
-  info.comp_info[0].h_samp_factor = form.h_sampling;
+  info.comp_info[0].h_samp_factor = form.h_sampling, info.restart_in_rows = form.restart_rows;
   info.comp_info[0].v_samp_factor = form.v_sampling;
-  info.restart_in_rows = form.restart_rows;
   if (form.progressive) jpeg_simple_progression(&info);
   jpeg_start_compress(&info, TRUE);
-  if (form.exif_orientation != 0) {  // the segment's data, after its marker and length
-    const Bytes exif = Exif(form.exif_orientation);
-    jpeg_write_marker(&info, JPEG_APP0 + 1, exif.data() + 4,
-                      static_cast<unsigned>(exif.size() - 4));
-  }
+  const Bytes exif = Exif(form.exif_orientation);
+  if (form.exif_orientation != 0)
+    jpeg_write_marker(&info, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
   while (info.next_scanline < info.image_height) {
-    JSAMPROW row = pixels.data() + std::size_t{info.next_scanline} * width * form.components;
+    JSAMPROW row = pixels.data() + std::size_t{info.next_scanline} * width * n;
     jpeg_write_scanlines(&info, &row, 1);
   }
   jpeg_finish_compress(&info);

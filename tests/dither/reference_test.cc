@@ -30,25 +30,26 @@ namespace {
 // The palettes a conversion uses: the start tables, swatches without black (dark grey is what a
 // swatch holds before any pick) and even reds, where every odd red lies halfway between two
 // entries.
+const std::vector<int> kAllSixteen = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 struct NamedPalette {
   const char* name;
   Palette palette;
 };
 
 std::vector<NamedPalette> DitherPalettes() {
-  std::vector<NamedPalette> out = {
-      {"Start2", TvcPalette({0, 15})},
-      {"Start4", TvcPalette({0, 15, 9, 10})},
-      {"Table16", TvcPalette({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15})},
-      {"Swatches4", {}},
-      {"EvenReds100", {}}};
-  const ColorValue swatches[4] = {MakeColor(64, 64, 64), MakeColor(255, 255, 0),
-                                  MakeColor(0, 145, 145), MakeColor(255, 0, 255)};
-  PaletteFromSwatches(out[3].palette, swatches, 4);
-  out[4].palette.Resize(100);
-  for (int i = 0; i < 100; ++i) out[4].palette.Set(i, {0, 0, static_cast<std::uint8_t>(2 * i), 0});
-  return out;
+  const ColorValue picks[4] = {MakeColor(64, 64, 64), MakeColor(255, 255, 0),
+                               MakeColor(0, 145, 145), MakeColor(255, 0, 255)};
+  Palette swatches, reds;
+  PaletteFromSwatches(swatches, picks, 4);
+  reds.Resize(100);
+  for (int i = 0; i < 100; ++i) reds.Set(i, {0, 0, static_cast<std::uint8_t>(2 * i), 0});
+  return {{"Start2", TvcPalette({0, 15})},
+          {"Start4", TvcPalette({0, 15, 9, 10})},
+          {"Table16", TvcPalette(kAllSixteen)},
+          {"Swatches4", swatches},
+          {"EvenReds100", reds}};
 }
+std::string PaletteName(int i) { return DitherPalettes()[static_cast<std::size_t>(i)].name; }
 
 using M = DitherMethod;
 
@@ -156,14 +157,13 @@ TEST_P(ErrorDiffusionTest, MatchesTheReference) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    KernelsAndPalettes, ErrorDiffusionTest,
-    testing::Combine(testing::Range(0, static_cast<int>(std::size(kKernels))),
-                     testing::Range(0, 5)),
-    [](const testing::TestParamInfo<std::tuple<int, int>>& info) {
-      return std::string(kKernels[std::get<0>(info.param)].name) + "_" +
-             DitherPalettes()[static_cast<std::size_t>(std::get<1>(info.param))].name;
-    });
+INSTANTIATE_TEST_SUITE_P(KernelsAndPalettes, ErrorDiffusionTest,
+                         testing::Combine(testing::Range(0, static_cast<int>(std::size(kKernels))),
+                                          testing::Range(0, 5)),
+                         [](const testing::TestParamInfo<std::tuple<int, int>>& info) {
+                           return kKernels[std::get<0>(info.param)].name +
+                                  ("_" + PaletteName(std::get<1>(info.param)));
+                         });
 
 // The ordered passes written out plainly, one channel at a time.
 Surface RefOrdered(const Surface& source, M method) {
@@ -288,13 +288,12 @@ TEST_P(ThresholdTest, SnapTresholdAndNoiseMatchTheReference) {
 
 INSTANTIATE_TEST_SUITE_P(Palettes, ThresholdTest, testing::Range(0, 5),
                          [](const testing::TestParamInfo<int>& info) {
-                           return std::string(
-                               DitherPalettes()[static_cast<std::size_t>(info.param)].name);
+                           return PaletteName(info.param);
                          });
 
 ColorValue Color(const PaletteEntry& e) { return ColorFromEntry(e); }
 
-TEST(PatternSetTest, NumberingAndMatchColours) {
+TEST(PatternSetTest, NumberingMatchColoursPairsAndSwaps) {
   int k = 0;
   for (int i = 0; i <= 14; ++i)
     for (int j = i; j <= 14; ++j) ASSERT_EQ(PatternIndex(i, j), k++);
@@ -306,10 +305,7 @@ TEST(PatternSetTest, NumberingAndMatchColours) {
   FillPatternPalette(palette);
   ASSERT_EQ(palette.size(), k);
   for (int p = 0; p < k; ++p) EXPECT_EQ(palette[p], MatchColor(p)) << p;
-}
-
-// A is the later chart colour; a swap goes through the scratch slot.
-TEST(PatternSetTest, PairsAndSwaps) {
+  // A is the later chart colour; a swap goes through the scratch slot.
   PatternSet set;
   FillPatternPairs(set);
   EXPECT_EQ(std::pair(Color(set.A(1)), Color(set.B(1))), std::pair(MakeColor(0, 0, 147), 0u));
