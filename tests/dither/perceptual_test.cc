@@ -118,10 +118,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"FourGreys", {0, 7, 8, 15}, {}, true}, Case{"Sixteen", kAll16, {}, true},
                       Case{"Four", {0, 15, 9, 10}, {}}, Case{"FourDull", {0, 2, 4, 7}, {}},
                       Case{"FourEncodedMatch", {0, 15, 9, 10}, With(true, true, 100, true)},
-                      Case{"SixteenSrgbHalfStrength", kAll16, With(true, false, 50)},
-                      Case{"SixteenNoError", kAll16, With(true, true, 0)}),
+                      Case{"SixteenSrgbHalfStrength", kAll16, With(true, false, 50)}),
     Name<Case>);
 
+// (Which also makes it palette colours only, repeatable and flat colours kept.)
 TEST(PerceptualEdgeTest, NoErrorMeansPlainNearestMatch) {
   const Palette palette = TvcPalette(kAll16);
   Surface s("P", 20, 10, 0);

@@ -102,6 +102,15 @@ inline Surface Picture(int w, int h, std::mt19937& rng, bool flat = false) {
 // Odd widths and heights (the row wrap depends on the padded row), down to a single pixel.
 inline constexpr int kSizes[][2] = {{157, 13}, {1, 1}, {5, 7}, {2, 3}, {9, 2}, {128, 24}};
 
+// Into another surface and in place (as the pipeline calls it): the reference's pixels both ways.
+template <typename Run>
+void ExpectBothWays(const Surface& source, const Surface& want, Run run) {
+  Surface dest("dest", source.width(), source.height(), MakeColor(1, 2, 3)), in_place = source;
+  run(dest, source), run(in_place, in_place);
+  ASSERT_EQ(dest, want);
+  ASSERT_EQ(in_place, want);
+}
+
 // The kernels as the table lists them: weights for dx = -2..2 on the current row and the two
 // below.
 constexpr struct RefKernel {
@@ -148,12 +157,9 @@ TEST_P(ErrorDiffusionTest, MatchesTheReference) {
   for (const auto& [w, h] : kSizes)
     for (const bool flat : {false, true}) {
       SCOPED_TRACE(testing::Message() << w << "x" << h << " flat " << flat);
-      const Surface source = Picture(w, h, rng, flat), want = RefDiffuse(source, k, palette);
-      Surface dest("dest", w, h, MakeColor(1, 2, 3)), in_place = source;  // source unchanged
-      DiffuseError(dest, source, k.method, palette);
-      DiffuseError(in_place, in_place, k.method, palette);  // as the pipeline calls it
-      ASSERT_EQ(dest, want);
-      ASSERT_EQ(in_place, want);
+      const Surface source = Picture(w, h, rng, flat);
+      ExpectBothWays(source, RefDiffuse(source, k, palette),
+                     [&](Surface& d, const Surface& s) { DiffuseError(d, s, k.method, palette); });
     }
 }
 
@@ -214,35 +220,28 @@ Surface RefOrdered(const Surface& source, M method) {
   return b.Picture(source);
 }
 
-struct OrderedCase {
-  const char* name;
-  M method;
-};
-
-class OrderedDitherTest : public testing::TestWithParam<OrderedCase> {};
+class OrderedDitherTest : public testing::TestWithParam<M> {};
 
 TEST_P(OrderedDitherTest, MatchesTheReference) {
-  const M method = GetParam().method;
+  const M method = GetParam();
   std::mt19937 rng(12345 + static_cast<int>(method));
   for (const auto& [w, h] : kSizes)
     for (const bool flat : {false, true, true}) {
       SCOPED_TRACE(testing::Message() << w << "x" << h << " flat " << flat);
-      const Surface source = Picture(w, h, rng, flat), want = RefOrdered(source, method);
-      Surface dest("TVC4", w, h, 0), in_place = source;
-      OrderedDither(dest, source, method);
-      OrderedDither(in_place, in_place, method);
-      ASSERT_EQ(dest, want);
-      ASSERT_EQ(in_place, want);
+      const Surface source = Picture(w, h, rng, flat);
+      ExpectBothWays(source, RefOrdered(source, method),
+                     [&](Surface& d, const Surface& s) { OrderedDither(d, s, method); });
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Methods, OrderedDitherTest,
-    testing::Values(OrderedCase{"Halftone2x2", M::kHalftone2x2},
-                    OrderedCase{"Halftone3x3", M::kHalftone3x3},
-                    OrderedCase{"Bayer2x2", M::kBayer2x2}, OrderedCase{"Bayer4x4", M::kBayer4x4},
-                    OrderedCase{"Bayer8x8", M::kBayer8x8}, OrderedCase{"News4x4", M::kNews4x4}),
-    [](const testing::TestParamInfo<OrderedCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Methods, OrderedDitherTest,
+                         testing::Values(M::kHalftone2x2, M::kHalftone3x3, M::kBayer2x2,
+                                         M::kBayer4x4, M::kBayer8x8, M::kNews4x4),
+                         [](const testing::TestParamInfo<M>& info) {
+                           std::string name = MethodCaption(info.param);  // "Bayer 4x4"
+                           name.erase(name.find(' '), 1);
+                           return name;
+                         });
 
 // The noisy channel: A*u + value as float, minus A/2 as double, nearest (ties to even), clamped;
 // bottom row first, each of W + pad + 8 pixels, the black filler drawing too. A = 0: "Treshold".
@@ -273,11 +272,9 @@ TEST_P(ThresholdTest, SnapTresholdAndNoiseMatchTheReference) {
     SCOPED_TRACE(testing::Message() << w << "x" << h);
     NoiseSource none, noise, ref_noise;
     const Surface source = Picture(w, h, rng), want = RefTreshold(source, palette, none, 0);
-    Surface snap = source, treshold("dest", w, h, 0);
-    SnapToPalette(snap, snap, palette);
-    Treshold(treshold, source, palette);
-    ASSERT_EQ(snap, want);
-    ASSERT_EQ(treshold, want);
+    ExpectBothWays(source, want,
+                   [&](Surface& d, const Surface& s) { SnapToPalette(d, s, palette); });
+    ExpectBothWays(source, want, [&](Surface& d, const Surface& s) { Treshold(d, s, palette); });
     for (int run = 0; run < 2; ++run) {
       Surface dest = source;
       TresholdNoise(dest, dest, palette, 30, noise);
