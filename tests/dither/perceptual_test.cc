@@ -48,6 +48,30 @@ void ExpectPaletteDither(const std::function<void(Surface&)>& dither, const Pale
   }
 }
 
+// Columns of one grey each, black to white across.
+Surface GreyRamp(int w, int h) {
+  Surface s("P", w, h, 0);
+  for (int i = 0; i < w * h; ++i) {
+    const int v = i % w * 256 / w;
+    s.SetPixel(i % w, i / w, MakeColor(v, v, v));
+  }
+  return s;
+}
+
+// The mean light of columns x0 to x1 - 1 as a share of white: in linear light, or of the sRGB
+// values.
+double MeanLight(const Surface& s, int x0, int x1, bool linear = true) {
+  double sum = 0;
+  for (int i = 0; i < s.height() * (x1 - x0); ++i) {
+    const ColorValue v = PixelAt(s, x0 + i % (x1 - x0), i / (x1 - x0));
+    sum += linear ? Luminance(SrgbToLinear(RedOf(v)), SrgbToLinear(GreenOf(v)),
+                              SrgbToLinear(BlueOf(v))) /
+                        double{kLinearOne}
+                  : (RedOf(v) + GreenOf(v) + BlueOf(v)) / (3 * 255.0);
+  }
+  return sum / (s.height() * (x1 - x0));
+}
+
 const std::vector<int> kAll16 = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 
 TEST(LinearLightTest, TableFollowsTheSrgbCurveAndInvertsExactly) {
@@ -88,22 +112,11 @@ TEST_P(PerceptualTest, PaletteColoursOnlyRepeatableFlatColoursAndMeanLightKept) 
   ExpectPaletteDither([&](Surface& s) { PerceptualDiffusion(s, palette, GetParam().options); },
                       palette);
   if (!GetParam().keeps_light) return;
-  Surface s("P", 256, 64, 0);
-  for (int i = 0; i < 256 * 64; ++i)
-    s.SetPixel(i % 256, i / 256, MakeColor(i % 256, i % 256, i % 256));
-  const Surface source = s;
+  const Surface source = GreyRamp(256, 64);
+  Surface s = source;
   PerceptualDiffusion(s, palette, GetParam().options);
-  const auto light = [](const std::uint8_t* p) {
-    return Luminance(SrgbToLinear(p[2]), SrgbToLinear(p[1]), SrgbToLinear(p[0]));
-  };
-  for (int band = 0; band < 16; ++band) {
-    double in = 0, out = 0;
-    for (int i = 0; i < 16 * 64; ++i) {
-      const int x = 16 * band + i % 16, y = i / 16;
-      in += light(source.row(y) + 3 * x), out += light(s.row(y) + 3 * x);
-    }
-    EXPECT_NEAR(out / (16 * 64), in / (16 * 64), 0.02 * kLinearOne) << "band " << band;
-  }
+  for (int x0 = 0; x0 < 256; x0 += 16)
+    EXPECT_NEAR(MeanLight(s, x0, x0 + 16), MeanLight(source, x0, x0 + 16), 0.02) << "x " << x0;
 }
 
 template <typename C>
@@ -172,14 +185,10 @@ TEST_P(AspectOrderedTest, PaletteColoursOnlyRepeatableFlatColoursAndMeanLightKep
   for (int v = 0; v < 256 && GetParam().keeps_light; v += 15) {
     Surface s("P", 32, 32, MakeColor(v, v, v));
     AspectOrderedDither(s, palette, aspect);
-    double out = 0;
-    for (int i = 0; i < 1024; ++i) {
-      const std::uint8_t* p = s.row(i / 32) + 3 * (i % 32);
-      out += Luminance(SrgbToLinear(p[2]), SrgbToLinear(p[1]), SrgbToLinear(p[0]));
-    }
     const auto level = [](int x) { return SrgbToLinear(static_cast<std::uint8_t>(x)); };
     const int cell_step = level(std::min(v + 4, 255)) - level(std::max(v - 4, 0));
-    EXPECT_NEAR(out / 1024, level(v), kLinearOne / 32.0 + cell_step / 2.0 + 1) << "grey " << v;
+    EXPECT_NEAR(MeanLight(s, 0, 32) * kLinearOne, level(v), kLinearOne / 32.0 + cell_step / 2.0 + 1)
+        << "grey " << v;
   }
 }
 
@@ -232,25 +241,13 @@ TEST_P(PerceptualMethodTest, PaletteColoursOnlyRepeatableAndFlatColoursKept) {
 // table's three grey levels (up to 15 % of white off); "Screen" plans whole tiles.
 TEST_P(PerceptualMethodTest, GreyRampKeepsItsMeanPerBand) {
   const MethodCase& c = GetParam();
-  const int w = 128, h = 32;
-  Surface s("P", w, h, 0);
-  for (int i = 0; i < w * h; ++i)
-    s.SetPixel(i % w, i / w, MakeColor(2 * (i % w), 2 * (i % w), 2 * (i % w)));
-  const Surface source = s;
+  const Surface source = GreyRamp(128, 32);
+  Surface s = source;
   RunPerceptualMethod(c.method, c.mode, kDefaultStrength, TvcPalette(c.palette), s);
-  const auto mean = [&c](const Surface& p, int x0, int x1) {
-    double sum = 0;
-    for (int i = 0; i < h * (x1 - x0); ++i) {
-      const ColorValue v = PixelAt(p, x0 + i % (x1 - x0), i / (x1 - x0));
-      sum += c.linear ? Luminance(SrgbToLinear(RedOf(v)), SrgbToLinear(GreenOf(v)),
-                                  SrgbToLinear(BlueOf(v))) /
-                            double{kLinearOne}
-                      : (RedOf(v) + GreenOf(v) + BlueOf(v)) / (3 * 255.0);
-    }
-    return sum / (h * (x1 - x0));
-  };
-  for (int x0 = 0; x0 < w; x0 += w / 8)
-    EXPECT_NEAR(mean(s, x0, x0 + w / 8), mean(source, x0, x0 + w / 8), c.tolerance) << x0;
+  for (int x0 = 0; x0 < 128; x0 += 16)
+    EXPECT_NEAR(MeanLight(s, x0, x0 + 16, c.linear), MeanLight(source, x0, x0 + 16, c.linear),
+                c.tolerance)
+        << x0;
 }
 
 INSTANTIATE_TEST_SUITE_P(
