@@ -30,25 +30,26 @@ namespace {
 // The palettes a conversion uses: the start tables, swatches without black (dark grey is what a
 // swatch holds before any pick) and even reds, where every odd red lies halfway between two
 // entries.
+const std::vector<int> kAllSixteen = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 struct NamedPalette {
   const char* name;
   Palette palette;
 };
 
 std::vector<NamedPalette> DitherPalettes() {
-  std::vector<NamedPalette> out = {
-      {"Start2", TvcPalette({0, 15})},
-      {"Start4", TvcPalette({0, 15, 9, 10})},
-      {"Table16", TvcPalette({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15})},
-      {"Swatches4", {}},
-      {"EvenReds100", {}}};
-  const ColorValue swatches[4] = {MakeColor(64, 64, 64), MakeColor(255, 255, 0),
-                                  MakeColor(0, 145, 145), MakeColor(255, 0, 255)};
-  PaletteFromSwatches(out[3].palette, swatches, 4);
-  out[4].palette.Resize(100);
-  for (int i = 0; i < 100; ++i) out[4].palette.Set(i, {0, 0, static_cast<std::uint8_t>(2 * i), 0});
-  return out;
+  const ColorValue picks[4] = {MakeColor(64, 64, 64), MakeColor(255, 255, 0),
+                               MakeColor(0, 145, 145), MakeColor(255, 0, 255)};
+  Palette swatches, reds;
+  PaletteFromSwatches(swatches, picks, 4);
+  reds.Resize(100);
+  for (int i = 0; i < 100; ++i) reds.Set(i, {0, 0, static_cast<std::uint8_t>(2 * i), 0});
+  return {{"Start2", TvcPalette({0, 15})},
+          {"Start4", TvcPalette({0, 15, 9, 10})},
+          {"Table16", TvcPalette(kAllSixteen)},
+          {"Swatches4", swatches},
+          {"EvenReds100", reds}};
 }
+std::string PaletteName(int i) { return DitherPalettes()[static_cast<std::size_t>(i)].name; }
 
 using M = DitherMethod;
 
@@ -101,6 +102,15 @@ inline Surface Picture(int w, int h, std::mt19937& rng, bool flat = false) {
 // Odd widths and heights (the row wrap depends on the padded row), down to a single pixel.
 inline constexpr int kSizes[][2] = {{157, 13}, {1, 1}, {5, 7}, {2, 3}, {9, 2}, {128, 24}};
 
+// Into another surface and in place (as the pipeline calls it): the reference's pixels both ways.
+template <typename Run>
+void ExpectBothWays(const Surface& source, const Surface& want, Run run) {
+  Surface dest("dest", source.width(), source.height(), MakeColor(1, 2, 3)), in_place = source;
+  run(dest, source), run(in_place, in_place);
+  ASSERT_EQ(dest, want);
+  ASSERT_EQ(in_place, want);
+}
+
 // The kernels as the table lists them: weights for dx = -2..2 on the current row and the two
 // below.
 constexpr struct RefKernel {
@@ -147,23 +157,19 @@ TEST_P(ErrorDiffusionTest, MatchesTheReference) {
   for (const auto& [w, h] : kSizes)
     for (const bool flat : {false, true}) {
       SCOPED_TRACE(testing::Message() << w << "x" << h << " flat " << flat);
-      const Surface source = Picture(w, h, rng, flat), want = RefDiffuse(source, k, palette);
-      Surface dest("dest", w, h, MakeColor(1, 2, 3)), in_place = source;  // source unchanged
-      DiffuseError(dest, source, k.method, palette);
-      DiffuseError(in_place, in_place, k.method, palette);  // as the pipeline calls it
-      ASSERT_EQ(dest, want);
-      ASSERT_EQ(in_place, want);
+      const Surface source = Picture(w, h, rng, flat);
+      ExpectBothWays(source, RefDiffuse(source, k, palette),
+                     [&](Surface& d, const Surface& s) { DiffuseError(d, s, k.method, palette); });
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    KernelsAndPalettes, ErrorDiffusionTest,
-    testing::Combine(testing::Range(0, static_cast<int>(std::size(kKernels))),
-                     testing::Range(0, 5)),
-    [](const testing::TestParamInfo<std::tuple<int, int>>& info) {
-      return std::string(kKernels[std::get<0>(info.param)].name) + "_" +
-             DitherPalettes()[static_cast<std::size_t>(std::get<1>(info.param))].name;
-    });
+INSTANTIATE_TEST_SUITE_P(KernelsAndPalettes, ErrorDiffusionTest,
+                         testing::Combine(testing::Range(0, static_cast<int>(std::size(kKernels))),
+                                          testing::Range(0, 5)),
+                         [](const testing::TestParamInfo<std::tuple<int, int>>& info) {
+                           return kKernels[std::get<0>(info.param)].name +
+                                  ("_" + PaletteName(std::get<1>(info.param)));
+                         });
 
 // The ordered passes written out plainly, one channel at a time.
 Surface RefOrdered(const Surface& source, M method) {
@@ -214,35 +220,28 @@ Surface RefOrdered(const Surface& source, M method) {
   return b.Picture(source);
 }
 
-struct OrderedCase {
-  const char* name;
-  M method;
-};
-
-class OrderedDitherTest : public testing::TestWithParam<OrderedCase> {};
+class OrderedDitherTest : public testing::TestWithParam<M> {};
 
 TEST_P(OrderedDitherTest, MatchesTheReference) {
-  const M method = GetParam().method;
+  const M method = GetParam();
   std::mt19937 rng(12345 + static_cast<int>(method));
   for (const auto& [w, h] : kSizes)
     for (const bool flat : {false, true, true}) {
       SCOPED_TRACE(testing::Message() << w << "x" << h << " flat " << flat);
-      const Surface source = Picture(w, h, rng, flat), want = RefOrdered(source, method);
-      Surface dest("TVC4", w, h, 0), in_place = source;
-      OrderedDither(dest, source, method);
-      OrderedDither(in_place, in_place, method);
-      ASSERT_EQ(dest, want);
-      ASSERT_EQ(in_place, want);
+      const Surface source = Picture(w, h, rng, flat);
+      ExpectBothWays(source, RefOrdered(source, method),
+                     [&](Surface& d, const Surface& s) { OrderedDither(d, s, method); });
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Methods, OrderedDitherTest,
-    testing::Values(OrderedCase{"Halftone2x2", M::kHalftone2x2},
-                    OrderedCase{"Halftone3x3", M::kHalftone3x3},
-                    OrderedCase{"Bayer2x2", M::kBayer2x2}, OrderedCase{"Bayer4x4", M::kBayer4x4},
-                    OrderedCase{"Bayer8x8", M::kBayer8x8}, OrderedCase{"News4x4", M::kNews4x4}),
-    [](const testing::TestParamInfo<OrderedCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Methods, OrderedDitherTest,
+                         testing::Values(M::kHalftone2x2, M::kHalftone3x3, M::kBayer2x2,
+                                         M::kBayer4x4, M::kBayer8x8, M::kNews4x4),
+                         [](const testing::TestParamInfo<M>& info) {
+                           std::string name = MethodCaption(info.param);  // "Bayer 4x4"
+                           name.erase(name.find(' '), 1);
+                           return name;
+                         });
 
 // The noisy channel: A*u + value as float, minus A/2 as double, nearest (ties to even), clamped;
 // bottom row first, each of W + pad + 8 pixels, the black filler drawing too. A = 0: "Treshold".
@@ -273,11 +272,9 @@ TEST_P(ThresholdTest, SnapTresholdAndNoiseMatchTheReference) {
     SCOPED_TRACE(testing::Message() << w << "x" << h);
     NoiseSource none, noise, ref_noise;
     const Surface source = Picture(w, h, rng), want = RefTreshold(source, palette, none, 0);
-    Surface snap = source, treshold("dest", w, h, 0);
-    SnapToPalette(snap, snap, palette);
-    Treshold(treshold, source, palette);
-    ASSERT_EQ(snap, want);
-    ASSERT_EQ(treshold, want);
+    ExpectBothWays(source, want,
+                   [&](Surface& d, const Surface& s) { SnapToPalette(d, s, palette); });
+    ExpectBothWays(source, want, [&](Surface& d, const Surface& s) { Treshold(d, s, palette); });
     for (int run = 0; run < 2; ++run) {
       Surface dest = source;
       TresholdNoise(dest, dest, palette, 30, noise);
@@ -288,13 +285,12 @@ TEST_P(ThresholdTest, SnapTresholdAndNoiseMatchTheReference) {
 
 INSTANTIATE_TEST_SUITE_P(Palettes, ThresholdTest, testing::Range(0, 5),
                          [](const testing::TestParamInfo<int>& info) {
-                           return std::string(
-                               DitherPalettes()[static_cast<std::size_t>(info.param)].name);
+                           return PaletteName(info.param);
                          });
 
 ColorValue Color(const PaletteEntry& e) { return ColorFromEntry(e); }
 
-TEST(PatternSetTest, NumberingAndMatchColours) {
+TEST(PatternSetTest, NumberingMatchColoursPairsAndSwaps) {
   int k = 0;
   for (int i = 0; i <= 14; ++i)
     for (int j = i; j <= 14; ++j) ASSERT_EQ(PatternIndex(i, j), k++);
@@ -306,10 +302,7 @@ TEST(PatternSetTest, NumberingAndMatchColours) {
   FillPatternPalette(palette);
   ASSERT_EQ(palette.size(), k);
   for (int p = 0; p < k; ++p) EXPECT_EQ(palette[p], MatchColor(p)) << p;
-}
-
-// A is the later chart colour; a swap goes through the scratch slot.
-TEST(PatternSetTest, PairsAndSwaps) {
+  // A is the later chart colour; a swap goes through the scratch slot.
   PatternSet set;
   FillPatternPairs(set);
   EXPECT_EQ(std::pair(Color(set.A(1)), Color(set.B(1))), std::pair(MakeColor(0, 0, 147), 0u));

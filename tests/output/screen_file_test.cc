@@ -98,21 +98,17 @@ using ScreenReadTest = test::ScratchTest;
 // A "TIM" header for "Graphics 4" with one byte set (size, letters, mode byte, a code with bits
 // 7, 6 and 2 set): each refused with its reason.
 TEST_F(ScreenReadTest, MalformedTimIsRefusedWithItsReason) {
-  const struct {
-    std::size_t at;
-    int value;
-    std::size_t size;
-    const char* reason;
-  } cases[] = {{0, 'T', 16399, "16399 bytes"},
-               {1, 'X', 16400, "\"TIM\""},
-               {3, 7, 16400, "mode byte 7"},
-               {7, 0xC4, 16400, "0xC4 at header byte 7"}};
-  for (const auto& c : cases) {
+  const std::tuple<std::size_t, int, std::size_t, const char*> cases[] = {
+      {0, 'T', 16399, "16399 bytes"},
+      {1, 'X', 16400, "\"TIM\""},
+      {3, 7, 16400, "mode byte 7"},
+      {7, 0xC4, 16400, "0xC4 at header byte 7"}};
+  for (const auto& [at, value, size, reason] : cases) {
     test::Bytes tim = {'T', 'I', 'M', 1};
-    tim.resize(c.size), tim[c.at] = static_cast<std::uint8_t>(c.value);
+    tim.resize(size), tim[at] = static_cast<std::uint8_t>(value);
     DecodedScreen d;
     const Result r = DecodeTim(tim.data(), tim.size(), &d);
-    EXPECT_TRUE(!r.ok && r.message.find(c.reason) != std::string::npos) << r.message;
+    EXPECT_TRUE(!r.ok && r.message.find(reason) != std::string::npos) << r.message;
   }
   ASSERT_EQ(mkfifo(Path("pipe.tim").c_str(), 0600), 0);
   DecodedScreen d;
@@ -135,16 +131,16 @@ TEST(BmpTest, QtReadsEveryPixelPaddingIsZeroAndNoPixelsGiveNothing) {
       ASSERT_EQ(file.size(), kBmpHeaderBytes + row * height);
       EXPECT_EQ(std::tuple(Le32(file, 2), Le32(file, 10), Le32(file, 34)),
                 std::tuple(file.size(), std::size_t{kBmpHeaderBytes}, row * height));
-      for (int y = 0; y < height; ++y)
-        for (std::size_t i = static_cast<std::size_t>(width) * 3; i < row; ++i)
-          EXPECT_EQ(file[kBmpHeaderBytes + row * y + i], 0) << "row " << y << " byte " << i;
       const QImage image = QImage::fromData(file.data(), static_cast<int>(file.size()), "BMP");
       ASSERT_EQ(image.size(), QSize(width, height));
-      for (int y = 0; y < height; ++y)
+      for (int y = 0; y < height; ++y) {
+        for (std::size_t i = static_cast<std::size_t>(width) * 3; i < row; ++i)
+          EXPECT_EQ(file[kBmpHeaderBytes + row * y + i], 0) << "row " << y << " byte " << i;
         for (int x = 0; x < width; ++x) {
           const QRgb p = image.pixel(x, y);
           ASSERT_EQ(MakeColor(qRed(p), qGreen(p), qBlue(p)), PixelAt(s, x, y)) << x << "," << y;
         }
+      }
     }
   EXPECT_TRUE(EncodeBmp24Pixels(Surface()).empty());
   EXPECT_TRUE(EncodeBmp24Pixels(Surface("empty", 0, 5, 0)).empty());
